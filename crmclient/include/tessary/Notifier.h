@@ -1,0 +1,37 @@
+#pragma once
+// How the library shows its few message boxes. The using program installs a
+// Notifier (a GUI program shows real boxes); without one, messages go to stderr
+// and questions are answered OK.
+
+#include <memory>
+#include <string>
+
+namespace tessary {
+
+enum class BoxIcon { None, Critical, Exclamation, Information, Question };
+enum class BoxAnswer { Ok, Cancel };
+
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    // A box with one OK button; returns when the user has closed it.
+    virtual void ShowMessage(const std::string& title, const std::string& text, BoxIcon icon) = 0;
+    // A box with OK and Cancel; returns the user's answer.
+    virtual BoxAnswer AskOkCancel(const std::string& title, const std::string& text,
+                                  BoxIcon icon) = 0;
+};
+
+// Installs the notifier used from now on; nullptr restores the stderr fallback.
+void SetNotifier(std::shared_ptr<Notifier> notifier);
+// The notifier in force; never null.
+std::shared_ptr<Notifier> CurrentNotifier();
+
+// Shows the library's error report ("Tessary Error") for a failure caught in the
+// library operation `section`. Lines, in order, joined by CR LF:
+//   "Error Reported From Tessary.", "", "Error Section: " + section,
+//   "Error Source: " + source, "Error Line: " + line, "Error Number: " + number,
+//   "Error Description: " + description
+void ReportLibraryError(const std::string& section, const std::string& source, long number,
+                        long line, const std::string& description);
+
+} // namespace tessary

@@ -40,12 +40,19 @@ class TlsAndReadiness(unittest.TestCase):
             self.handshake("localhost", ssl.create_default_context())
 
     def test_listens_on_loopback_only(self):
-        addresses = {info[4][0] for info in socket.getaddrinfo(socket.gethostname(), None)}
-        addresses -= {"127.0.0.1", "::1"}
-        addresses = {a for a in addresses if not a.startswith("127.")}
-        for address in addresses:
-            with self.subTest(address=address), self.assertRaises(OSError):
-                socket.create_connection((address, self.sb.port), timeout=2).close()
+        # The address this host would use towards the outside; a UDP "connect"
+        # sends nothing, it only picks the route.
+        try:
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+                probe.connect(("192.0.2.1", 9))
+                address = probe.getsockname()[0]
+        except OSError:
+            self.skipTest("no non-loopback address on this host")
+        if address.startswith("127."):
+            self.skipTest("no non-loopback address on this host")
+        with self.assertRaises(OSError):
+            socket.create_connection((address, self.sb.port), timeout=2).close()
+        socket.create_connection(("127.0.0.1", self.sb.port), timeout=2).close()
 
 
 class ApiKeys(SandboxCase):

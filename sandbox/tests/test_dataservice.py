@@ -161,8 +161,10 @@ class QueryRules(SandboxCase):
                          [{"Id": 43}, {"Id": 44}])
         self.assertEqual(ds.findByField(self.key, "Lead", 10, 0, "ContactID", 1, ["Id"]),
                          [{"Id": 1}, {"Id": 2}])
-        self.assertEqual(ds.findByField(self.key, "Lead", 10, 0, "ProjectedRevenueHigh",
-                                        2400.0, ["Id"]), [{"Id": 2}])
+        for revenue in (2400.0, 2400, "2400.00"):
+            with self.subTest(revenue=revenue):
+                self.assertEqual(ds.findByField(self.key, "Lead", 10, 0, "ProjectedRevenueHigh",
+                                                revenue, ["Id"]), [{"Id": 2}])
         self.assertFault(10, "[NoFieldFound]", ds.findByField, self.key, "Contact", 10, 0,
                          "Mail", "x", ["Id"])
         # A client that drops the value sends one parameter too few.

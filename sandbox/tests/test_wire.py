@@ -1,3 +1,4 @@
+import json
 import re
 import xml.dom.minidom
 
@@ -104,3 +105,16 @@ class WireForms(SandboxCase):
                          [{"type": "double", "value": 2.5},
                           {"type": "dateTime.iso8601", "value": "20090703T14:05:09"},
                           {"type": "base64", "value": "AAEC"}])
+
+    def test_log_lines_stay_strict_json_for_odd_doubles(self):
+        self.sb.clear_log()
+        self.sb.post_raw(call("DataService.load", self.key_xml(), "<value>Stage</value>",
+                              "<value><double>nan</double></value>",
+                              "<value><double>-inf</double></value>"))
+
+        def refuse(constant):
+            raise ValueError(f"not JSON: {constant}")
+
+        with open(self.sb.log_path, encoding="utf-8") as f:
+            entry = json.loads(f.read().splitlines()[-1], parse_constant=refuse)
+        self.assertEqual([p["value"] for p in entry["params"][2:]], ["nan", "-inf"])

@@ -2,6 +2,7 @@
 // so both directions write straight into a buffer sized once up front and
 // look every character up in a table.
 
+#include "encoding/Buffer.h"
 #include "encoding/Guard.h"
 #include "tessary/Encoding.h"
 #include "tessary/Notifier.h"
@@ -87,7 +88,7 @@ std::string EncodeBase64(std::string_view bytes) {
         const std::size_t n = bytes.size();
         const std::size_t chars = (n + 2) / 3 * 4;
         std::string out;
-        out.resize(chars + chars / kLineChars * 2);
+        encoding::SizeForOverwrite(out, chars + chars / kLineChars * 2);
 
         const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
         char* o = out.data();
@@ -128,7 +129,7 @@ std::string DecodeBase64(std::string_view text) {
     return encoding::Guarded("sBase64Decode", [text] {
         // Each group of four gives at most three characters ("???" included).
         std::string out;
-        out.resize((text.size() + 3) / 4 * 3);
+        encoding::SizeForOverwrite(out, (text.size() + 3) / 4 * 3);
         char* o = out.data();
         const auto* p = reinterpret_cast<const unsigned char*>(text.data());
         const auto* const end = p + text.size();

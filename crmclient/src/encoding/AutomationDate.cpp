@@ -172,8 +172,16 @@ std::optional<double> AutomationDateFromIso8601(std::string_view text) noexcept 
     while (!text.empty() && isSpace(text.back()))
         text.remove_suffix(1);
 
-    const int year = ReadDigits(text, 4);
-    const bool dashes = Skip(text, '-');
+    // The year has three or four digits: count them up to the first separator.
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+        ++digits;
+    const bool dashes = digits < text.size() && text[digits] == '-';
+    const std::size_t yearDigits = dashes ? digits : digits - 4;
+    if (digits < 3 || yearDigits < 3 || yearDigits > 4)
+        return std::nullopt;
+    const int year = ReadDigits(text, yearDigits);
+    Skip(text, '-');
     const int month = ReadDigits(text, 2);
     if (dashes && !Skip(text, '-'))
         return std::nullopt;

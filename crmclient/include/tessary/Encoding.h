@@ -44,7 +44,7 @@ TESSARY_API std::string MD5Hex(std::string_view bytes);
 // out of their usual range carry over (month 13 is January of the next year,
 // day 0 the last day of the month before, second 60 the next minute).
 TESSARY_API double AutomationDateFromParts(int year, int month, int day, int hour, int minute,
-                                           int second);
+                                           int second) noexcept;
 
 struct DateParts {
     int year = 1899;

@@ -133,7 +133,8 @@ int DaysInMonth(int y, int m) {
 
 } // namespace
 
-double AutomationDateFromParts(int year, int month, int day, int hour, int minute, int second) {
+double AutomationDateFromParts(int year, int month, int day, int hour, int minute,
+                               int second) noexcept {
     const i64 months = i64{year} * 12 + (i64{month} - 1);
     const i64 y = FloorDiv(months, 12);
     const i64 m = months - y * 12 + 1;

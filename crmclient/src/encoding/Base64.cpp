@@ -175,7 +175,11 @@ std::string DecodeBase64(std::string_view text) {
             std::memcpy(o, decoded, static_cast<std::size_t>(length));
             o += length;
         }
-        out.resize(static_cast<std::size_t>(o - out.data()));
+        const auto used = static_cast<std::size_t>(o - out.data());
+        const bool mostlyUnused = used < out.size() / 2;
+        out.resize(used);
+        if (mostlyUnused) // stopped early: do not hand back a buffer sized for all of it
+            out.shrink_to_fit();
         return out;
     });
 }

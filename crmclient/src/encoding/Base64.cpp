@@ -2,8 +2,8 @@
 // so both directions write straight into a buffer sized once up front and
 // look every character up in a table.
 
+#include "Guard.h"
 #include "encoding/Buffer.h"
-#include "encoding/Guard.h"
 #include "tessary/Encoding.h"
 #include "tessary/Notifier.h"
 
@@ -84,7 +84,7 @@ bool AcceptIllegalGroup(const unsigned char* group) {
 } // namespace
 
 std::string EncodeBase64(std::string_view bytes) {
-    return encoding::Guarded("sBase64Encode", [bytes] {
+    return detail::Guarded("sBase64Encode", std::string(), [bytes] {
         const std::size_t n = bytes.size();
         const std::size_t chars = (n + 2) / 3 * 4;
         std::string out;
@@ -126,7 +126,7 @@ std::string EncodeBase64(std::string_view bytes) {
 }
 
 std::string DecodeBase64(std::string_view text) {
-    return encoding::Guarded("sBase64Decode", [text] {
+    return detail::Guarded("sBase64Decode", std::string(), [text] {
         // Each group of four gives at most three characters ("???" included).
         std::string out;
         encoding::SizeForOverwrite(out, (text.size() + 3) / 4 * 3);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <unistd.h>
 
 namespace {
 

@@ -51,8 +51,10 @@ QDBusVariant AutomationObject::GetFieldValue(const QString& fieldName) {
         return QDBusVariant(QString());
     // The total is a number when its text is one; every other field is text.
     if (QuoteDocument::canonicalName(fieldName) == QLatin1String("GrandTotal")) {
+        QLocale plain = QLocale::c();
+        plain.setNumberOptions(QLocale::RejectGroupSeparator);
         bool ok = false;
-        const double number = QLocale::c().toDouble(value.trimmed(), &ok);
+        const double number = plain.toDouble(value.trimmed(), &ok);
         if (ok)
             return QDBusVariant(number);
     }

@@ -27,7 +27,7 @@ QString prepareProgramFolder(const QString& folder, QString* error) {
             return {};
         }
         file.write("; Site configuration of the quoting host.\r\n"
-                   "; Add-ons started with the host: AutoRun1=<path of the program>\r\n"
+                   "; Add-ons started with the host: one AutoRun<number> entry each, below.\r\n"
                    "[addons]\r\n");
         if (!file.commit()) {
             *error = QStringLiteral("cannot create %1: %2").arg(ini, file.errorString());

@@ -106,6 +106,7 @@ private slots:
     void receivedDataNeedsThePrefix();
     void receivedDataOverDBus();
     void failingHandlerIsReported();
+    void withoutANotificationArea();
 };
 
 void TestSystemTray::dispatchTable_data() {
@@ -450,6 +451,24 @@ void TestSystemTray::failingHandlerIsReported() {
     // The icon goes on working.
     emit f.backend->activated(QSystemTrayIcon::DoubleClick);
     QCOMPARE(f.log.lines.back(), "DblClick(1)");
+}
+
+void TestSystemTray::withoutANotificationArea() {
+    // The offscreen platform has no notification area: the icon is "added" but cannot be
+    // seen, and the tray says so, so that the main window does not hide itself.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        QSKIP("this desktop has a notification area");
+    }
+    clsSystemTray tray;
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    tray.SetIcon(QIcon(red));
+    tray.SetTipText("Infusionsoft <> QuoteWerks");
+    tray.AddIcon();
+    QVERIFY(tray.Visible());
+    QVERIFY(!tray.IsTrayAvailable());
+    tray.DeleteIcon();
+    QVERIFY(!tray.Visible());
 }
 
 QTEST_MAIN(TestSystemTray)

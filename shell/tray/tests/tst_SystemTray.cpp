@@ -265,22 +265,22 @@ void TestSystemTray::balloonClickedOrClosedBeforeItsTimer() {
     {
         Fixture f;
         f.tray.AddIcon();
-        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 80, true);
+        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 300, true);
         QTRY_COMPARE(f.log.lines, QStringList{"BalloonShow"});
         emit f.backend->messageClicked();
         QCOMPARE(f.log.lines, QStringList({"BalloonShow", "BalloonClick"}));
         QVERIFY(!f.tray.BalloonShown());
-        QTest::qWait(200);
+        QTest::qWait(400);
         QCOMPARE(f.log.lines, QStringList({"BalloonShow", "BalloonClick"}));
     }
     {
         Fixture f;
         f.tray.AddIcon();
-        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 80, true);
+        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 300, true);
         QTRY_COMPARE(f.log.lines, QStringList{"BalloonShow"});
         f.tray.ProcessMessage(0, code::BalloonTimedOutOrClosed, QString());
         QVERIFY(!f.tray.BalloonShown());
-        QTest::qWait(200);
+        QTest::qWait(400);
         QCOMPARE(f.log.lines, QStringList({"BalloonShow", "BalloonClose"}));
     }
     {
@@ -294,8 +294,9 @@ void TestSystemTray::balloonClickedOrClosedBeforeItsTimer() {
         QVERIFY(id != 0);
         emit f.backend->messageClicked();
         f.tray.ProcessMessage(id, 0, QString());
-        QTRY_COMPARE(f.log.lines.count("BalloonShow"), 2);
-        QVERIFY(!f.log.lines.contains("BalloonTimeOut"));
+        QTest::qWait(50);
+        // Gone before its shown notice was due: the click is all there is to say.
+        QCOMPARE(f.log.lines, QStringList{"BalloonClick"});
     }
 }
 

@@ -11,7 +11,9 @@
 #include <QDBusReply>
 #include <QMenu>
 #include <QPixmap>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -421,6 +423,21 @@ void TestSystemTray::receivedDataOverDBus() {
     iface.asyncCall("ReceivedData", "Received_Data_quote 1042");
     iface.asyncCall("ReceivedData", "no prefix");
     QTRY_COMPARE(first->log.lines, QStringList{"ReceivedData(quote 1042)"});
+
+    // Another program reaches it over the bus itself.
+    const QString dbusSend = QStandardPaths::findExecutable("dbus-send");
+    if (!dbusSend.isEmpty()) {
+        QProcess sender;
+        sender.start(dbusSend, {"--session", "--type=method_call", "--dest=" + bus.baseService(),
+                                QString(code::kDBusObjectPath),
+                                QString(code::kDBusInterface) + ".ReceivedData",
+                                "string:Received_Data_from outside"});
+        QTRY_COMPARE(first->log.lines.size(), 2);
+        QCOMPARE(first->log.lines.back(), "ReceivedData(from outside)");
+        QTRY_COMPARE(sender.state(), QProcess::NotRunning);
+        QCOMPARE(sender.exitCode(), 0);
+        first->log.lines.removeLast();
+    }
 
     // A second tray object cannot take the path while the first holds it ...
     auto second = std::make_unique<Fixture>();

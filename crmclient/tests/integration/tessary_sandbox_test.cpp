@@ -281,12 +281,13 @@ TEST_F(TessarySandbox, TestConnectionWithGoodAndWrongKey) {
 }
 
 TEST_F(TessarySandbox, CertificateForAnotherNameIsRefused) {
-    // This sandbox's certificate names demo.localhost, not api.localhost (a wildcard
-    // over a single-label domain such as *.localhost matches nothing).
-    api->SetUseCurrentEndpoint(true);
+    // The sandbox's certificate names demo.localhost and api.localhost, not
+    // other.localhost (a wildcard over a single-label domain such as *.localhost
+    // matches nothing), so the call must fail the host-name check.
+    api->SetupConnection("other", kKey);
     EXPECT_EQ(api->DataService()->GetAppSetting("Contact", "optiontypes"), "");
     ASSERT_EQ(notifier->boxes.size(), 1u);
-    EXPECT_NE(notifier->boxes[0].text.find("api.localhost"), std::string::npos)
+    EXPECT_NE(notifier->boxes[0].text.find("other.localhost"), std::string::npos)
         << notifier->boxes[0].text;
     EXPECT_NE(notifier->boxes[0].text.find("certificate"), std::string::npos);
     EXPECT_TRUE(box->calls().empty());

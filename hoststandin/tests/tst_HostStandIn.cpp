@@ -184,7 +184,8 @@ void TestHostStandIn::refusesBadArguments() {
              2);
     QVERIFY(output.contains(QLatin1String("missing.json")));
     // A program folder that cannot be made.
-    QCOMPARE(runToEnd({QStringLiteral("--program-folder"), QStringLiteral("/dev/null/qw")}, &output), 2);
+    QCOMPARE(
+        runToEnd({QStringLiteral("--program-folder"), QStringLiteral("/dev/null/qw")}, &output), 2);
     QVERIFY2(output.contains(QLatin1String("cannot create")), qPrintable(output));
 }
 

@@ -1,0 +1,48 @@
+#pragma once
+// The CRM's file methods ("FileService.*") and UpdateFileInFileBox, which puts a
+// local file into a contact's file box, replacing a file of the same name. File
+// contents travel as base64 text. A call fails when the answer's status is not
+// ParamsReturned: the "XML RPC Error" box is shown and the default is returned.
+
+#include "tessary/Export.h"
+#include "tessary/RpcValue.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tessary {
+
+class clsInfusionsoftAPI;
+
+class TESSARY_API FileService {
+public:
+    // "FileService.getFile": the file's content in base64; empty on failure. The Id
+    // is converted to an integer (an Integer, a Double, or a String holding a whole
+    // number); a value that cannot be is reported under "GetFile".
+    std::string GetFile(const RpcValue& p_lngFileID);
+    // "FileService.uploadFile": the new file's Id; 0 on failure. The contact Id is
+    // sent (before the name) only when it is greater than 0.
+    std::int32_t UploadFile(const std::string& p_strFileName, std::string p_strBase64EncodedData,
+                            std::int32_t p_lngContactId = 0);
+    // "FileService.replaceFile": the flag returned; false on failure.
+    bool ReplaceFile(std::int32_t p_lngFileID, std::string p_strBase64EncodedData);
+    // "FileService.renameFile": the flag returned; false on failure.
+    bool RenameFile(std::int32_t p_lngFileID, const std::string& p_strFileName);
+    // "FileService.getDownloadUrl": the URL; empty on failure.
+    std::string GetDownloadUrl(std::int32_t p_lngFileID);
+    // Uploads the file at `p_strFile` to the contact's file box under its name (the
+    // part after the last '/' or '\'), replacing the contact's file of that name if
+    // there is one. False, sending nothing, when no regular, non-hidden file is at
+    // that path (the path is taken literally, no wildcards) or it cannot be read
+    // (reported). Otherwise true: a failed upload has shown its own box.
+    bool UpdateFileInFileBox(std::int32_t p_lngContactId, const std::string& p_strFile);
+
+private:
+    friend class clsInfusionsoftAPI;
+    explicit FileService(std::weak_ptr<clsInfusionsoftAPI> connection)
+        : connection_(std::move(connection)) {}
+    std::weak_ptr<clsInfusionsoftAPI> connection_;
+};
+
+} // namespace tessary

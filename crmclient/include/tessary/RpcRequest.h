@@ -1,0 +1,171 @@
+#pragma once
+// One XML-RPC call: the parameter list, the request that sends it over HTTPS and
+// the response with its status and fault.
+
+#include "tessary/Export.h"
+#include "tessary/RpcValue.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessary {
+
+namespace detail {
+class Transport;
+} // namespace detail
+
+// Parameters of a call or of an answer, in order, counted from 1 by Item.
+class TESSARY_API RpcParamList {
+public:
+    void AddString(std::string value);
+    void AddInteger(std::int32_t value);
+    void AddBoolean(bool value);
+    void AddDouble(double value);
+    void AddDate(double automationDate);
+    // Adds a struct parameter; the struct is copied member by member (nested
+    // structs and arrays are shared).
+    void AddStruct(const RpcStruct& value);
+    void AddArray(const RpcArray& value);
+    void AddValue(RpcValue value);
+
+    std::size_t Count() const { return items_.size(); }
+    // Parameter n, counted from 1; an empty value when n is 0 or above Count().
+    const RpcValue& Item(std::size_t n) const;
+    const std::vector<RpcValue>& Items() const { return items_; }
+
+private:
+    std::vector<RpcValue> items_;
+};
+
+enum class RpcStatus : int {
+    NotInitialised = 0,
+    HttpError = 1,      // the server answered with an HTTP status other than 200
+    FaultReturned = 2,  // the server sent an XML-RPC fault
+    ParamsReturned = 3, // a normal answer
+    XmlParseError = 4,  // the answer is no XML-RPC response
+};
+
+class TESSARY_API RpcFault {
+public:
+    RpcFault() = default;
+    RpcFault(std::string code, std::string text) : code_(std::move(code)), text_(std::move(text)) {}
+    // The fault code as text (the digits of the server's faultCode); empty when none.
+    const std::string& FaultCode() const { return code_; }
+    // The fault string; empty when none.
+    const std::string& FaultString() const { return text_; }
+
+private:
+    std::string code_;
+    std::string text_;
+};
+
+// The outcome of a call that reached the server.
+// HttpError: no params; Fault holds the HTTP status as code and a short text.
+// FaultReturned: no params; Fault holds the server's faultCode and faultString.
+// ParamsReturned: Params holds what the server sent; Fault is empty.
+// XmlParseError: no params; Fault's text says what could not be read.
+class TESSARY_API RpcResponse {
+public:
+    RpcResponse() = default;
+    RpcResponse(RpcStatus status, RpcParamList params, RpcFault fault, long httpStatus = 0)
+        : status_(status), params_(std::move(params)), fault_(std::move(fault)),
+          httpStatus_(httpStatus) {}
+
+    RpcStatus Status() const { return status_; }
+    const RpcParamList& Params() const { return params_; }
+    const RpcFault& Fault() const { return fault_; }
+    // The HTTP status of the answer; 0 when the response did not come over HTTP.
+    long HttpStatus() const { return httpStatus_; }
+
+private:
+    RpcStatus status_ = RpcStatus::NotInitialised;
+    RpcParamList params_;
+    RpcFault fault_;
+    long httpStatus_ = 0;
+};
+
+// Thrown by RpcRequest::Submit when no answer could be had: the name did not
+// resolve, the connection was refused or dropped, the TLS handshake or the
+// certificate check failed, a time-out passed or the answer exceeded the size cap.
+// what() says so in words a user can act on; Code() is curl's error code.
+class TESSARY_API TransportError : public std::runtime_error {
+public:
+    TransportError(long code, const std::string& message)
+        : std::runtime_error(message), code_(code) {}
+    long Code() const { return code_; }
+
+private:
+    long code_;
+};
+
+// How requests are sent. Certificate and host-name checks are always on.
+struct TransportOptions {
+    // PEM file of trusted certificate authorities; empty = the system's store.
+    std::string caBundleFile;
+    // Time allowed to set up the connection (name lookup, TCP and TLS).
+    std::chrono::milliseconds connectTimeout{15000};
+    // Time allowed for a whole call, from connecting to the last byte of the answer.
+    std::chrono::milliseconds totalTimeout{120000};
+    // Largest answer accepted; a larger one is aborted as a transport failure.
+    std::size_t maxResponseBytes = std::size_t{256} * 1024 * 1024;
+};
+
+// A request aimed at one endpoint. Connect (clsInfusionsoftAPI) makes a fresh one
+// for every call, sharing the connection's HTTP session so calls reuse the TLS
+// connection; a request made directly opens its own session.
+class TESSARY_API RpcRequest {
+public:
+    RpcRequest();
+    explicit RpcRequest(std::shared_ptr<detail::Transport> transport);
+    ~RpcRequest();
+    RpcRequest(const RpcRequest&) = delete;
+    RpcRequest& operator=(const RpcRequest&) = delete;
+
+    void SetHostName(std::string host) { hostName_ = std::move(host); }
+    const std::string& HostName() const { return hostName_; }
+    void SetPort(int port) { port_ = port; }
+    int Port() const { return port_; }
+    void SetPath(std::string path) { path_ = std::move(path); }
+    const std::string& Path() const { return path_; }
+    // 1 = HTTPS, the only mode there is; Submit refuses any other value.
+    void SetTransportMode(int mode) { transportMode_ = mode; }
+    int TransportMode() const { return transportMode_; }
+    void SetMethodName(std::string name) { methodName_ = std::move(name); }
+    const std::string& MethodName() const { return methodName_; }
+    // Extra HTTP header lines ("Name: value") sent with the call.
+    void AddHeader(std::string line) { headers_.push_back(std::move(line)); }
+    const std::vector<std::string>& Headers() const { return headers_; }
+    void SetOptions(TransportOptions options) { options_ = std::move(options); }
+    const TransportOptions& Options() const { return options_; }
+
+    RpcParamList& Params() { return params_; }
+    const RpcParamList& Params() const { return params_; }
+
+    // "https://host:port/path".
+    std::string Url() const;
+
+    // Sends the call and waits for the answer. Returns the response (see
+    // RpcResponse for the statuses); throws TransportError when no answer came,
+    // std::invalid_argument when the request cannot be written (a transport mode
+    // other than 1, a double that is not finite, a date out of range).
+    RpcResponse Submit();
+
+private:
+    std::shared_ptr<detail::Transport> transport_;
+    std::string hostName_;
+    int port_ = 443;
+    std::string path_ = "/api/xmlrpc";
+    int transportMode_ = 1;
+    std::string methodName_;
+    std::vector<std::string> headers_;
+    TransportOptions options_;
+    RpcParamList params_;
+};
+
+} // namespace tessary

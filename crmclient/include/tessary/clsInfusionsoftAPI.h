@@ -1,0 +1,121 @@
+#pragma once
+// The connection object: the CRM account's application name and API key, the
+// endpoint settings, the request and response of the most recent call, and the
+// service objects. Every call goes: Connect (fresh request) -> method and
+// parameters -> Submit -> response kept as the last response -> status read.
+//
+// No operation lets a failure escape: an unexpected failure shows the library's
+// error report ("Tessary Error", section = the operation's name) and the
+// operation returns the default its comment names.
+
+#include "tessary/Export.h"
+#include "tessary/RpcRequest.h"
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace tessary {
+
+class DataService;
+class ContactService;
+class FileService;
+class OtherService;
+class clsHelpers;
+
+namespace detail {
+class Transport;
+} // namespace detail
+
+// Where and how calls are sent.
+struct ConnectionOptions {
+    // Domain after the application name: "https://<app>.<domain>:<port>/api/xmlrpc".
+    std::string serviceDomain = "infusionsoft.com";
+    int servicePort = 443;
+    // The CRM's current endpoint form instead: "https://api.<domain>:<port>/crm/xmlrpc",
+    // the API key sent in the header X-Keap-API-Key as well as first parameter.
+    bool useCurrentEndpoint = false;
+    // PEM file of trusted certificate authorities; empty = the system's store.
+    std::string caBundleFile;
+    std::chrono::milliseconds connectTimeout{15000};
+    std::chrono::milliseconds totalTimeout{120000};
+    std::size_t maxResponseBytes = std::size_t{256} * 1024 * 1024;
+};
+
+class TESSARY_API clsInfusionsoftAPI : public std::enable_shared_from_this<clsInfusionsoftAPI> {
+public:
+    // A new connection object with no account, no request and no response.
+    static std::shared_ptr<clsInfusionsoftAPI> Create();
+    ~clsInfusionsoftAPI();
+    clsInfusionsoftAPI(const clsInfusionsoftAPI&) = delete;
+    clsInfusionsoftAPI& operator=(const clsInfusionsoftAPI&) = delete;
+
+    // Stores the two texts unchanged for the next Connect; sends nothing.
+    void SetupConnection(const std::string& p_strApplicationName, const std::string& p_strAPIKey);
+    // Replaces the current request by a fresh one aimed at the account; sends nothing.
+    void Connect();
+
+    // The service objects, created on first use and kept for the connection's life
+    // (the same object on every call). They hold a weak reference back, so they
+    // work while the connection lives; after that each call reports and returns
+    // its default. nullptr only when creating one failed (reported).
+    std::shared_ptr<tessary::DataService> DataService();
+    std::shared_ptr<tessary::ContactService> ContactService();
+    std::shared_ptr<tessary::FileService> FileService();
+    std::shared_ptr<tessary::OtherService> OtherService();
+    std::shared_ptr<clsHelpers> Helpers();
+
+    // Sends one "DataService.query" on the User table and returns true only when the
+    // server answers with params (a wrong key's fault gives false). A transport
+    // failure gives false without a box; the last response is left as it was.
+    bool TestConnection();
+
+    // Endpoint settings, used from the next Connect on.
+    void SetConnectionOptions(const ConnectionOptions& options);
+    const ConnectionOptions& GetConnectionOptions() const { return options_; }
+    void SetServiceDomain(const std::string& domain) { options_.serviceDomain = domain; }
+    void SetServicePort(int port) { options_.servicePort = port; }
+    void SetCABundleFile(const std::string& path) { options_.caBundleFile = path; }
+    void SetUseCurrentEndpoint(bool on) { options_.useCurrentEndpoint = on; }
+    void SetTimeouts(std::chrono::milliseconds connectTimeout,
+                     std::chrono::milliseconds totalTimeout);
+    void SetMaxResponseBytes(std::size_t bytes) { options_.maxResponseBytes = bytes; }
+
+    // --- Used by the service classes; a program rarely needs them. ---
+
+    // The stored API key; empty text on failure.
+    std::string InfusionsoftAPIKey();
+    // The stored application name.
+    const std::string& ApplicationName() const { return applicationName_; }
+    // The current request (made by Connect); nullptr before the first Connect.
+    std::shared_ptr<RpcRequest> XMLRPC_Request();
+    // The last response of a service call; nullptr before the first call.
+    std::shared_ptr<const RpcResponse> XMLRPC_Response();
+    // Replaces the last response.
+    void XMLRPC_Response(RpcResponse response);
+    // Shows the "XML RPC Error" box for the current request and the last response.
+    void ShowXMLRPCError();
+
+    // Sends through `transport` instead of the connection's own HTTPS session
+    // (tests feed canned answers this way).
+    void SetTransport(std::shared_ptr<detail::Transport> transport);
+
+private:
+    clsInfusionsoftAPI();
+    std::shared_ptr<detail::Transport> SharedTransport();
+
+    std::shared_ptr<RpcRequest> request_;
+    std::shared_ptr<const RpcResponse> response_;
+    std::shared_ptr<tessary::DataService> dataService_;
+    std::shared_ptr<tessary::ContactService> contactService_;
+    std::shared_ptr<tessary::FileService> fileService_;
+    std::shared_ptr<tessary::OtherService> otherService_;
+    std::shared_ptr<clsHelpers> helpers_;
+    std::string applicationName_;
+    std::string apiKey_;
+    ConnectionOptions options_;
+    std::shared_ptr<detail::Transport> transport_;
+};
+
+} // namespace tessary

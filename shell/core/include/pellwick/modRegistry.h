@@ -1,0 +1,65 @@
+#pragma once
+// The settings store. Hive "HKCU" with the key "Software\Varrow\Pellwick" (or one of
+// its subkeys) is the user's QSettings("Varrow", "Pellwick") store: on Windows exactly
+// that registry key, on Linux ~/.config/Varrow/Pellwick.conf. Values are kept as text.
+// Other hives, other keys and the INI-file form are not provided (no caller uses them):
+// an unknown hive gives status 99, another key of HKCU reads as missing and refuses
+// writes with status 5.
+//
+// Reads and writes never report errors; they return a status and leave the output
+// with the default.
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace pellwick {
+
+// The key that holds every setting of the program.
+inline const QString SettingsKey = QStringLiteral("Software\\Varrow\\Pellwick");
+
+namespace regstatus {
+inline constexpr std::int32_t Success = 0;
+inline constexpr std::int32_t FileNotFound = 2; // key or value missing
+inline constexpr std::int32_t AccessDenied = 5; // store not writable
+inline constexpr std::int32_t InvalidData = 13; // store unreadable (corrupt file)
+inline constexpr std::int32_t UnknownHive = 99;
+} // namespace regstatus
+
+// Root of a hive name (case-insensitive): 1 for "HKCU", 0 for every other name.
+int GetHiveHandle(const QString& hiveName);
+
+// Reads one value. `typeCode` "S" text, "B" Boolean ("1"/"0"/"-1" or "True"/"False"),
+// "D" 32-bit number; any other code reads nothing. `value` first receives
+// `defaultValue`; it is replaced only by a successful read that converts to its type.
+// Returns 0, the store's error (2 missing, 13 unreadable) or 99 for an unknown hive.
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, const QString& defaultValue,
+                               QString& value);
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, std::int32_t defaultValue,
+                               std::int32_t& value);
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, std::int16_t defaultValue,
+                               std::int16_t& value);
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, bool defaultValue, bool& value);
+
+// Writes one value as text ("S" as given, "B" as "1"/"0", "D" as decimal text; other
+// codes write nothing). The value is on disk when this returns 0; 5 when the store
+// cannot be written (the previous file stays intact), 99 for an unknown hive.
+std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                                const QString& typeCode, const QString& value);
+
+// Test seam: keep the store in this INI file instead of the user's store (empty path
+// restores the user's store).
+void SetSettingsFileOverride(const QString& iniFilePath);
+QString SettingsFileOverride();
+
+// Converts stored text to a number the way the classic runtime's CLng/CInt do for the
+// forms we store: blanks around, optional sign, decimal digits, or a number with a
+// fraction (rounded half to even). Empty when not a number or out of the type's range.
+std::optional<std::int32_t> TextToInt32(const QString& text);
+std::optional<std::int16_t> TextToInt16(const QString& text);
+
+} // namespace pellwick

@@ -1,0 +1,226 @@
+#include "pellwick/modRegistry.h"
+
+#include <QSettings>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace pellwick {
+namespace {
+
+QString& OverridePath() {
+    static QString path;
+    return path;
+}
+
+std::unique_ptr<QSettings> OpenStore() {
+    if (!OverridePath().isEmpty())
+        return std::make_unique<QSettings>(OverridePath(), QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("Varrow"), QStringLiteral("Pellwick"));
+}
+
+// The store's path for a value under `key`, or nothing when the key lies outside the
+// program's settings key. Subkeys become groups; the comparison ignores case and
+// accepts either separator.
+std::optional<QString> StorePath(const QString& key, const QString& valueName) {
+    QString normalized = key;
+    normalized.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    while (normalized.startsWith(QLatin1Char('\\')))
+        normalized.remove(0, 1);
+    while (normalized.endsWith(QLatin1Char('\\')))
+        normalized.chop(1);
+    if (normalized.compare(SettingsKey, Qt::CaseInsensitive) == 0)
+        return valueName;
+    const QString prefix = SettingsKey + QLatin1Char('\\');
+    if (!normalized.startsWith(prefix, Qt::CaseInsensitive))
+        return std::nullopt;
+    QString group = normalized.mid(prefix.size());
+    group.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return group + QLatin1Char('/') + valueName;
+}
+
+std::int32_t StatusOf(const QSettings& store) {
+    switch (store.status()) {
+    case QSettings::NoError:
+        return regstatus::Success;
+    case QSettings::AccessError:
+        return regstatus::AccessDenied;
+    case QSettings::FormatError:
+        return regstatus::InvalidData;
+    }
+    return regstatus::InvalidData;
+}
+
+// Reads the raw text of a value; the status tells whether there is one.
+std::int32_t ReadText(const QString& hive, const QString& key, const QString& valueName,
+                      QString& text) {
+    if (GetHiveHandle(hive) == 0)
+        return regstatus::UnknownHive;
+    const std::optional<QString> path = StorePath(key, valueName);
+    if (!path)
+        return regstatus::FileNotFound;
+    const std::unique_ptr<QSettings> store = OpenStore();
+    if (store->status() != QSettings::NoError)
+        return StatusOf(*store);
+    const QVariant stored = store->value(*path);
+    if (!stored.isValid())
+        return regstatus::FileNotFound;
+    // Text holding ", " written by hand may come back from an INI file as a list.
+    if (stored.typeId() == QMetaType::QStringList)
+        text = stored.toStringList().join(QStringLiteral(", "));
+    else
+        text = stored.toString();
+    return regstatus::Success;
+}
+
+std::optional<bool> TextToBool(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0)
+        return false;
+    if (const auto n = TextToInt32(t))
+        return *n != 0;
+    return std::nullopt;
+}
+
+template <class T, class Convert>
+std::int32_t ReadConverted(const QString& hive, const QString& key, const QString& valueName,
+                           const QString& typeCode, T defaultValue, T& value, Convert convert,
+                           const QString& ownCode) {
+    value = defaultValue;
+    QString text;
+    const std::int32_t status = ReadText(hive, key, valueName, text);
+    if (status != regstatus::Success)
+        return status;
+    // "S" reads the text and converts it into the caller's variable; the numeric and
+    // Boolean codes read the value as stored text too (values are always text here).
+    if (typeCode.compare(QStringLiteral("S"), Qt::CaseInsensitive) != 0 &&
+        typeCode.compare(ownCode, Qt::CaseInsensitive) != 0)
+        return status;
+    if (const auto converted = convert(text))
+        value = *converted;
+    return status;
+}
+
+} // namespace
+
+int GetHiveHandle(const QString& hiveName) {
+    return hiveName.trimmed().compare(QStringLiteral("HKCU"), Qt::CaseInsensitive) == 0 ? 1 : 0;
+}
+
+std::optional<std::int32_t> TextToInt32(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong whole = t.toLongLong(&ok, 10);
+    if (ok) {
+        if (whole < std::numeric_limits<std::int32_t>::min() ||
+            whole > std::numeric_limits<std::int32_t>::max())
+            return std::nullopt;
+        return static_cast<std::int32_t>(whole);
+    }
+    const double number = t.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    const double rounded = std::nearbyint(number); // ties to even, as the classic CLng
+    if (rounded < std::numeric_limits<std::int32_t>::min() ||
+        rounded > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(rounded);
+}
+
+std::optional<std::int16_t> TextToInt16(const QString& text) {
+    const auto n = TextToInt32(text);
+    if (!n || *n < std::numeric_limits<std::int16_t>::min() ||
+        *n > std::numeric_limits<std::int16_t>::max())
+        return std::nullopt;
+    return static_cast<std::int16_t>(*n);
+}
+
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, const QString& defaultValue,
+                               QString& value) {
+    value = defaultValue;
+    QString text;
+    const std::int32_t status = ReadText(hive, key, valueName, text);
+    if (status == regstatus::Success &&
+        (typeCode.compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0 ||
+         typeCode.compare(QStringLiteral("D"), Qt::CaseInsensitive) == 0 ||
+         typeCode.compare(QStringLiteral("B"), Qt::CaseInsensitive) == 0))
+        value = text;
+    return status;
+}
+
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, std::int32_t defaultValue,
+                               std::int32_t& value) {
+    return ReadConverted(hive, key, valueName, typeCode, defaultValue, value, TextToInt32,
+                         QStringLiteral("D"));
+}
+
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, std::int16_t defaultValue,
+                               std::int16_t& value) {
+    return ReadConverted(hive, key, valueName, typeCode, defaultValue, value, TextToInt16,
+                         QStringLiteral("D"));
+}
+
+std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                               const QString& typeCode, bool defaultValue, bool& value) {
+    return ReadConverted(hive, key, valueName, typeCode, defaultValue, value, TextToBool,
+                         QStringLiteral("B"));
+}
+
+std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                                const QString& typeCode, const QString& value) {
+    if (GetHiveHandle(hive) == 0)
+        return regstatus::UnknownHive;
+    const std::optional<QString> path = StorePath(key, valueName);
+    if (!path)
+        return regstatus::AccessDenied;
+    QString text;
+    if (typeCode.compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0) {
+        text = value;
+    } else if (typeCode.compare(QStringLiteral("D"), Qt::CaseInsensitive) == 0) {
+        const auto n = TextToInt32(value);
+        if (!n)
+            return regstatus::InvalidData;
+        text = QString::number(*n);
+    } else if (typeCode.compare(QStringLiteral("B"), Qt::CaseInsensitive) == 0) {
+        const auto b = TextToBool(value);
+        if (!b)
+            return regstatus::InvalidData;
+        text = *b ? QStringLiteral("1") : QStringLiteral("0");
+    } else {
+        return regstatus::Success;
+    }
+
+    const std::unique_ptr<QSettings> store = OpenStore();
+    if (store->status() == QSettings::FormatError)
+        return regstatus::InvalidData; // never overwrite a file we could not parse
+    const QVariant previous = store->value(*path);
+    store->setValue(*path, text);
+    store->sync(); // written through a temporary file and renamed: all or nothing
+    const std::int32_t status = StatusOf(*store);
+    if (status != regstatus::Success) {
+        // The change stays pending in QSettings' in-process cache; put the old value
+        // back so later reads in this run do not see a value that never reached disk.
+        if (previous.isValid())
+            store->setValue(*path, previous);
+        else
+            store->remove(*path);
+    }
+    return status;
+}
+
+void SetSettingsFileOverride(const QString& iniFilePath) {
+    OverridePath() = iniFilePath;
+}
+
+QString SettingsFileOverride() {
+    return OverridePath();
+}
+
+} // namespace pellwick

@@ -1,0 +1,60 @@
+#include "pellwick/testing/CoreTestScope.h"
+
+#include "pellwick/ProgramState.h"
+#include "pellwick/modMain.h"
+#include "pellwick/modRegistry.h"
+
+#include <stdexcept>
+#include <tessary/Notifier.h>
+
+namespace pellwick::testing {
+
+CoreTestScope::CoreTestScope() {
+    if (!m_dir.isValid())
+        throw std::runtime_error("no temporary folder for the test");
+    SetSettingsFileOverride(settingsFile());
+    SetDebugLogFolderOverride(m_dir.path());
+    SetMessageBoxPresenter(boxes);
+    SetShellOpener(shell);
+    InstallTessaryNotifier();
+    ResetProgramState();
+    State().MainWindow = &mainWindow;
+    setHost(nullptr);
+}
+
+CoreTestScope::~CoreTestScope() {
+    ResetProgramState();
+    tessary::SetNotifier(nullptr);
+    SetShellOpener(nullptr);
+    SetMessageBoxPresenter(nullptr);
+    SetDebugLogFolderOverride(QString());
+    // Never fall back to the user's own store: park the override in the (now removed)
+    // temporary folder until the next scope sets its own.
+    SetSettingsFileOverride(settingsFile());
+}
+
+QString CoreTestScope::settingsFile() const {
+    return m_dir.filePath(QStringLiteral("Pellwick.conf"));
+}
+
+QString CoreTestScope::debugLogPath() const {
+    return m_dir.filePath(QStringLiteral("DebugLog.txt"));
+}
+
+void CoreTestScope::store(const QString& valueName, const QString& text) const {
+    if (WriteSetting(valueName, text) != 0)
+        throw std::runtime_error("could not write the test's settings");
+}
+
+void CoreTestScope::setHost(std::shared_ptr<QuoteWerksApp> host) {
+    State().AttachHost = [host] { return host; };
+}
+
+std::shared_ptr<FakeQuoteWerksApp> CoreTestScope::attachFakeHost() {
+    auto host = std::make_shared<FakeQuoteWerksApp>(m_dir.path());
+    setHost(host);
+    State().QuoteWerksApp = host;
+    return host;
+}
+
+} // namespace pellwick::testing

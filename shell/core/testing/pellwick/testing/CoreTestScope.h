@@ -1,0 +1,44 @@
+#pragma once
+// One object a test creates first: a temporary folder holding the settings store and
+// the debug log, recording seams installed (also for the CRM library's boxes), the
+// program-wide state reset, a recording main window registered, and the host attach
+// returning `host` (null: not running). Everything is restored on destruction.
+
+#include "pellwick/testing/FakeQuoteWerksApp.h"
+#include "pellwick/testing/RecordingSeams.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace pellwick::testing {
+
+class CoreTestScope {
+public:
+    CoreTestScope();
+    ~CoreTestScope();
+    CoreTestScope(const CoreTestScope&) = delete;
+    CoreTestScope& operator=(const CoreTestScope&) = delete;
+
+    // The temporary folder, the settings file in it and the debug log's path.
+    QString folder() const { return m_dir.path(); }
+    QString settingsFile() const;
+    QString debugLogPath() const;
+
+    // Writes one stored value as text under the settings key (test set-up).
+    void store(const QString& valueName, const QString& text) const;
+
+    // Makes SetupQuoteWerksConnection attach to this host (null: host not running).
+    void setHost(std::shared_ptr<QuoteWerksApp> host);
+    // A fake host, created and made the attach target, and already attached.
+    std::shared_ptr<FakeQuoteWerksApp> attachFakeHost();
+
+    std::shared_ptr<RecordingMessageBoxPresenter> boxes =
+        std::make_shared<RecordingMessageBoxPresenter>();
+    std::shared_ptr<RecordingShellOpener> shell = std::make_shared<RecordingShellOpener>();
+    RecordingMainWindow mainWindow;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+} // namespace pellwick::testing

@@ -116,7 +116,6 @@ frmMain::frmMain(QWidget* parent)
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
 
     m_endProgram = [] { QCoreApplication::exit(0); };
-    m_trayAvailable = [] { return IsSystemTrayAvailable(); };
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -138,8 +137,8 @@ void frmMain::SetContactsEntry(std::function<void(qint16, qint16)> entry) {
 void frmMain::SetEndProgram(std::function<void()> endProgram) {
     m_endProgram = std::move(endProgram);
 }
-void frmMain::SetTrayAvailable(std::function<bool()> available) {
-    m_trayAvailable = std::move(available);
+void frmMain::SetTrayFactory(std::function<std::unique_ptr<clsSystemTray>()> factory) {
+    m_trayFactory = std::move(factory);
 }
 void frmMain::SetInstanceLockPath(const QString& path) {
     m_lockPath = path;
@@ -161,11 +160,11 @@ void frmMain::Form_Load() {
 
         setWindowTitle(ProgramCaption());
 
-        m_systemTray = std::make_unique<clsSystemTray>();
-        m_systemTray->setIcon(windowIcon());
-        m_systemTray->setMenu(this);
-        m_systemTray->setParent(this);
-        m_systemTray->setTipText(QStringLiteral("Infusionsoft <> QuoteWerks"));
+        m_systemTray = m_trayFactory ? m_trayFactory() : std::make_unique<clsSystemTray>();
+        m_systemTray->SetIcon(windowIcon());
+        m_systemTray->SetMenu(this);
+        m_systemTray->SetParent(this);
+        m_systemTray->SetTipText(QStringLiteral("Infusionsoft <> QuoteWerks"));
         HookTrayEvents();
         m_systemTray->AddIcon();
 
@@ -206,10 +205,8 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::HookTrayEvents() {
-    connect(m_systemTray.get(), &clsSystemTray::Click, this,
-            [this](qint16& button) { SystemTray_Click(button); });
-    connect(m_systemTray.get(), &clsSystemTray::DblClick, this,
-            [this](qint16& button) { SystemTray_DblClick(button); });
+    connect(m_systemTray.get(), &clsSystemTray::Click, this, &frmMain::SystemTray_Click);
+    connect(m_systemTray.get(), &clsSystemTray::DblClick, this, &frmMain::SystemTray_DblClick);
 }
 
 void frmMain::HookHostEvents(QuoteWerksApp* host) {
@@ -303,7 +300,7 @@ void frmMain::changeEvent(QEvent* event) {
 void frmMain::Form_Resize() {
     Guarded("Form_Resize", [&] {
         // Without a notification area a hidden window could never be brought back.
-        if (isMinimized() && m_trayAvailable && m_trayAvailable())
+        if (isMinimized() && m_systemTray && m_systemTray->IsTrayAvailable())
             QTimer::singleShot(0, this, [this] {
                 if (isMinimized())
                     hide();
@@ -329,8 +326,7 @@ void frmMain::cmdClose_Click() {
 
 void frmMain::mnuFileOpen_Click() {
     Guarded("mnuFileOpen_Click", [&] {
-        qint16 button = 1;
-        SystemTray_DblClick(button);
+        SystemTray_DblClick(1);
     });
 }
 
@@ -338,7 +334,7 @@ void frmMain::mnuFileExit_Click() {
     Guarded("mnuFileExit_Click", [&] { close(); });
 }
 
-void frmMain::SystemTray_Click(qint16& Button) {
+void frmMain::SystemTray_Click(qint16 Button) {
     Guarded("SystemTray_Click", [&] {
         if (Button != 1)
             return;
@@ -347,7 +343,7 @@ void frmMain::SystemTray_Click(qint16& Button) {
     });
 }
 
-void frmMain::SystemTray_DblClick(qint16& Button) {
+void frmMain::SystemTray_DblClick(qint16 Button) {
     Guarded("SystemTray_DblClick", [&] {
         if (Button == 1) {
             // The windows are looked up by name: the Save Quote and contact search

@@ -43,8 +43,8 @@ public:
     void cmdClose_Click();
     void mnuFileOpen_Click();
     void mnuFileExit_Click();
-    void SystemTray_Click(qint16& Button);
-    void SystemTray_DblClick(qint16& Button);
+    void SystemTray_Click(qint16 Button);
+    void SystemTray_DblClick(qint16 Button);
     void QuoteWerksApp_AfterAppExit();
     void QuoteWerksApp_AfterSaveDocument(qint16 iResult);
     void QuoteWerksApp_BeforeContactSelection(qint16 iType, qint16& iSource);
@@ -73,8 +73,9 @@ public:
     void SetContactsEntry(std::function<void(qint16 iType, qint16 iSource)> entry);
     // Ends the process' event loop; tests record the call instead.
     void SetEndProgram(std::function<void()> endProgram);
-    // Whether the desktop has a notification area (decides whether minimising hides).
-    void SetTrayAvailable(std::function<bool()> available);
+    // Makes the tray icon object at start-up (default: on the desktop's notification
+    // area); tests give one with their own backend.
+    void SetTrayFactory(std::function<std::unique_ptr<clsSystemTray>()> factory);
     // The lock used to detect a second copy; default SingleInstance::DefaultLockPath().
     void SetInstanceLockPath(const QString& path);
 
@@ -120,7 +121,7 @@ private:
     std::function<void(qint16)> m_saveQuoteEntry;
     std::function<void(qint16, qint16)> m_contactsEntry;
     std::function<void()> m_endProgram;
-    std::function<bool()> m_trayAvailable;
+    std::function<std::unique_ptr<clsSystemTray>()> m_trayFactory;
 };
 
 } // namespace pellwick

@@ -1,0 +1,63 @@
+#pragma once
+// Helpers for driving the program's windows in tests: a notification area that exists
+// (or not) on demand, and acting on a modal window once it is open.
+
+#include "TrayBackend.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace pellwick::testing {
+
+class TestTrayBackend final : public TrayBackend {
+public:
+    explicit TestTrayBackend(bool available) : m_available(available) {}
+    bool isSystemTrayAvailable() const override { return m_available; }
+    bool supportsMessages() const override { return m_available; }
+    void setIcon(const QIcon&) override {}
+    void setToolTip(const QString& tip) override { toolTip = tip; }
+    void setVisible(bool on) override { visible = on; }
+    void showMessage(const QString&, const QString&, QSystemTrayIcon::MessageIcon, const QIcon&,
+                     int) override {}
+
+    QString toolTip;
+    bool visible = false;
+
+private:
+    bool m_available;
+};
+
+// The visible top-level window with this objectName, or null.
+inline QWidget* VisibleWindow(const QString& objectName) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == objectName && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// Calls action once the window named objectName is visible (checked every few
+// milliseconds, also inside the window's own event loop); gives up after timeoutMs.
+inline void WhenWindowOpens(const QString& objectName, std::function<void(QWidget*)> action,
+                            int timeoutMs = 5000) {
+    auto* poll = new QTimer;
+    auto* elapsed = new int(0);
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        *elapsed += 5;
+        QWidget* window = VisibleWindow(objectName);
+        if (window || *elapsed > timeoutMs) {
+            poll->stop();
+            poll->deleteLater();
+            delete elapsed;
+            if (window)
+                action(window);
+        }
+    });
+    poll->start();
+}
+
+} // namespace pellwick::testing

@@ -1,0 +1,301 @@
+#include "IniDocument.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace pellwick {
+
+namespace {
+
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+bool isValidUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString ignored = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// The platform's INI functions drop one pair of matching quotes around a value.
+QString unquote(const QString& value) {
+    if (value.size() >= 2 && value.front() == value.back() &&
+        (value.front() == u'"' || value.front() == u'\'')) {
+        return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool hasLineBreakOrNul(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
+}
+
+} // namespace
+
+QByteArray IniDocument::defaultLineEnding() {
+#ifdef Q_OS_WIN
+    return QByteArrayLiteral("\r\n");
+#else
+    return QByteArrayLiteral("\n");
+#endif
+}
+
+IniDocument IniDocument::fromBytes(const QByteArray& content) {
+    IniDocument doc;
+    QByteArray body = content;
+    if (body.startsWith(kUtf8Bom)) {
+        doc.m_bom = kUtf8Bom;
+        body.remove(0, kUtf8Bom.size());
+    }
+    doc.m_utf8 = isValidUtf8(body);
+
+    bool eolSeen = false;
+    qsizetype start = 0;
+    while (start < body.size()) {
+        const qsizetype nl = body.indexOf('\n', start);
+        Line line;
+        if (nl < 0) {
+            line.text = body.mid(start);
+            start = body.size();
+        } else {
+            const bool crlf = nl > start && body.at(nl - 1) == '\r';
+            line.text = body.mid(start, (crlf ? nl - 1 : nl) - start);
+            line.eol = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+            if (!eolSeen) {
+                doc.m_eol = line.eol;
+                eolSeen = true;
+            }
+            start = nl + 1;
+        }
+        doc.classify(line);
+        doc.m_lines.push_back(std::move(line));
+    }
+    return doc;
+}
+
+QByteArray IniDocument::toBytes() const {
+    QByteArray out = m_bom;
+    for (const Line& line : m_lines) {
+        out += line.text;
+        out += line.eol;
+    }
+    return out;
+}
+
+std::optional<IniDocument> IniDocument::load(const QString& path, QString* error) {
+    QFile file(path);
+    if (!file.exists()) {
+        return IniDocument();
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error) {
+            *error = file.errorString();
+        }
+        return std::nullopt;
+    }
+    return fromBytes(file.readAll());
+}
+
+bool IniDocument::save(const QString& path, QString* error) const {
+    QSaveFile file(path);
+    // Never fall back to writing the file in place: that is what could leave half a file.
+    file.setDirectWriteFallback(false);
+    const QByteArray bytes = toBytes();
+    const bool ok =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!ok && error) {
+        *error = file.errorString();
+    }
+    return ok;
+}
+
+QString IniDocument::decode(const QByteArray& bytes) const {
+    return m_utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+}
+
+QByteArray IniDocument::encode(const QString& text) const {
+    return m_utf8 ? text.toUtf8() : text.toLatin1();
+}
+
+void IniDocument::classify(Line& line) const {
+    line.kind = Kind::Other;
+    line.name.clear();
+    const QString decoded = decode(line.text);
+    const QString trimmed = decoded.trimmed();
+    if (trimmed.startsWith(u'[')) {
+        const qsizetype close = trimmed.indexOf(u']');
+        if (close > 0) {
+            line.kind = Kind::Section;
+            line.name = trimmed.mid(1, close - 1).trimmed();
+        }
+        return;
+    }
+    if (trimmed.isEmpty() || trimmed.startsWith(u';')) {
+        return;
+    }
+    const qsizetype eq = decoded.indexOf(u'=');
+    if (eq <= 0) {
+        return;
+    }
+    QString key = decoded.left(eq).trimmed();
+    if (!key.isEmpty()) {
+        line.kind = Kind::Key;
+        line.name = std::move(key);
+        line.eq = eq;
+    }
+}
+
+IniDocument::Line IniDocument::makeLine(const QString& text) const {
+    Line line;
+    line.text = encode(text);
+    line.eol = m_eol;
+    classify(line);
+    return line;
+}
+
+qsizetype IniDocument::findSection(const QString& section) const {
+    const QString wanted = section.trimmed();
+    for (qsizetype i = 0; i < qsizetype(m_lines.size()); ++i) {
+        const Line& line = m_lines[i];
+        if (line.kind == Kind::Section && line.name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+qsizetype IniDocument::sectionEnd(qsizetype header) const {
+    qsizetype i = header + 1;
+    while (i < qsizetype(m_lines.size()) && m_lines[i].kind != Kind::Section) {
+        ++i;
+    }
+    return i;
+}
+
+qsizetype IniDocument::findKey(qsizetype header, const QString& key) const {
+    const QString wanted = key.trimmed();
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        const Line& line = m_lines[i];
+        if (line.kind == Kind::Key && line.name.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void IniDocument::insertLine(qsizetype at, Line line) {
+    // A last line without its own line ending must get one before anything follows it.
+    if (at > 0 && m_lines[at - 1].eol.isEmpty()) {
+        m_lines[at - 1].eol = m_eol;
+    }
+    m_lines.insert(m_lines.begin() + at, std::move(line));
+}
+
+std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
+    const qsizetype header = findSection(section);
+    if (header < 0) {
+        return std::nullopt;
+    }
+    const qsizetype at = findKey(header, key);
+    if (at < 0) {
+        return std::nullopt;
+    }
+    const Line& line = m_lines[at];
+    return unquote(decode(line.text).mid(line.eq + 1).trimmed());
+}
+
+QStringList IniDocument::keys(const QString& section) const {
+    QStringList names;
+    const qsizetype header = findSection(section);
+    if (header < 0) {
+        return names;
+    }
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        if (m_lines[i].kind == Kind::Key) {
+            names.append(m_lines[i].name);
+        }
+    }
+    return names;
+}
+
+QStringList IniDocument::sections() const {
+    QStringList names;
+    for (const Line& line : m_lines) {
+        if (line.kind == Kind::Section) {
+            names.append(line.name);
+        }
+    }
+    return names;
+}
+
+bool IniDocument::hasSection(const QString& section) const {
+    return findSection(section) >= 0;
+}
+
+bool IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
+    const QString sectionName = section.trimmed();
+    const QString keyName = key.trimmed();
+    if (sectionName.isEmpty() || keyName.isEmpty() || hasLineBreakOrNul(section) ||
+        hasLineBreakOrNul(key) || hasLineBreakOrNul(value) || sectionName.contains(u']') ||
+        keyName.contains(u'=') || keyName.startsWith(u'[') || keyName.startsWith(u';')) {
+        return false;
+    }
+
+    const qsizetype header = findSection(sectionName);
+    if (header < 0) {
+        qsizetype at = qsizetype(m_lines.size());
+        if (at > 0 && !decode(m_lines.back().text).trimmed().isEmpty()) {
+            insertLine(at++, makeLine(QString()));
+        }
+        insertLine(at++, makeLine(u'[' + sectionName + u']'));
+        insertLine(at, makeLine(keyName + u'=' + value));
+        return true;
+    }
+
+    const qsizetype existing = findKey(header, keyName);
+    if (existing >= 0) {
+        Line& line = m_lines[existing];
+        const QString decoded = decode(line.text);
+        qsizetype valueStart = line.eq + 1;
+        while (valueStart < decoded.size() &&
+               (decoded[valueStart] == u' ' || decoded[valueStart] == u'\t')) {
+            ++valueStart;
+        }
+        line.text = encode(decoded.left(valueStart) + value);
+        return true;
+    }
+
+    // New keys go after the section's last non-blank line, so the blank lines that
+    // separate it from the next section stay where they are.
+    qsizetype at = sectionEnd(header);
+    while (at > header + 1 && decode(m_lines[at - 1].text).trimmed().isEmpty()) {
+        --at;
+    }
+    insertLine(at, makeLine(keyName + u'=' + value));
+    return true;
+}
+
+bool IniDocument::removeKey(const QString& section, const QString& key) {
+    const qsizetype header = findSection(section);
+    if (header < 0) {
+        return false;
+    }
+    const qsizetype at = findKey(header, key);
+    if (at < 0) {
+        return false;
+    }
+    m_lines.erase(m_lines.begin() + at);
+    return true;
+}
+
+bool IniDocument::removeSection(const QString& section) {
+    const qsizetype header = findSection(section);
+    if (header < 0) {
+        return false;
+    }
+    m_lines.erase(m_lines.begin() + header, m_lines.begin() + sectionEnd(header));
+    return true;
+}
+
+} // namespace pellwick

@@ -1,0 +1,111 @@
+#!/usr/bin/env python3
+"""A local stand-in for the Infusionsoft CRM's XML-RPC API over HTTPS.
+
+See README.md beside this file for the command line, the admin endpoint and
+the call log. Prints one line "SANDBOX_READY {json}" on stdout once it
+accepts connections; everything else goes to stderr.
+"""
+
+import argparse
+import json
+import os
+import signal
+import ssl
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from crmsandbox import certs, seed  # noqa: E402
+from crmsandbox.api import CrmApi  # noqa: E402
+from crmsandbox.server import FAULT_MODES, CallLog, SandboxServer  # noqa: E402
+from crmsandbox.store import Store  # noqa: E402
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(description="Local CRM sandbox (XML-RPC over HTTPS).")
+    p.add_argument("--state", required=True, help="state folder: CA, certificate, database, call log")
+    p.add_argument("--port", type=int, default=0, help="port on 127.0.0.1; 0 picks a free one")
+    p.add_argument("--api-key", required=True, help="the API key that calls must carry")
+    p.add_argument("--app", default="demo", help="application name (certificate for <app>.localhost)")
+    p.add_argument("--vendor-key", default="pellwick-vendor-key",
+                   help="vendor key accepted by DataService.getTemporaryKey")
+    p.add_argument("--seed", choices=("demo", "empty"), default="demo",
+                   help="data for a new store (ignored when the database exists)")
+    p.add_argument("--contacts", type=int, help="seed this many generated contacts instead")
+    p.add_argument("--stages", type=int, help="seed this many generated stages instead")
+    p.add_argument("--action-sets", type=int, help="seed this many generated action sets instead")
+    p.add_argument("--memory", action="store_true", help="keep the records in memory only")
+    p.add_argument("--fault", choices=FAULT_MODES, default="none", help="misbehave from the start")
+    p.add_argument("--fault-count", type=int, default=-1,
+                   help="apply --fault to the next N calls only (-1: every call)")
+    p.add_argument("--fault-delay-ms", type=int, default=0,
+                   help="wait this long before answering a faulty call (delay mode: default 1000)")
+    args = p.parse_args(argv)
+    for name in ("contacts", "stages", "action_sets"):
+        value = getattr(args, name)
+        if value is not None and value < 0:
+            p.error(f"--{name.replace('_', '-')} must not be negative")
+    if not 0 <= args.port <= 65535:
+        p.error("--port must be between 0 and 65535")
+    if not args.app or not all(c.isalnum() or c == "-" for c in args.app):
+        p.error("--app must be letters, digits and '-'")
+    return args
+
+
+def main(argv=None):
+    args = parse_args(sys.argv[1:] if argv is None else argv)
+    state = os.path.abspath(args.state)
+    os.makedirs(state, exist_ok=True)
+    try:
+        ca, cert, key = certs.ensure_certificates(state, args.app)
+    except (certs.CertError, OSError) as exc:
+        print(f"sandbox: cannot make certificates: {exc}", file=sys.stderr)
+        return 2
+
+    db_path = ":memory:" if args.memory else os.path.join(state, "crm.sqlite3")
+    store = Store(db_path)
+    if store.meta("seeded") is None:
+        seed.seed(store, args.seed, args.contacts, args.stages, args.action_sets)
+    api = CrmApi(store, args.api_key, args.app, args.vendor_key)
+
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.minimum_version = ssl.TLSVersion.TLSv1_2
+    context.load_cert_chain(cert, key)
+
+    log_path = os.path.join(state, "calls.jsonl")
+    call_log = CallLog(log_path)
+    try:
+        server = SandboxServer(args.port, context, api, call_log)
+    except OSError as exc:
+        print(f"sandbox: cannot listen on 127.0.0.1:{args.port}: {exc}", file=sys.stderr)
+        return 2
+    try:
+        server.faults.set(args.fault, args.fault_count, args.fault_delay_ms)
+    except ValueError as exc:
+        print(f"sandbox: {exc}", file=sys.stderr)
+        return 2
+    port = server.server_address[1]
+    api.base_url = f"https://{args.app}.localhost:{port}"
+
+    def stop(signum, frame):
+        server.stop()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
+    ready = {"port": port, "ca": ca, "log": log_path, "state": state,
+             "url": f"https://localhost:{port}/api/xmlrpc"}
+    sys.stdout.write("SANDBOX_READY " + json.dumps(ready) + "\n")
+    sys.stdout.flush()
+    print(f"sandbox: listening on https://{args.app}.localhost:{port}/api/xmlrpc "
+          f"(also https://localhost:{port}/api/xmlrpc); CA {ca}", file=sys.stderr)
+    try:
+        server.serve_forever(poll_interval=0.2)
+    finally:
+        server.server_close()
+        call_log.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,1 @@
+"""A local stand-in for the Infusionsoft CRM's XML-RPC API (standard library only)."""

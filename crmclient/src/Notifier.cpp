@@ -43,11 +43,10 @@ void ReportLibraryError(const std::string& section, const std::string& source, l
     if (number == 0 && description.empty())
         return; // no error pending
     const std::string crlf = "\r\n";
-    const std::string text = "Error Reported From Tessary." + crlf + crlf +
-                             "Error Section: " + section + crlf + "Error Source: " + source +
-                             crlf + "Error Line: " + std::to_string(line) + crlf +
-                             "Error Number: " + std::to_string(number) + crlf +
-                             "Error Description: " + description;
+    const std::string text =
+        "Error Reported From Tessary." + crlf + crlf + "Error Section: " + section + crlf +
+        "Error Source: " + source + crlf + "Error Line: " + std::to_string(line) + crlf +
+        "Error Number: " + std::to_string(number) + crlf + "Error Description: " + description;
     CurrentNotifier()->ShowMessage("Tessary Error", text, BoxIcon::Critical);
 }
 

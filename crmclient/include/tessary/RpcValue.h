@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -126,6 +127,8 @@ public:
 private:
     std::ptrdiff_t Find(std::string_view name) const;
     std::vector<Member> members_;
+    // Name -> position, kept only for large structs so that building one stays linear.
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 // An array: elements in the order they were added, counted from 1 by Item.

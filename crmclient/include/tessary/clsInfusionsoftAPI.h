@@ -24,8 +24,11 @@ class FileService;
 class OtherService;
 class clsHelpers;
 
+class clsInfusionsoftAPI;
+
 namespace detail {
 class Transport;
+void PrepareRequest(clsInfusionsoftAPI& api);
 } // namespace detail
 
 // Where and how calls are sent.
@@ -54,6 +57,8 @@ public:
     // Stores the two texts unchanged for the next Connect; sends nothing.
     void SetupConnection(const std::string& p_strApplicationName, const std::string& p_strAPIKey);
     // Replaces the current request by a fresh one aimed at the account; sends nothing.
+    // An application name or domain holding anything but letters, digits, '-' and '.'
+    // is refused (reported; no request is left), as it could aim the call elsewhere.
     void Connect();
 
     // The service objects, created on first use and kept for the connection's life
@@ -102,7 +107,10 @@ public:
     void SetTransport(std::shared_ptr<detail::Transport> transport);
 
 private:
+    friend void detail::PrepareRequest(clsInfusionsoftAPI& api);
     clsInfusionsoftAPI();
+    // Connect's work; throws instead of reporting.
+    void ConnectOrThrow();
     std::shared_ptr<detail::Transport> SharedTransport();
 
     std::shared_ptr<RpcRequest> request_;

@@ -1,0 +1,79 @@
+#include "tessary/RpcRequest.h"
+
+#include "Transport.h"
+#include "XmlRpcCodec.h"
+
+#include <stdexcept>
+
+namespace tessary {
+
+namespace {
+const RpcValue& NoValue() {
+    static const RpcValue empty;
+    return empty;
+}
+} // namespace
+
+void RpcParamList::AddValue(RpcValue value) {
+    items_.push_back(std::move(value));
+}
+void RpcParamList::AddString(std::string value) {
+    AddValue(RpcValue::String(std::move(value)));
+}
+void RpcParamList::AddInteger(std::int32_t value) {
+    AddValue(RpcValue::Integer(value));
+}
+void RpcParamList::AddBoolean(bool value) {
+    AddValue(RpcValue::Boolean(value));
+}
+void RpcParamList::AddDouble(double value) {
+    AddValue(RpcValue::Double(value));
+}
+void RpcParamList::AddDate(double automationDate) {
+    AddValue(RpcValue::Date(automationDate));
+}
+void RpcParamList::AddStruct(const RpcStruct& value) {
+    AddValue(RpcValue::Struct(std::make_shared<RpcStruct>(value)));
+}
+void RpcParamList::AddArray(const RpcArray& value) {
+    AddValue(RpcValue::Array(std::make_shared<RpcArray>(value)));
+}
+
+const RpcValue& RpcParamList::Item(std::size_t n) const {
+    if (n == 0 || n > items_.size())
+        return NoValue();
+    return items_[n - 1];
+}
+
+RpcRequest::RpcRequest() = default;
+RpcRequest::RpcRequest(std::shared_ptr<detail::Transport> transport)
+    : transport_(std::move(transport)) {}
+RpcRequest::~RpcRequest() = default;
+
+std::string RpcRequest::Url() const {
+    return "https://" + hostName_ + ":" + std::to_string(port_) + path_;
+}
+
+RpcResponse RpcRequest::Submit() {
+    if (transportMode_ != 1)
+        throw std::invalid_argument("Transport mode " + std::to_string(transportMode_) +
+                                    " is not supported; only 1 (HTTPS) is");
+    const std::string body = detail::EncodeCall(methodName_, params_);
+    if (!transport_)
+        transport_ = detail::MakeCurlTransport();
+    detail::HttpPost post;
+    post.url = Url();
+    post.headers = headers_;
+    post.body = body;
+    post.options = &options_;
+    detail::HttpReply reply = transport_->Post(post);
+    if (reply.status != 200)
+        return RpcResponse(
+            RpcStatus::HttpError, {},
+            RpcFault(std::to_string(reply.status),
+                     "The server answered with HTTP status " + std::to_string(reply.status)),
+            reply.status);
+    return detail::DecodeResponse(std::move(reply.body), reply.status);
+}
+
+} // namespace tessary

@@ -1,0 +1,268 @@
+#include "tessary/clsInfusionsoftAPI.h"
+
+#include "Guard.h"
+#include "ServiceCall.h"
+#include "Transport.h"
+#include "tessary/ContactService.h"
+#include "tessary/DataService.h"
+#include "tessary/FileService.h"
+#include "tessary/OtherService.h"
+#include "tessary/clsHelpers.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tessary {
+
+namespace detail {
+namespace {
+
+// A host name part may hold letters, digits, '-' and '.'; anything else (':', '/',
+// '@', '#', '?', blanks) could aim the call, and the API key with it, at another
+// server than the account's.
+bool IsHostText(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; });
+}
+
+} // namespace
+
+std::shared_ptr<clsInfusionsoftAPI> LockConnection(const std::weak_ptr<clsInfusionsoftAPI>& weak) {
+    auto api = weak.lock();
+    if (!api)
+        throw LibraryError(kObjectMissing,
+                           "The connection object of this service no longer exists");
+    return api;
+}
+
+bool ContainsNoCase(std::string_view text, std::string_view needle) {
+    const auto lower = [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    };
+    return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
+                       [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
+}
+
+void PrepareRequest(clsInfusionsoftAPI& api) {
+    api.ConnectOrThrow();
+}
+
+} // namespace detail
+
+clsInfusionsoftAPI::clsInfusionsoftAPI() = default;
+clsInfusionsoftAPI::~clsInfusionsoftAPI() = default;
+
+std::shared_ptr<clsInfusionsoftAPI> clsInfusionsoftAPI::Create() {
+    return std::shared_ptr<clsInfusionsoftAPI>(new clsInfusionsoftAPI());
+}
+
+void clsInfusionsoftAPI::SetupConnection(const std::string& p_strApplicationName,
+                                         const std::string& p_strAPIKey) {
+    detail::GuardedVoid("SetupConnection", [&] {
+        applicationName_ = p_strApplicationName;
+        apiKey_ = p_strAPIKey;
+    });
+}
+
+std::shared_ptr<detail::Transport> clsInfusionsoftAPI::SharedTransport() {
+    if (!transport_)
+        transport_ = detail::MakeCurlTransport();
+    return transport_;
+}
+
+void clsInfusionsoftAPI::Connect() {
+    detail::GuardedVoid("Connect", [&] { ConnectOrThrow(); });
+}
+
+void clsInfusionsoftAPI::ConnectOrThrow() {
+    // The previous request goes first, so a failed Connect leaves none behind.
+    request_.reset();
+    if (!detail::IsHostText(applicationName_))
+        throw detail::LibraryError(detail::kGeneralFailure,
+                                   "The application name '" + applicationName_ +
+                                       "' holds characters a host name cannot have");
+    if (!detail::IsHostText(options_.serviceDomain))
+        throw detail::LibraryError(detail::kGeneralFailure,
+                                   "The service domain '" + options_.serviceDomain +
+                                       "' holds characters a host name cannot have");
+    if (apiKey_.find_first_of("\r\n") != std::string::npos)
+        throw detail::LibraryError(detail::kGeneralFailure, "The API key holds a line break");
+    auto request = std::make_shared<RpcRequest>(SharedTransport());
+    if (options_.useCurrentEndpoint) {
+        request->SetHostName("api." + options_.serviceDomain);
+        request->SetPath("/crm/xmlrpc");
+        if (!apiKey_.empty())
+            request->AddHeader("X-Keap-API-Key: " + apiKey_);
+    } else {
+        request->SetHostName(applicationName_ + "." + options_.serviceDomain);
+        request->SetPath("/api/xmlrpc");
+    }
+    request->SetPort(options_.servicePort);
+    request->SetTransportMode(1);
+    TransportOptions transport;
+    transport.caBundleFile = options_.caBundleFile;
+    transport.connectTimeout = options_.connectTimeout;
+    transport.totalTimeout = options_.totalTimeout;
+    transport.maxResponseBytes = options_.maxResponseBytes;
+    request->SetOptions(std::move(transport));
+    request_ = std::move(request);
+}
+
+std::shared_ptr<tessary::DataService> clsInfusionsoftAPI::DataService() {
+    return detail::Guarded("DataService", std::shared_ptr<tessary::DataService>(), [&] {
+        if (!dataService_)
+            dataService_.reset(new tessary::DataService(weak_from_this()));
+        return dataService_;
+    });
+}
+
+std::shared_ptr<tessary::ContactService> clsInfusionsoftAPI::ContactService() {
+    return detail::Guarded("ContactService", std::shared_ptr<tessary::ContactService>(), [&] {
+        if (!contactService_)
+            contactService_.reset(new tessary::ContactService(weak_from_this()));
+        return contactService_;
+    });
+}
+
+std::shared_ptr<tessary::FileService> clsInfusionsoftAPI::FileService() {
+    return detail::Guarded("FileService", std::shared_ptr<tessary::FileService>(), [&] {
+        if (!fileService_)
+            fileService_.reset(new tessary::FileService(weak_from_this()));
+        return fileService_;
+    });
+}
+
+std::shared_ptr<tessary::OtherService> clsInfusionsoftAPI::OtherService() {
+    return detail::Guarded("OtherService", std::shared_ptr<tessary::OtherService>(), [&] {
+        if (!otherService_)
+            otherService_.reset(new tessary::OtherService(weak_from_this()));
+        return otherService_;
+    });
+}
+
+std::shared_ptr<clsHelpers> clsInfusionsoftAPI::Helpers() {
+    return detail::Guarded("Helpers", std::shared_ptr<clsHelpers>(), [&] {
+        if (!helpers_)
+            helpers_ = std::make_shared<clsHelpers>();
+        return helpers_;
+    });
+}
+
+bool clsInfusionsoftAPI::TestConnection() {
+    return detail::Guarded("TestConnection", false, [&] {
+        ConnectOrThrow();
+        RpcStruct query;
+        query.AddString("Id", "%");
+        RpcArray fields;
+        fields.AddString("Id");
+        request_->SetMethodName("DataService.query");
+        RpcParamList& params = request_->Params();
+        params.AddString(apiKey_);
+        params.AddString("User");
+        params.AddInteger(1);
+        params.AddInteger(0);
+        params.AddStruct(query);
+        params.AddArray(fields);
+        // The verdict is the answer itself: a wrong key comes back as a fault, which
+        // must not pass for a working connection. Submission failures are the
+        // expected "no" of a test and are not reported.
+        try {
+            return request_->Submit().Status() == RpcStatus::ParamsReturned;
+        } catch (...) {
+            return false;
+        }
+    });
+}
+
+void clsInfusionsoftAPI::SetConnectionOptions(const ConnectionOptions& options) {
+    options_ = options;
+}
+
+void clsInfusionsoftAPI::SetTimeouts(std::chrono::milliseconds connectTimeout,
+                                     std::chrono::milliseconds totalTimeout) {
+    options_.connectTimeout = connectTimeout;
+    options_.totalTimeout = totalTimeout;
+}
+
+std::string clsInfusionsoftAPI::InfusionsoftAPIKey() {
+    return detail::Guarded("InfusionsoftAPIKey", std::string(), [&] { return apiKey_; });
+}
+
+std::shared_ptr<RpcRequest> clsInfusionsoftAPI::XMLRPC_Request() {
+    return request_;
+}
+
+std::shared_ptr<const RpcResponse> clsInfusionsoftAPI::XMLRPC_Response() {
+    return response_;
+}
+
+void clsInfusionsoftAPI::XMLRPC_Response(RpcResponse response) {
+    detail::GuardedVoid("XMLRPC_Response", [&] {
+        response_ = std::make_shared<const RpcResponse>(std::move(response));
+    });
+}
+
+void clsInfusionsoftAPI::ShowXMLRPCError() {
+    detail::GuardedVoid("ShowXMLRPCError", [&] {
+        static const RpcResponse none;
+        const RpcResponse& response = response_ ? *response_ : none;
+        std::string status;
+        switch (static_cast<int>(response.Status())) {
+        case 0:
+            status = "Not Initialised";
+            break;
+        case 1:
+            status = "HTTP Error";
+            break;
+        case 2:
+            status = "Fault Returned";
+            break;
+        case 3:
+            status = "Params Returned";
+            break;
+        case 4:
+            status = "XML Parse Error";
+            break;
+        default:
+            break;
+        }
+        const std::string method = request_ ? request_->MethodName() : std::string();
+        const std::string crlf = "\r\n";
+        const std::string text = "Method Called:\t" + method + crlf + "Status Returned:\t" +
+                                 status + crlf + "Fault Code: \t" + response.Fault().FaultCode() +
+                                 crlf + "Fault String: \t" + response.Fault().FaultString();
+        CurrentNotifier()->ShowMessage("XML RPC Error", text, BoxIcon::Critical);
+    });
+}
+
+void clsInfusionsoftAPI::SetTransport(std::shared_ptr<detail::Transport> transport) {
+    transport_ = std::move(transport);
+}
+
+namespace detail {
+
+std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
+                               const std::function<void(RpcParamList&)>& fill, Quiet quiet) {
+    PrepareRequest(api);
+    const std::shared_ptr<RpcRequest> request = api.XMLRPC_Request();
+    request->SetMethodName(method);
+    if (sendKey == SendKey::Yes)
+        request->Params().AddString(api.InfusionsoftAPIKey());
+    fill(request->Params());
+    api.XMLRPC_Response(request->Submit());
+    const std::shared_ptr<const RpcResponse> response = api.XMLRPC_Response();
+    if (response->Status() == RpcStatus::ParamsReturned)
+        return response->Params().Item(1);
+    const bool silent =
+        (quiet == Quiet::UnparsedWithoutParams && response->Status() == RpcStatus::XmlParseError &&
+         response->Params().Count() == 0) ||
+        (quiet == Quiet::RecordNotFound && response->Status() == RpcStatus::FaultReturned &&
+         ContainsNoCase(response->Fault().FaultString(), "[RecordNotFound]"));
+    if (!silent)
+        api.ShowXMLRPCError();
+    return std::nullopt;
+}
+
+} // namespace detail
+
+} // namespace tessary

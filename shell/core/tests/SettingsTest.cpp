@@ -97,7 +97,7 @@ TEST(Settings, ConnectionValuesUseTheReversedHexForm) {
     scope.store(setting::InfusionsoftAppName, QStringLiteral("362616"));
     EXPECT_EQ(GetInfusionsoftAppNameFromRegistry(), QStringLiteral("abc"));
     ASSERT_EQ(WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("k3y")), 0);
-    EXPECT_EQ(ReadSetting(setting::InfusionsoftAPIKey), QStringLiteral("97336B"));
+    EXPECT_EQ(ReadSetting(setting::InfusionsoftAPIKey), QStringLiteral("9733B6"));
     EXPECT_EQ(GetInfusionsoftAPIKeyFromRegistry(), QStringLiteral("k3y"));
     EXPECT_TRUE(CheckIfInfusionsoftAPIKeyIsSaved());
 }

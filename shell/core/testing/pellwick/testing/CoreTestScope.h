@@ -9,6 +9,12 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
+
+// Readable QString values in test failure messages (found by GoogleTest by name).
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace pellwick::testing {
 

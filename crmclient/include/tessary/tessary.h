@@ -3,6 +3,7 @@
 
 #include "tessary/ContactService.h"
 #include "tessary/DataService.h"
+#include "tessary/Encoding.h"
 #include "tessary/FileService.h"
 #include "tessary/Notifier.h"
 #include "tessary/OtherService.h"

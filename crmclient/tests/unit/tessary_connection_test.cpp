@@ -1,0 +1,225 @@
+// The connection object on canned answers: endpoints, statuses and boxes,
+// TestConnection's verdict, and the guard around every operation.
+
+#include "tessary/tessary.h"
+#include "tessary_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace tessary;
+using test::FakeTransport;
+using test::ReadCall;
+using test::Signature;
+
+class TessaryConnection : public test::NotifierFixture {
+protected:
+    void SetUp() override {
+        NotifierFixture::SetUp();
+        api = clsInfusionsoftAPI::Create();
+        api->SetupConnection("demo", "KEY");
+        transport = std::make_shared<FakeTransport>();
+        api->SetTransport(transport);
+    }
+    std::shared_ptr<clsInfusionsoftAPI> api;
+    std::shared_ptr<FakeTransport> transport;
+
+    std::shared_ptr<RpcArray> QueryContacts() {
+        RpcStruct q;
+        q.AddString("Email", "a@b.c");
+        RpcArray f;
+        f.AddString("Id");
+        return api->DataService()->Query("Contact", 10, 0, q, f);
+    }
+};
+
+TEST_F(TessaryConnection, ConnectAimsAtTheAccount) {
+    api->Connect();
+    auto request = api->XMLRPC_Request();
+    ASSERT_TRUE(request);
+    EXPECT_EQ(request->Url(), "https://demo.infusionsoft.com:443/api/xmlrpc");
+    EXPECT_EQ(request->TransportMode(), 1);
+    EXPECT_TRUE(request->MethodName().empty());
+    EXPECT_EQ(request->Params().Count(), 0u);
+    EXPECT_TRUE(request->Headers().empty());
+
+    api->SetServiceDomain("localhost");
+    api->SetServicePort(8443);
+    api->Connect();
+    EXPECT_NE(api->XMLRPC_Request(), request) << "every Connect makes a new request";
+    EXPECT_EQ(api->XMLRPC_Request()->Url(), "https://demo.localhost:8443/api/xmlrpc");
+}
+
+TEST_F(TessaryConnection, CurrentEndpointSendsKeyInHeaderAndParameter) {
+    api->SetServiceDomain("localhost");
+    api->SetUseCurrentEndpoint(true);
+    transport->AnswerParam("<int>1</int>");
+    EXPECT_EQ(api->DataService()->Add("Contact", RpcStruct()), 1);
+    ASSERT_EQ(transport->posted.size(), 1u);
+    EXPECT_EQ(transport->posted[0].url, "https://api.localhost:443/crm/xmlrpc");
+    ASSERT_EQ(transport->posted[0].headers.size(), 1u);
+    EXPECT_EQ(transport->posted[0].headers[0], "X-Keap-API-Key: KEY");
+    EXPECT_EQ(ReadCall(transport->posted[0].body).params[0].text, "KEY");
+}
+
+TEST_F(TessaryConnection, HostileApplicationNameIsRefused) {
+    for (const char* name : {"evil.com/x?", "a@b", "x:1", "a b", "demo#"}) {
+        api->SetupConnection(name, "KEY");
+        EXPECT_EQ(QueryContacts(), nullptr) << name;
+    }
+    EXPECT_TRUE(transport->posted.empty()) << "the key never leaves for a foreign host";
+    ASSERT_EQ(notifier->boxes.size(), 5u);
+    EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Query"), std::string::npos);
+
+    notifier->boxes.clear();
+    api->Connect();
+    ASSERT_EQ(notifier->boxes.size(), 1u);
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Connect"), std::string::npos);
+    EXPECT_EQ(api->XMLRPC_Request(), nullptr);
+}
+
+TEST_F(TessaryConnection, EmptyApplicationNameIsStoredAndUsed) {
+    api->SetupConnection("", "KEY");
+    api->Connect();
+    EXPECT_EQ(api->XMLRPC_Request()->HostName(), ".infusionsoft.com");
+}
+
+TEST_F(TessaryConnection, TestConnectionTrustsOnlyParams) {
+    transport->AnswerParam("<array><data/></array>");
+    EXPECT_TRUE(api->TestConnection());
+    const auto call = ReadCall(transport->posted[0].body);
+    EXPECT_EQ(call.method, "DataService.query");
+    EXPECT_EQ(Signature(call), "string:KEY | string:User | int:1 | int:0 | struct:Id | array:Id");
+
+    transport->AnswerFault(2, "[InvalidConfig]Invalid API key");
+    EXPECT_FALSE(api->TestConnection()) << "a wrong key must not pass the test";
+    transport->Answer("<html/>", 500);
+    EXPECT_FALSE(api->TestConnection());
+    transport->Answer("garbage");
+    EXPECT_FALSE(api->TestConnection());
+    transport->Fail("timed out");
+    EXPECT_FALSE(api->TestConnection());
+    EXPECT_TRUE(notifier->boxes.empty()) << "a test's failure is its answer, not a box";
+}
+
+TEST_F(TessaryConnection, TestConnectionLeavesTheLastResponse) {
+    transport->AnswerParam("<array><data/></array>");
+    ASSERT_TRUE(QueryContacts());
+    const auto before = api->XMLRPC_Response();
+    transport->AnswerFault(2, "x");
+    api->TestConnection();
+    EXPECT_EQ(api->XMLRPC_Response(), before);
+}
+
+TEST_F(TessaryConnection, ErrorBoxLinesAndStatusTexts) {
+    transport->AnswerFault(10, "[NoFieldFound]No field found: Contact.Nope");
+    EXPECT_EQ(QueryContacts(), nullptr);
+    ASSERT_EQ(notifier->boxes.size(), 1u) << "the box is shown once";
+    EXPECT_EQ(notifier->boxes[0].title, "XML RPC Error");
+    EXPECT_EQ(notifier->boxes[0].icon, BoxIcon::Critical);
+    EXPECT_EQ(notifier->boxes[0].text,
+              "Method Called:\tDataService.query\r\nStatus Returned:\tFault Returned\r\n"
+              "Fault Code: \t10\r\nFault String: \t[NoFieldFound]No field found: Contact.Nope");
+
+    const std::pair<RpcStatus, const char*> statuses[] = {
+        {RpcStatus::NotInitialised, "Not Initialised"},
+        {RpcStatus::HttpError, "HTTP Error"},
+        {RpcStatus::ParamsReturned, "Params Returned"},
+        {RpcStatus::XmlParseError, "XML Parse Error"},
+        {static_cast<RpcStatus>(7), ""},
+    };
+    for (const auto& [status, text] : statuses) {
+        notifier->boxes.clear();
+        api->XMLRPC_Response(RpcResponse(status, {}, RpcFault("c", "s")));
+        api->ShowXMLRPCError();
+        ASSERT_EQ(notifier->boxes.size(), 1u);
+        EXPECT_NE(notifier->boxes[0].text.find(std::string("Status Returned:\t") + text + "\r\n"),
+                  std::string::npos)
+            << notifier->boxes[0].text;
+    }
+}
+
+TEST_F(TessaryConnection, QueryStatuses) {
+    transport->AnswerParam("<array><data/></array>");
+    auto empty = QueryContacts();
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Count(), 0u);
+    EXPECT_TRUE(notifier->boxes.empty());
+
+    transport->Answer("<methodResponse><params><param><value><i4>x</i4></value></param>");
+    EXPECT_EQ(QueryContacts(), nullptr);
+    EXPECT_TRUE(notifier->boxes.empty()) << "an unreadable answer is an empty result";
+    EXPECT_EQ(api->XMLRPC_Response()->Status(), RpcStatus::XmlParseError);
+
+    transport->Answer("<html>Internal error</html>", 500);
+    EXPECT_EQ(QueryContacts(), nullptr);
+    ASSERT_EQ(notifier->boxes.size(), 1u);
+    EXPECT_NE(notifier->boxes[0].text.find("HTTP Error"), std::string::npos);
+    EXPECT_NE(notifier->boxes[0].text.find("Fault Code: \t500"), std::string::npos);
+    EXPECT_EQ(api->XMLRPC_Response()->HttpStatus(), 500);
+}
+
+TEST_F(TessaryConnection, TransportFailureIsReportedWithItsCause) {
+    transport->Fail("The server did not answer in time (call time-out 500 ms)");
+    EXPECT_EQ(QueryContacts(), nullptr);
+    ASSERT_EQ(notifier->boxes.size(), 1u);
+    EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+    EXPECT_EQ(notifier->boxes[0].text,
+              "Error Reported From Tessary.\r\n\r\nError Section: Query\r\nError Source: tessary "
+              "(libcurl)\r\nError Line: 0\r\nError Number: 28\r\nError Description: The server "
+              "did not answer in time (call time-out 500 ms)");
+}
+
+TEST_F(TessaryConnection, ServicesAreMadeOnceAndFollowTheSettings) {
+    auto data = api->DataService();
+    EXPECT_EQ(api->DataService(), data);
+    EXPECT_EQ(api->ContactService(), api->ContactService());
+    EXPECT_EQ(api->FileService(), api->FileService());
+    EXPECT_EQ(api->OtherService(), api->OtherService());
+    EXPECT_EQ(api->Helpers(), api->Helpers());
+    api->SetupConnection("other", "KEY2");
+    transport->AnswerParam("<i4>5</i4>");
+    EXPECT_EQ(data->Add("Contact", RpcStruct()), 5);
+    EXPECT_EQ(transport->posted[0].url, "https://other.infusionsoft.com:443/api/xmlrpc");
+    EXPECT_EQ(ReadCall(transport->posted[0].body).params[0].text, "KEY2");
+}
+
+TEST_F(TessaryConnection, ServiceOutlivingItsConnectionReportsAndDefaults) {
+    auto data = api->DataService();
+    api.reset();
+    EXPECT_EQ(data->Add("Contact", RpcStruct()), 0);
+    ASSERT_EQ(notifier->boxes.size(), 1u);
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Add"), std::string::npos);
+    EXPECT_NE(notifier->boxes[0].text.find("Error Number: 91"), std::string::npos);
+}
+
+TEST_F(TessaryConnection, ANotifierThatThrowsDoesNotEscape) {
+    struct Throwing : Notifier {
+        void ShowMessage(const std::string&, const std::string&, BoxIcon) override {
+            throw std::runtime_error("no display");
+        }
+        BoxAnswer AskOkCancel(const std::string&, const std::string&, BoxIcon) override {
+            throw std::runtime_error("no display");
+        }
+    };
+    SetNotifier(std::make_shared<Throwing>());
+    transport->Fail("refused");
+    EXPECT_NO_THROW(EXPECT_EQ(QueryContacts(), nullptr));
+    transport->AnswerFault(1, "x");
+    EXPECT_NO_THROW(EXPECT_EQ(QueryContacts(), nullptr));
+}
+
+TEST_F(TessaryConnection, EachCallReplacesRequestAndResponse) {
+    transport->AnswerParam("<i4>5</i4>");
+    transport->AnswerParam("<boolean>1</boolean>");
+    EXPECT_EQ(api->DataService()->Add("Contact", RpcStruct()), 5);
+    const auto firstResponse = api->XMLRPC_Response();
+    EXPECT_TRUE(api->DataService()->Delete("Contact", 5));
+    EXPECT_NE(api->XMLRPC_Response(), firstResponse);
+    EXPECT_EQ(api->XMLRPC_Request()->MethodName(), "DataService.delete");
+    EXPECT_EQ(api->XMLRPC_Request()->Params().Count(), 3u);
+}
+
+} // namespace

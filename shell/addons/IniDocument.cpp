@@ -200,8 +200,27 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
     if (at < 0) {
         return std::nullopt;
     }
+    return valueOf(at);
+}
+
+QString IniDocument::valueOf(qsizetype at) const {
     const Line& line = m_lines[at];
     return unquote(decode(line.text).mid(line.eq + 1).trimmed());
+}
+
+std::vector<std::pair<QString, QString>> IniDocument::entries(const QString& section) const {
+    std::vector<std::pair<QString, QString>> out;
+    const qsizetype header = findSection(section);
+    if (header < 0) {
+        return out;
+    }
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        if (m_lines[i].kind == Kind::Key) {
+            out.emplace_back(m_lines[i].name, valueOf(i));
+        }
+    }
+    return out;
 }
 
 QStringList IniDocument::keys(const QString& section) const {

@@ -11,8 +11,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace pellwick {
@@ -40,6 +40,9 @@ public:
     std::optional<QString> value(const QString& section, const QString& key) const;
     // Key names of the section in file order (empty list when the section is missing).
     QStringList keys(const QString& section) const;
+    // The section's keys with their values (as value() reads them), in file order,
+    // repeated names included.
+    std::vector<std::pair<QString, QString>> entries(const QString& section) const;
     // Section names in file order, as spelled in the file (empty names included).
     QStringList sections() const;
     bool hasSection(const QString& section) const;
@@ -60,6 +63,7 @@ public:
     QByteArray lineEnding() const { return m_eol; }
 
 private:
+    QString valueOf(qsizetype line) const;
     enum class Kind { Other, Section, Key };
     struct Line {
         QByteArray text; // content without its line ending

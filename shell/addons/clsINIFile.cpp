@@ -3,7 +3,6 @@
 #include "IniDocument.h"
 
 #include <QLocale>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -115,8 +114,8 @@ void clsINIFile::SaveFormPosition(const FormPosition& position) {
     if (position.minimised) {
         return;
     }
-    writeValue(QStringLiteral("Maximised"), position.maximised ? QStringLiteral("1")
-                                                               : QStringLiteral("0"));
+    writeValue(QStringLiteral("Maximised"),
+               position.maximised ? QStringLiteral("1") : QStringLiteral("0"));
     if (!position.maximised) {
         writeValue(QStringLiteral("Left"), QString::number(position.normal.left()));
         writeValue(QStringLiteral("Top"), QString::number(position.normal.top()));

@@ -66,12 +66,12 @@ public:
                                       QRect(window.pos(), window.size())});
     }
     template <class Window> void LoadFormPosition(Window& window) {
-        const QRect screen =
-            window.screen() ? window.screen()->availableGeometry() : QRect(window.pos(), window.size());
-        const FormPosition loaded = LoadFormPosition(
-            FormPosition{window.isMinimized(), window.isMaximized(),
-                         QRect(window.pos(), window.size())},
-            screen);
+        const QRect screen = window.screen() ? window.screen()->availableGeometry()
+                                             : QRect(window.pos(), window.size());
+        const FormPosition loaded =
+            LoadFormPosition(FormPosition{window.isMinimized(), window.isMaximized(),
+                                          QRect(window.pos(), window.size())},
+                             screen);
         window.move(loaded.normal.topLeft());
         window.resize(loaded.normal.size());
         if (loaded.maximised) {

@@ -1,6 +1,7 @@
 #include "clsSystemTray.h"
 
 #include "mdlSystemTray.h"
+#include "pellwick/ErrorReport.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -48,19 +49,21 @@ clsSystemTray::clsSystemTray(std::unique_ptr<TrayBackend> backend, QObject* owne
 }
 
 void clsSystemTray::Class_Initialize() {
-    connect(m_backend.get(), &TrayBackend::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                mdlSystemTray::OnActivated(*this, reason);
-            });
-    connect(m_backend.get(), &TrayBackend::messageClicked, this,
-            [this] { mdlSystemTray::OnMessageClicked(*this); });
+    Guarded("Class_Initialize", [&] {
+        connect(m_backend.get(), &TrayBackend::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    mdlSystemTray::OnActivated(*this, reason);
+                });
+        connect(m_backend.get(), &TrayBackend::messageClicked, this,
+                [this] { mdlSystemTray::OnMessageClicked(*this); });
 
-    m_balloonTimer.setSingleShot(true);
-    connect(&m_balloonTimer, &QTimer::timeout, this,
-            [this] { mdlSystemTray::OnBalloonTimer(*this); });
+        m_balloonTimer.setSingleShot(true);
+        connect(&m_balloonTimer, &QTimer::timeout, this,
+                [this] { mdlSystemTray::OnBalloonTimer(*this); });
 
-    m_dataChannel = new SystemTrayDataChannel(*this);
-    m_dataChannel->Register();
+        m_dataChannel = new SystemTrayDataChannel(*this);
+        m_dataChannel->Register();
+    });
 }
 
 clsSystemTray::~clsSystemTray() {
@@ -84,66 +87,76 @@ bool clsSystemTray::IsTrayAvailable() const {
 }
 
 void clsSystemTray::AddIcon() {
-    m_backend->setIcon(m_icon);
-    m_backend->setToolTip(m_tipText);
-    m_backend->setVisible(true);
-    m_visible = true;
+    Guarded("AddIcon", [&] {
+        m_backend->setIcon(m_icon);
+        m_backend->setToolTip(m_tipText);
+        m_backend->setVisible(true);
+        m_visible = true;
+    });
 }
 
 void clsSystemTray::DeleteIcon() {
-    m_balloonTimer.stop();
-    m_balloonTimerId = 0;
-    m_backend->setVisible(false);
-    m_visible = false;
+    Guarded("DeleteIcon", [&] {
+        m_balloonTimer.stop();
+        m_balloonTimerId = 0;
+        m_backend->setVisible(false);
+        m_visible = false;
+    });
 }
 
 void clsSystemTray::HideBalloon() {
-    m_balloonTimer.stop();
-    m_balloonTimerId = 0;
-    if (m_balloonShown) {
-        m_balloonTitle.clear();
-        m_balloonText.clear();
-        m_balloonIconFlags = 0;
-        m_balloonShown = false;
-        ModifyIcon(false);
-    }
+    Guarded("HideBalloon", [&] {
+        m_balloonTimer.stop();
+        m_balloonTimerId = 0;
+        if (m_balloonShown) {
+            m_balloonTitle.clear();
+            m_balloonText.clear();
+            m_balloonIconFlags = 0;
+            m_balloonShown = false;
+            ModifyIcon(false);
+        }
+    });
 }
 
 void clsSystemTray::RecreateIcon() {
-    if (m_visible) {
-        m_visible = false;
-        AddIcon();
-    }
+    Guarded("RecreateIcon", [&] {
+        if (m_visible) {
+            m_visible = false;
+            AddIcon();
+        }
+    });
 }
 
 void clsSystemTray::ShowBalloon(const QString& title, const QString& text, int iconFlags,
                                 int timeoutMs, bool playSound) {
-    if (!m_enabled || !m_backend->supportsMessages()) {
-        return;
-    }
-    m_balloonIconFlags = iconFlags | (playSound ? 0 : kBalloonNoSound);
-    m_balloonTitle = cut(title, kMaxBalloonTitle);
-    m_balloonText = cut(text, kMaxBalloonText);
-    m_balloonClicked = false;
-    m_balloonClosed = false;
-    m_balloonShown = true;
-    if (m_visible) {
-        const bool userIcon = (iconFlags & 0x0F) == kBalloonUser;
-        m_backend->showMessage(m_balloonTitle, m_balloonText, messageKind(iconFlags),
-                               userIcon ? m_icon : QIcon(),
-                               timeoutMs > 0 ? timeoutMs : kDefaultBalloonMs);
-        // Qt does not say when the balloon appears; the request stands for that notice,
-        // delivered after this call returns as the desktop's notice would be.
-        if (m_backend->isSystemTrayAvailable()) {
-            QMetaObject::invokeMethod(
-                this, [this] { ProcessMessage(0, mdlSystemTray::BalloonShown, QString()); },
-                Qt::QueuedConnection);
+    Guarded("ShowBalloon", [&] {
+        if (!m_enabled || !m_backend->supportsMessages()) {
+            return;
         }
-    }
-    if (timeoutMs > 0 && m_balloonTimerId == 0) {
-        m_balloonTimerId = reinterpret_cast<quintptr>(this) + 1;
-        m_balloonTimer.start(timeoutMs);
-    }
+        m_balloonIconFlags = iconFlags | (playSound ? 0 : kBalloonNoSound);
+        m_balloonTitle = cut(title, kMaxBalloonTitle);
+        m_balloonText = cut(text, kMaxBalloonText);
+        m_balloonClicked = false;
+        m_balloonClosed = false;
+        m_balloonShown = true;
+        if (m_visible) {
+            const bool userIcon = (iconFlags & 0x0F) == kBalloonUser;
+            m_backend->showMessage(m_balloonTitle, m_balloonText, messageKind(iconFlags),
+                                   userIcon ? m_icon : QIcon(),
+                                   timeoutMs > 0 ? timeoutMs : kDefaultBalloonMs);
+            // Qt does not say when the balloon appears; the request stands for that notice,
+            // delivered after this call returns as the desktop's notice would be.
+            if (m_backend->isSystemTrayAvailable()) {
+                QMetaObject::invokeMethod(
+                    this, [this] { ProcessMessage(0, mdlSystemTray::BalloonShown, QString()); },
+                    Qt::QueuedConnection);
+            }
+        }
+        if (timeoutMs > 0 && m_balloonTimerId == 0) {
+            m_balloonTimerId = reinterpret_cast<quintptr>(this) + 1;
+            m_balloonTimer.start(timeoutMs);
+        }
+    });
 }
 
 void clsSystemTray::ModifyIcon(bool keepBalloon) {
@@ -178,29 +191,38 @@ void clsSystemTray::ShowMenu() {
     QAction* restore = menu.addAction(tr("&Restore"));
     restore->setObjectName(QStringLiteral("SystemTray_Restore"));
     restore->setEnabled(hiddenOrMinimised);
-    connect(restore, &QAction::triggered, target, [target] {
-        if (target) {
-            target->showNormal();
-            target->raise();
-            target->activateWindow();
-        }
-    }, Qt::QueuedConnection);
+    connect(
+        restore, &QAction::triggered, target,
+        [target] {
+            if (target) {
+                target->showNormal();
+                target->raise();
+                target->activateWindow();
+            }
+        },
+        Qt::QueuedConnection);
     QAction* minimise = menu.addAction(tr("Mi&nimize"));
     minimise->setObjectName(QStringLiteral("SystemTray_Minimize"));
     minimise->setEnabled(!hiddenOrMinimised);
-    connect(minimise, &QAction::triggered, target, [target] {
-        if (target) {
-            target->showMinimized();
-        }
-    }, Qt::QueuedConnection);
+    connect(
+        minimise, &QAction::triggered, target,
+        [target] {
+            if (target) {
+                target->showMinimized();
+            }
+        },
+        Qt::QueuedConnection);
     menu.addSeparator();
     QAction* close = menu.addAction(tr("&Close"));
     close->setObjectName(QStringLiteral("SystemTray_Close"));
-    connect(close, &QAction::triggered, target, [target] {
-        if (target) {
-            target->close();
-        }
-    }, Qt::QueuedConnection);
+    connect(
+        close, &QAction::triggered, target,
+        [target] {
+            if (target) {
+                target->close();
+            }
+        },
+        Qt::QueuedConnection);
 
     const QPoint at = QCursor::pos();
     BringToForeground(m_parent);
@@ -208,7 +230,7 @@ void clsSystemTray::ShowMenu() {
 }
 
 void clsSystemTray::ProcessMessage(quintptr wParam, qintptr lParam, const QString& data) {
-    Dispatch(wParam, lParam, data);
+    Guarded("ProcessMessage", [&] { Dispatch(wParam, lParam, data); });
 }
 
 void clsSystemTray::Dispatch(quintptr wParam, qintptr lParam, const QString& data) {

@@ -13,7 +13,6 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
-
 #include <memory>
 
 class QMenu;

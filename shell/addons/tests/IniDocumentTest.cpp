@@ -1,8 +1,8 @@
 #include "IniDocument.h"
+
 #include "TestFiles.h"
 
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 using pellwick::IniDocument;

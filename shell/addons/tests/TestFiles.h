@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -34,10 +33,9 @@ class TempFolder {
 public:
     TempFolder() {
         EXPECT_TRUE(m_dir.isValid());
-        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                QFile::ExeOwner | QFile::ReadGroup |
-                                                QFile::ExeGroup | QFile::ReadOther |
-                                                QFile::ExeOther);
+        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ReadGroup | QFile::ExeGroup |
+                                                QFile::ReadOther | QFile::ExeOther);
     }
     ~TempFolder() { setReadOnly(false); }
 

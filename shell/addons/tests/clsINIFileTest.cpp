@@ -1,8 +1,8 @@
-#include "TestFiles.h"
 #include "clsINIFile.h"
 
-#include <QFileInfo>
+#include "TestFiles.h"
 
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using pellwick::clsINIFile;

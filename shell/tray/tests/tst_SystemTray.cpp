@@ -3,12 +3,14 @@
 
 #include "clsSystemTray.h"
 #include "mdlSystemTray.h"
+#include "pellwick/testing/CoreTestScope.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QMenu>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -103,6 +105,7 @@ private slots:
     void iconLifecycle();
     void receivedDataNeedsThePrefix();
     void receivedDataOverDBus();
+    void failingHandlerIsReported();
 };
 
 void TestSystemTray::dispatchTable_data() {
@@ -118,28 +121,28 @@ void TestSystemTray::dispatchTable_data() {
                                  << QStringList{"DblClick(1)"};
     QTest::newRow("right down") << 0LL << qlonglong(code::RightButtonDown)
                                 << QStringList{"MouseDown(2)"};
-    QTest::newRow("right up, no menu") << 0LL << qlonglong(code::RightButtonUp)
-                                       << QStringList{"MouseUp(2)", "Click(2)"};
+    QTest::newRow("right up, no menu")
+        << 0LL << qlonglong(code::RightButtonUp) << QStringList{"MouseUp(2)", "Click(2)"};
     QTest::newRow("right double") << 0LL << qlonglong(code::RightButtonDblClk)
                                   << QStringList{"DblClick(2)"};
     QTest::newRow("middle down") << 0LL << qlonglong(code::MiddleButtonDown)
                                  << QStringList{"MouseDown(4)"};
     QTest::newRow("middle up") << 0LL << qlonglong(code::MiddleButtonUp)
                                << QStringList{"MouseUp(4)", "Click(4)"};
-    QTest::newRow("middle double") << 0LL << qlonglong(code::MiddleButtonDblClk)
-                                   << QStringList{"DblClick(4)"};
-    QTest::newRow("balloon shown") << 0LL << qlonglong(code::BalloonShown)
-                                   << QStringList{"BalloonShow"};
-    QTest::newRow("balloon hidden") << 0LL << qlonglong(code::BalloonHidden)
-                                    << QStringList{"BalloonHide"};
-    QTest::newRow("balloon closed") << 0LL << qlonglong(code::BalloonTimedOutOrClosed)
-                                    << QStringList{"BalloonClose"};
-    QTest::newRow("balloon clicked") << 0LL << qlonglong(code::BalloonUserClick)
-                                     << QStringList{"BalloonClick"};
+    QTest::newRow("middle double")
+        << 0LL << qlonglong(code::MiddleButtonDblClk) << QStringList{"DblClick(4)"};
+    QTest::newRow("balloon shown")
+        << 0LL << qlonglong(code::BalloonShown) << QStringList{"BalloonShow"};
+    QTest::newRow("balloon hidden")
+        << 0LL << qlonglong(code::BalloonHidden) << QStringList{"BalloonHide"};
+    QTest::newRow("balloon closed")
+        << 0LL << qlonglong(code::BalloonTimedOutOrClosed) << QStringList{"BalloonClose"};
+    QTest::newRow("balloon clicked")
+        << 0LL << qlonglong(code::BalloonUserClick) << QStringList{"BalloonClick"};
     QTest::newRow("data") << 0LL << qlonglong(code::ReceivedDataMessage)
                           << QStringList{"ReceivedData(payload)"};
-    QTest::newRow("data with a non-zero wParam") << 7LL << qlonglong(code::ReceivedDataMessage)
-                                                 << QStringList{};
+    QTest::newRow("data with a non-zero wParam")
+        << 7LL << qlonglong(code::ReceivedDataMessage) << QStringList{};
     QTest::newRow("unknown code") << 0LL << 1030LL << QStringList{};
     QTest::newRow("timer id without a timer") << 0LL << 0LL << QStringList{};
 }
@@ -320,8 +323,8 @@ void TestSystemTray::balloonNeedsEnabledAndSupport() {
 void TestSystemTray::balloonFlagsAndTexts() {
     Fixture f;
     f.tray.AddIcon();
-    f.tray.ShowBalloon(QString(70, u't'), QString(300, u'x'), clsSystemTray::kBalloonWarning,
-                       2000, false);
+    f.tray.ShowBalloon(QString(70, u't'), QString(300, u'x'), clsSystemTray::kBalloonWarning, 2000,
+                       false);
     QCOMPARE(f.tray.BalloonIconFlags(),
              clsSystemTray::kBalloonWarning | clsSystemTray::kBalloonNoSound);
     QCOMPARE(f.backend->shown.size(), 1);
@@ -333,6 +336,9 @@ void TestSystemTray::balloonFlagsAndTexts() {
     QCOMPARE(m.msecs, 2000);
 
     f.tray.HideBalloon();
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    f.tray.SetIcon(QIcon(red));
     f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonUser, 0, true);
     QCOMPARE(f.tray.BalloonIconFlags(), clsSystemTray::kBalloonUser);
     QVERIFY(f.backend->shown.back().userIcon);
@@ -397,8 +403,8 @@ void TestSystemTray::receivedDataNeedsThePrefix() {
     QVERIFY(mdlSystemTray::OnCopyData(f.tray, "Received_Data_hello"));
     QVERIFY(mdlSystemTray::OnCopyData(f.tray, QString("Received_Data_cut") + QChar(0) + "rest"));
     QVERIFY(mdlSystemTray::OnCopyData(f.tray, "Received_Data_"));
-    QCOMPARE(f.log.lines, QStringList({"ReceivedData(hello)", "ReceivedData(cut)",
-                                       "ReceivedData()"}));
+    QCOMPARE(f.log.lines,
+             QStringList({"ReceivedData(hello)", "ReceivedData(cut)", "ReceivedData()"}));
 }
 
 void TestSystemTray::receivedDataOverDBus() {
@@ -426,6 +432,24 @@ void TestSystemTray::receivedDataOverDBus() {
     Fixture third;
     iface.asyncCall("ReceivedData", "Received_Data_third");
     QTRY_COMPARE(third.log.lines, QStringList{"ReceivedData(third)"});
+}
+
+void TestSystemTray::failingHandlerIsReported() {
+    pellwick::testing::CoreTestScope scope;
+    Fixture f;
+    connect(&f.tray, &clsSystemTray::Click, &f.log,
+            [](qint16) { throw std::runtime_error("handler failed"); });
+    emit f.backend->activated(QSystemTrayIcon::Trigger);
+    QCOMPARE(f.log.lines, QStringList({"MouseDown(1)", "MouseUp(1)", "Click(1)"}));
+    QCOMPARE(scope.boxes->boxes().size(), size_t(1));
+    const pellwick::MessageBoxRequest& box = scope.boxes->boxes().front();
+    QCOMPARE(box.title, "Pellwick Error");
+    QVERIFY(box.text.contains("Error Section: ProcessMessage"));
+    QVERIFY(box.text.contains("handler failed"));
+
+    // The icon goes on working.
+    emit f.backend->activated(QSystemTrayIcon::DoubleClick);
+    QCOMPARE(f.log.lines.back(), "DblClick(1)");
 }
 
 QTEST_MAIN(TestSystemTray)

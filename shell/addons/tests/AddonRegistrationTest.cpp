@@ -1,0 +1,287 @@
+#include "AddonRegistration.h"
+
+#include "TestFiles.h"
+#include "pellwick/ProgramState.h"
+#include "pellwick/testing/CoreTestScope.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace pellwick;
+using namespace pellwick::test;
+using pellwick::testing::CoreTestScope;
+using pellwick::testing::FakeQuoteWerksApp;
+
+namespace {
+
+const QString kExe = "/opt/pellwick/bin/pellwick";
+const QString kIntegration = "Pellwick - Integration";
+const QString kInstalledQuestion =
+    "Pellwick is now integrated into QuoteWerks.\r\n\r\n"
+    "The next time QuoteWerks is loaded, this plugin will automatically be loaded.\r\n\r\n"
+    "Would you like to close the plugin?";
+const QString kInstallProblem = "There was a problem installing the Plugin into QuoteWerks."
+                                "\r\n\r\nQuoteWerks will unable to load the plugin automatically.";
+const QString kNoSiteIni = "Unable to find QuoteWerks - Site.ini file.";
+
+class AddonRegistration : public ::testing::Test {
+protected:
+    void SetUp() override {
+        State().QuoteWerksApp = std::make_shared<FakeQuoteWerksApp>(folder.path());
+        SetPluginExecutablePathOverride(kExe);
+        hooks.SetPluginStatus = [this](const QString& text) { status = text; };
+        hooks.SaveSettings = [this] {
+            ++saves;
+            return saveResult;
+        };
+    }
+    void TearDown() override { SetPluginExecutablePathOverride(QString()); }
+
+    QString siteIni() const { return folder.file("site.ini"); }
+    QStringList backups() const {
+        return folder.entries().filter(QRegularExpression("^site\\.ini_bak_\\d{14}$"));
+    }
+    std::string siteText() const { return readFile(siteIni()).toStdString(); }
+
+    CoreTestScope scope;
+    TempFolder folder;
+    PluginSetupHooks hooks;
+    QString status;
+    int saves = 0;
+    bool saveResult = true;
+};
+
+} // namespace
+
+TEST_F(AddonRegistration, EntryWithBlanksAndUpperCaseCountsAndIsRemovedWhole) {
+    const QByteArray before = "[Addons]\r\n"
+                              "AutoRun1=C:\\Tools\\Other.exe\r\n"
+                              "  AutoRun3 =   /USR/Local/PELLWICK  \r\n"
+                              "AutoRun4=C:\\Tools\\Third.exe\r\n";
+    writeFile(siteIni(), before);
+    EXPECT_TRUE(CheckIfPluginIsInstalled());
+    EXPECT_TRUE(scope.boxes->boxes().empty());
+
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(siteText(), "[Addons]\r\n"
+                          "AutoRun1=C:\\Tools\\Other.exe\r\n"
+                          "AutoRun4=C:\\Tools\\Third.exe\r\n");
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_EQ(readFile(folder.file(backups().front())), before);
+    EXPECT_EQ(status, "Plugin needs to be installed, press 'Install' button.");
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    const MessageBoxRequest& box = scope.boxes->boxes().front();
+    EXPECT_EQ(box.text, "The Pellwick is now removed from QuoteWerks.");
+    EXPECT_EQ(box.title, kIntegration);
+    EXPECT_EQ(box.icon, MsgIcon::Information);
+    EXPECT_EQ(box.buttons, MsgButtons::Ok);
+}
+
+TEST_F(AddonRegistration, OnlyEntriesInsideTheAddonsSectionCount) {
+    const auto installed = [this](const QByteArray& content) {
+        writeFile(siteIni(), content);
+        return CheckIfPluginIsInstalled();
+    };
+    EXPECT_FALSE(installed("AutoRun1=/opt/pellwick/bin/pellwick\n[addons]\nAutoRun1=/other\n"));
+    EXPECT_FALSE(installed("[addons]\nAutoRun1=/other\n[Contact Managers]\n"
+                           "AutoRun2=/opt/pellwick/bin/pellwick\n"));
+    EXPECT_FALSE(installed("[addons]\nAutoRun1=/opt/notpellwick\n; AutoRun2=/pellwick\n"
+                           "Start=/pellwick\n"));
+    EXPECT_FALSE(installed("[addons]\nAutoRun1=/other\nautorun1=/opt/pellwick/bin/pellwick\n"));
+    EXPECT_TRUE(installed("[ADDONS]\nautorun7=C:\\Program Files\\Pellwick\\PELLWICK.EXE\n"));
+    EXPECT_TRUE(installed("[addons]\nAutoRun2=\"/somewhere/else/pellwick\"\n"));
+    EXPECT_TRUE(scope.boxes->boxes().empty());
+
+    // Removing with nothing to remove changes nothing and says so.
+    writeFile(siteIni(), "AutoRun1=/opt/pellwick/bin/pellwick\n[addons]\nAutoRun1=/other\n");
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(siteText(), "AutoRun1=/opt/pellwick/bin/pellwick\n[addons]\nAutoRun1=/other\n");
+    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(scope.boxes->texts(), QStringList{"The Pellwick is now removed from QuoteWerks."});
+}
+
+TEST_F(AddonRegistration, InstallTakesTheLowestFreeNumberAndKeepsEverythingElse) {
+    const QByteArray before = "; QuoteWerks add-ons\r\n"
+                              "[General]\r\n"
+                              "Name = Main\r\n"
+                              "\r\n"
+                              "[addons]\r\n"
+                              "AutoRun1=C:\\Tools\\Other.exe\r\n"
+                              "; the label printer\r\n"
+                              "AutoRun2 = C:\\Tools\\Label.exe\r\n"
+                              "AutoRun4=C:\\Tools\\Fourth.exe\r\n"
+                              "\r\n"
+                              "[Contact Managers]\r\n"
+                              "DefaultContactManager=3\r\n";
+    writeFile(siteIni(), before);
+    scope.boxes->QueueAnswer(MsgAnswer::No);
+    cmdInstallPlugin_Click(hooks);
+
+    QByteArray expected = before;
+    expected.replace("Fourth.exe\r\n", "Fourth.exe\r\nAutoRun3=/opt/pellwick/bin/pellwick\r\n");
+    EXPECT_EQ(siteText(), expected.toStdString());
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_EQ(readFile(folder.file(backups().front())), before);
+    EXPECT_EQ(status, "Plugin is currently installed.");
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    const MessageBoxRequest& box = scope.boxes->boxes().front();
+    EXPECT_EQ(box.text, kInstalledQuestion);
+    EXPECT_EQ(box.title, kIntegration);
+    EXPECT_EQ(box.icon, MsgIcon::Information);
+    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(box.defaultButton, MsgAnswer::No);
+    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(scope.mainWindow.ended, 0);
+
+    // A second install finds the entry and leaves the file alone.
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(scope.boxes->texts().back(), "Plugin is already installed.");
+    EXPECT_EQ(scope.boxes->boxes().back().icon, MsgIcon::Information);
+    EXPECT_EQ(siteText(), expected.toStdString());
+    EXPECT_EQ(backups().size(), 1);
+}
+
+TEST_F(AddonRegistration, YesEndsTheProgramOnlyWhenTheSettingsWereSaved) {
+    writeFile(siteIni(), "[addons]\n");
+    scope.boxes->QueueAnswer(MsgAnswer::Yes);
+    saveResult = false;
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(scope.mainWindow.ended, 0);
+    EXPECT_EQ(siteText(), "[addons]\nAutoRun1=/opt/pellwick/bin/pellwick\n");
+
+    cmdRemovePlugin_Click(hooks);
+    scope.boxes->QueueAnswer(MsgAnswer::Yes);
+    saveResult = true;
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(saves, 2);
+    EXPECT_EQ(scope.mainWindow.ended, 1);
+}
+
+TEST_F(AddonRegistration, NumbersOfTenAndMoreAreReadAndDeletedWhole) {
+    QByteArray content = "[addons]\n";
+    for (int n = 1; n <= 10; ++n) {
+        content += "AutoRun" + QByteArray::number(n) + "=C:\\Tools\\Tool" + QByteArray::number(n) +
+                   ".exe\n";
+    }
+    const QByteArray others = content;
+    content += "AutoRun12=/opt/pellwick/bin/pellwick\n";
+    writeFile(siteIni(), content);
+    EXPECT_EQ(LowestFreeAutoRunNumber(IniDocument::fromBytes(content)), 11);
+    const std::vector<PluginEntry> entries =
+        FindPluginEntries(IniDocument::fromBytes(content), kExe);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries.front().number, 12);
+    EXPECT_EQ(entries.front().key, "AutoRun12");
+
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(siteText(), others.toStdString());
+
+    scope.boxes->QueueAnswer(MsgAnswer::No);
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(siteText(), (others + "AutoRun11=/opt/pellwick/bin/pellwick\n").toStdString());
+}
+
+TEST_F(AddonRegistration, ListedTwiceTheLastEntryIsRemovedFirst) {
+    writeFile(siteIni(), "[addons]\nAutoRun2=/opt/pellwick/bin/pellwick\nAutoRun3=/x/other\n"
+                         "AutoRun5=/usr/bin/pellwick\n");
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(siteText(), "[addons]\nAutoRun2=/opt/pellwick/bin/pellwick\nAutoRun3=/x/other\n");
+    EXPECT_EQ(status, "Plugin is currently installed.");
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_EQ(scope.boxes->boxes().front().text, "There was a problem removing the Pellwick.");
+    EXPECT_EQ(scope.boxes->boxes().front().icon, MsgIcon::Critical);
+    EXPECT_EQ(scope.boxes->boxes().front().title, kIntegration);
+}
+
+TEST_F(AddonRegistration, RemovingTheLastKeyRemovesTheSection) {
+    writeFile(siteIni(), "[General]\nx=1\n\n[addons]\nAutoRun1=/opt/pellwick/bin/pellwick\n\n"
+                         "[Last]\ny=2\n");
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(siteText(), "[General]\nx=1\n\n[Last]\ny=2\n");
+    EXPECT_EQ(scope.boxes->texts(), QStringList{"The Pellwick is now removed from QuoteWerks."});
+}
+
+TEST_F(AddonRegistration, BackupCopiesTheFileUnderItsDatedName) {
+    EXPECT_EQ(BackupINIFileName(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))),
+              "site.ini_bak_20260102030405");
+    EXPECT_EQ(BackupINIFileName(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58))),
+              "site.ini_bak_20261231235958");
+
+    EXPECT_FALSE(BackupINIFile()); // no site.ini, nothing to copy
+    EXPECT_TRUE(folder.entries().isEmpty());
+
+    const QByteArray content("[addons]\r\nAutoRun1=C:\\x.exe\r\n; \xE9t\xE9\r\n");
+    writeFile(siteIni(), content);
+    const QString earliest = BackupINIFileName(QDateTime::currentDateTime());
+    EXPECT_TRUE(BackupINIFile());
+    const QString latest = BackupINIFileName(QDateTime::currentDateTime());
+    ASSERT_EQ(backups().size(), 1);
+    EXPECT_GE(backups().front(), earliest);
+    EXPECT_LE(backups().front(), latest);
+    EXPECT_EQ(readFile(folder.file(backups().front())), content);
+    EXPECT_EQ(readFile(siteIni()), content);
+    EXPECT_TRUE(scope.boxes->boxes().empty());
+}
+
+TEST_F(AddonRegistration, MissingSiteIni) {
+    EXPECT_FALSE(CheckIfPluginIsInstalled());
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_EQ(scope.boxes->boxes().front().text, kNoSiteIni);
+    EXPECT_EQ(scope.boxes->boxes().front().title, "Pellwick");
+    EXPECT_EQ(scope.boxes->boxes().front().icon, MsgIcon::Critical);
+
+    scope.boxes->clear();
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(scope.boxes->texts(), QStringList{kNoSiteIni});
+    EXPECT_TRUE(folder.entries().isEmpty());
+
+    // Installing reports the missing file, then creates it with the new section.
+    scope.boxes->clear();
+    scope.boxes->QueueAnswer(MsgAnswer::No);
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(scope.boxes->texts(), QStringList({kNoSiteIni, kInstalledQuestion}));
+    EXPECT_EQ(siteText(), "[Addons]\nAutoRun1=/opt/pellwick/bin/pellwick\n");
+    EXPECT_EQ(folder.entries(), QStringList{"site.ini"});
+}
+
+TEST_F(AddonRegistration, ReadOnlyFolderFailsCleanly) {
+    const QByteArray before = "[addons]\nAutoRun1=C:\\Tools\\Other.exe\n";
+    writeFile(siteIni(), before);
+    folder.setReadOnly(true);
+    cmdInstallPlugin_Click(hooks);
+    folder.setReadOnly(false);
+    EXPECT_EQ(readFile(siteIni()), before);
+    EXPECT_EQ(folder.entries(), QStringList{"site.ini"});
+    EXPECT_EQ(status, "Plugin needs to be installed, press 'Install' button.");
+    ASSERT_EQ(scope.boxes->boxes().size(), 2u);
+    // The backup could not be written: reported, and the install went on to fail.
+    EXPECT_EQ(scope.boxes->boxes()[0].title, "Pellwick Error");
+    EXPECT_TRUE(scope.boxes->boxes()[0].text.contains("Error Section: BackupINIFile"));
+    EXPECT_EQ(scope.boxes->boxes()[1].text, kInstallProblem);
+    EXPECT_EQ(scope.boxes->boxes()[1].title, kIntegration);
+    EXPECT_EQ(scope.boxes->boxes()[1].icon, MsgIcon::Critical);
+
+    const QByteArray installed = "[addons]\nAutoRun1=/opt/pellwick/bin/pellwick\n";
+    writeFile(siteIni(), installed);
+    scope.boxes->clear();
+    folder.setReadOnly(true);
+    cmdRemovePlugin_Click(hooks);
+    folder.setReadOnly(false);
+    EXPECT_EQ(readFile(siteIni()), installed);
+    EXPECT_EQ(folder.entries(), QStringList{"site.ini"});
+    ASSERT_EQ(scope.boxes->boxes().size(), 2u);
+    EXPECT_TRUE(scope.boxes->boxes()[0].text.contains("Error Section: BackupINIFile"));
+    EXPECT_EQ(scope.boxes->boxes()[1].text, "There was a problem removing the Pellwick.");
+    EXPECT_EQ(scope.boxes->boxes()[1].icon, MsgIcon::Critical);
+    EXPECT_EQ(scope.boxes->boxes()[1].title, kIntegration);
+}
+
+TEST_F(AddonRegistration, WithoutTheHostTheErrorIsReported) {
+    State().QuoteWerksApp.reset();
+    EXPECT_FALSE(CheckIfPluginIsInstalled());
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_EQ(scope.boxes->boxes().front().title, "Pellwick Error");
+    EXPECT_TRUE(
+        scope.boxes->boxes().front().text.contains("Error Section: CheckIfPluginIsInstalled"));
+}

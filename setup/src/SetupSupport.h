@@ -2,7 +2,6 @@
 // Small pieces the configuration window needs from the program core, in one place.
 
 #include <QString>
-
 #include <memory>
 
 namespace tessary {

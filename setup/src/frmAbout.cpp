@@ -62,8 +62,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 12, 16, 12);
     layout->setSpacing(6);
-    for (QLabel* label : {lblProgram, lblVersion, lblCompany, lblCopyright, lblTelephone, lblEmail,
-                          lblWebsite})
+    for (QLabel* label :
+         {lblProgram, lblVersion, lblCompany, lblCopyright, lblTelephone, lblEmail, lblWebsite})
         layout->addWidget(label);
     layout->addSpacing(8);
     layout->addWidget(cmdClose, 0, Qt::AlignHCenter);

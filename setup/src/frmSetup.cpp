@@ -1,17 +1,15 @@
 #include "pellwick/setup/frmSetup.h"
 
+#include "AddonRegistration.h"
 #include "SetupSupport.h"
+#include "clsINIFile.h"
 #include "pellwick/ErrorReport.h"
+#include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
+#include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
-#include "pellwick/MainWindowLink.h"
-#include "pellwick/ProgramState.h"
 #include "pellwick/setup/WaitCursor.h"
-#include "clsINIFile.h"
-#include "PluginRegistration.h"
-
-#include <tessary/clsInfusionsoftAPI.h>
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -22,6 +20,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick {
 
@@ -80,19 +79,20 @@ frmSetup::frmSetup(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabMain);
     layout->addLayout(buttons);
-    resize(480, 440);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    resize(540, 520);
 }
 
 void frmSetup::buildQuoteWerksPage(QWidget* page) {
     fraPluginStatus =
         named(new QGroupBox(QStringLiteral("Plugin Status"), page), "fraPluginStatus");
     lblPluginStatus = wrappingLabel(fraPluginStatus, "lblPluginStatus", QString());
-    cmdInstallPlugin = named(
-        new QPushButton(QStringLiteral("Install Plugin Into QuoteWerks"), fraPluginStatus),
-        "cmdInstallPlugin");
-    cmdRemovePlugin = named(
-        new QPushButton(QStringLiteral("Remove Plugin From QuoteWerks"), fraPluginStatus),
-        "cmdRemovePlugin");
+    cmdInstallPlugin =
+        named(new QPushButton(QStringLiteral("Install Plugin Into QuoteWerks"), fraPluginStatus),
+              "cmdInstallPlugin");
+    cmdRemovePlugin =
+        named(new QPushButton(QStringLiteral("Remove Plugin From QuoteWerks"), fraPluginStatus),
+              "cmdRemovePlugin");
     connect(cmdInstallPlugin, &QPushButton::clicked, this, &frmSetup::cmdInstallPlugin_Click);
     connect(cmdRemovePlugin, &QPushButton::clicked, this, &frmSetup::cmdRemovePlugin_Click);
     auto* statusLayout = new QVBoxLayout(fraPluginStatus);
@@ -102,8 +102,8 @@ void frmSetup::buildQuoteWerksPage(QWidget* page) {
     statusButtons->addWidget(cmdRemovePlugin);
     statusLayout->addLayout(statusButtons);
 
-    fraIntegrationOptions = named(new QGroupBox(QStringLiteral("Integration Options"), page),
-                                  "fraIntegrationOptions");
+    fraIntegrationOptions =
+        named(new QGroupBox(QStringLiteral("Integration Options"), page), "fraIntegrationOptions");
     chkShowSaveQuoteOnSave =
         named(new QCheckBox(QStringLiteral("Show the Save Quote window when the quote is saved."),
                             fraIntegrationOptions),
@@ -126,8 +126,8 @@ void frmSetup::buildQuoteWerksPage(QWidget* page) {
     chkDebugMode = named(
         new QCheckBox(QStringLiteral("Debug Mode (Turn on if there is problems)."), fraAdvanced),
         "chkDebugMode");
-    cmdOpenAppFolder = named(new QPushButton(QStringLiteral("Open App Folder"), fraAdvanced),
-                             "cmdOpenAppFolder");
+    cmdOpenAppFolder =
+        named(new QPushButton(QStringLiteral("Open App Folder"), fraAdvanced), "cmdOpenAppFolder");
     cmdOpenAppFolder->setToolTip(
         QStringLiteral("Open the Application Folder to see the Debug Log File."));
     connect(cmdOpenAppFolder, &QPushButton::clicked, this, &frmSetup::cmdOpenAppFolder_Click);
@@ -143,8 +143,8 @@ void frmSetup::buildQuoteWerksPage(QWidget* page) {
 }
 
 void frmSetup::buildInfusionsoftPage(QWidget* page) {
-    fraConnectionSettings = named(new QGroupBox(QStringLiteral("Connection Settings"), page),
-                                  "fraConnectionSettings");
+    fraConnectionSettings =
+        named(new QGroupBox(QStringLiteral("Connection Settings"), page), "fraConnectionSettings");
     lblAppNameField = named(new QLabel(QStringLiteral("Application Name:"), fraConnectionSettings),
                             "lblAppNameField");
     txtAppName = named(new QLineEdit(fraConnectionSettings), "txtAppName");
@@ -177,14 +177,14 @@ void frmSetup::buildInfusionsoftPage(QWidget* page) {
               "lblContactNotesActionDescription");
     txtContactNotesActionDescription = named(new QLineEdit(kDefaultNoteTemplate, fraMiscOptions),
                                              "txtContactNotesActionDescription");
-    lblContactNotesCreationNotes = named(
-        new QLabel(QStringLiteral("Creation Notes:"), fraMiscOptions), "lblContactNotesCreationNotes");
+    lblContactNotesCreationNotes =
+        named(new QLabel(QStringLiteral("Creation Notes:"), fraMiscOptions),
+              "lblContactNotesCreationNotes");
     txtContactNotesCreationNotes =
         named(new QLineEdit(kDefaultNoteTemplate, fraMiscOptions), "txtContactNotesCreationNotes");
     lblContactNotesShortcodes = wrappingLabel(
         fraMiscOptions, "lblContactNotesShortcodes",
-        QStringLiteral(
-            "Short Codes: [QUOTE_NAME] - Name of Quote  |  [QUOTE_NO] - Quote Number"));
+        QStringLiteral("Short Codes: [QUOTE_NAME] - Name of Quote  |  [QUOTE_NO] - Quote Number"));
     lblContactNotesActionDescription->setBuddy(txtContactNotesActionDescription);
     lblContactNotesCreationNotes->setBuddy(txtContactNotesCreationNotes);
     auto* notes = new QGridLayout(fraMiscOptions);
@@ -249,7 +249,7 @@ bool frmSetup::SaveSettingsSteps() {
     // The host's contact manager entry, in the same file as its add-on list.
     {
         clsINIFile ini;
-        ini.SetPath(HostProgramFolder() + QStringLiteral("/site.ini"));
+        ini.SetPath(SiteIniPath(HostProgramFolder()));
         ini.SetSection(QStringLiteral("Contact Managers"));
         ini.SetKey(QStringLiteral("DefaultContactManager"));
         ini.SetValue(QStringLiteral("10"));
@@ -308,22 +308,25 @@ void frmSetup::cmdOpenAppFolder_Click() {
     Guarded("cmdOpenAppFolder_Click", [&] { OpenPluginApplicationFolder(); });
 }
 
+// The add-on list's procedures report their own failures; the window lends them its
+// status label and SaveSettings.
+PluginSetupHooks frmSetup::Hooks() {
+    PluginSetupHooks hooks;
+    hooks.SetPluginStatus = [this](const QString& text) { lblPluginStatus->setText(text); };
+    hooks.SaveSettings = [this] { return SaveSettings(); };
+    return hooks;
+}
+
 bool frmSetup::CheckPluginStatus() {
-    return Guarded("CheckPluginStatus", false, [&] {
-        const bool installed = CheckIfPluginIsInstalled();
-        lblPluginStatus->setText(
-            installed ? QStringLiteral("Plugin is currently installed.")
-                      : QStringLiteral("Plugin needs to be installed, press 'Install' button."));
-        return installed;
-    });
+    return ::pellwick::CheckPluginStatus(Hooks().SetPluginStatus);
 }
 
 void frmSetup::cmdInstallPlugin_Click() {
-    Guarded("cmdInstallPlugin_Click", [&] { InstallPlugin(*this); });
+    ::pellwick::cmdInstallPlugin_Click(Hooks());
 }
 
 void frmSetup::cmdRemovePlugin_Click() {
-    Guarded("cmdRemovePlugin_Click", [&] { RemovePlugin(*this); });
+    ::pellwick::cmdRemovePlugin_Click(Hooks());
 }
 
 } // namespace pellwick

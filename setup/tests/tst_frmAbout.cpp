@@ -71,8 +71,8 @@ void TestFrmAbout::enterAndEscapeClose() {
         QTimer::singleShot(3000, &about, [&] { about.done(42); }); // only if the key failed
         about.ShowForm(); // returns once the key has closed the window
         QVERIFY(wasOpen);
-        QCOMPARE(about.result(), key == Qt::Key_Return ? int(QDialog::Accepted)
-                                                       : int(QDialog::Rejected));
+        QCOMPARE(about.result(),
+                 key == Qt::Key_Return ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QVERIFY(!about.isVisible());
     }
 }

@@ -22,7 +22,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
-
 #include <cstdio>
 
 namespace {
@@ -84,7 +83,8 @@ int main(int argc, char* argv[]) {
 
     bool ok = true;
     pellwick::frmMain mainWindow;
-    mainWindow.setWindowTitle(QStringLiteral("Pellwick - v%1").arg(QStringLiteral(PELLWICK_VERSION)));
+    mainWindow.setWindowTitle(
+        QStringLiteral("Pellwick - v%1").arg(QStringLiteral(PELLWICK_VERSION)));
     mainWindow.SetInfoText(QStringLiteral("QuoteWerks and Pellwick is running."));
     mainWindow.show();
     ok &= save(mainWindow, out, QStringLiteral("frmMain.png"));

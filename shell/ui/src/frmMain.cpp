@@ -1,5 +1,6 @@
 #include "pellwick/ui/frmMain.h"
 
+#include "AddonRegistration.h"
 #include "QuoteWerksApp.h"
 #include "clsSystemTray.h"
 #include "pellwick/ErrorReport.h"
@@ -8,7 +9,6 @@
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/setup/WaitCursor.h"
-#include "PluginRegistration.h"
 #include "pellwick/setup/frmAbout.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/ui/ProgramIcon.h"
@@ -153,7 +153,8 @@ void frmMain::Form_Load() {
         m_instance = std::make_unique<SingleInstance>(m_lockPath);
         if (!m_instance->TryAcquire()) {
             MsgBox(QStringLiteral("You currently have a copy of the Pellwick running."),
-                   MsgIcon::Exclamation, MsgButtons::Ok, QStringLiteral("Infusionsoft <> QuoteWerks"));
+                   MsgIcon::Exclamation, MsgButtons::Ok,
+                   QStringLiteral("Infusionsoft <> QuoteWerks"));
             EndProgram();
             return;
         }
@@ -282,8 +283,7 @@ void frmMain::Form_QueryUnload() {
         m_unloading = true;
         tmrCheckFile->stop();
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window != this && window->isVisible() && window->isWindow() &&
-                window != mnuFile)
+            if (window != this && window->isVisible() && window->isWindow() && window != mnuFile)
                 window->close();
         }
         if (m_systemTray)
@@ -325,9 +325,7 @@ void frmMain::cmdClose_Click() {
 }
 
 void frmMain::mnuFileOpen_Click() {
-    Guarded("mnuFileOpen_Click", [&] {
-        SystemTray_DblClick(1);
-    });
+    Guarded("mnuFileOpen_Click", [&] { SystemTray_DblClick(1); });
 }
 
 void frmMain::mnuFileExit_Click() {
@@ -384,8 +382,9 @@ void frmMain::QuoteWerksApp_AfterSaveDocument(qint16 iResult) {
         if (!CheckQuoteWerksAndInfusionsoftObjects())
             return;
         if (State().ShowSaveQuoteOnSave) {
-            DebugMessage(kName + QStringLiteral(
-                                     " - QuoteWerksApp_AfterSaveDocument - Show the Save Quote Form"));
+            DebugMessage(
+                kName +
+                QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Show the Save Quote Form"));
             ShowSaveQuoteWindow(0);
         }
         DebugMessage(kName + QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Finished"));
@@ -419,9 +418,8 @@ void frmMain::tmrCheckFile_Timer() {
         return;
     m_inCheckFileTick = true;
     Guarded("tmrCheckFile_Timer", [&] {
-        const QString pdf = HostProgramFolder() +
-                            QStringLiteral("/history/email/") + GetQuoteDocumentNumber() +
-                            QStringLiteral(".pdf");
+        const QString pdf = HostProgramFolder() + QStringLiteral("/history/email/") +
+                            GetQuoteDocumentNumber() + QStringLiteral(".pdf");
         if (QFileInfo(pdf).isFile()) {
             tmrCheckFile->stop();
             ShowSaveQuoteWindow(1);
@@ -441,8 +439,9 @@ void frmMain::ShowSaveQuoteWindow(qint16 layout) {
     }
     // The Save Quote window (frmSaveQuote.ShowForm) is not part of this program yet;
     // until it is plugged in through SetSaveQuoteEntry nothing opens.
-    DebugMessage(kName + QStringLiteral(" - ShowSaveQuoteWindow - Save Quote window missing - "
-                                        "Params: layout = ") +
+    DebugMessage(kName +
+                 QStringLiteral(" - ShowSaveQuoteWindow - Save Quote window missing - "
+                                "Params: layout = ") +
                  QString::number(layout));
 }
 

@@ -2,6 +2,7 @@
 // tray icon's clicks, minimising and closing. A fake host stands in for the quoting
 // program; boxes are answered and recorded.
 
+#include "TestTrayBackend.h"
 #include "WindowTestSupport.h"
 #include "clsSystemTray.h"
 #include "pellwick/ProgramState.h"
@@ -17,16 +18,33 @@
 #include <QLockFile>
 #include <QMenu>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
-
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <tessary/clsInfusionsoftAPI.h>
+#include <unistd.h>
 
 using namespace pellwick;
 using namespace pellwick::testing;
 
 namespace {
+
+// A loopback port nobody listens on (taken from the system, then released).
+quint16 ClosedLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    quint16 port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
+}
 
 const QString kNotIntegrated = QStringLiteral(
     "The Plugin is not currently integrated into QuoteWerks.\r\nPlease click on the Configure "
@@ -81,10 +99,8 @@ struct Run {
     void storeUnreachableAccount() const {
         WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
         WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("some-key"));
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
+        const quint16 port = ClosedLoopbackPort();
+        QVERIFY(port != 0);
         scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
         scope.store(setting::InfusionsoftServicePort, QString::number(port));
     }
@@ -132,11 +148,10 @@ void TestFrmMain::layoutAndCaptions() {
     Run run;
     frmMain& w = *run.window;
     QCOMPARE(w.size(), QSize(400, 93));
-    const QList<std::pair<QString, QString>> buttons = {
-        {"cmdConfigure", "&Configure..."},
-        {"cmdAbout", "&About..."},
-        {"cmdMinimize", "&Minimize"},
-        {"cmdClose", "Close"}};
+    const QList<std::pair<QString, QString>> buttons = {{"cmdConfigure", "&Configure..."},
+                                                        {"cmdAbout", "&About..."},
+                                                        {"cmdMinimize", "&Minimize"},
+                                                        {"cmdClose", "Close"}};
     int x = -1;
     for (const auto& [name, caption] : buttons) {
         auto* button = w.findChild<QPushButton*>(name);
@@ -307,8 +322,9 @@ void TestFrmMain::saveEventOpensSaveQuoteOnlyWhenAsked() {
     QCOMPARE(text.count(QStringLiteral(" - frmMain - QuoteWerksApp_AfterSaveDocument - Started - "
                                        "Params: iResult = -1\r\n")),
              1);
-    QCOMPARE(text.count(QStringLiteral("QuoteWerksApp_AfterSaveDocument - Show the Save Quote Form")),
-             1);
+    QCOMPARE(
+        text.count(QStringLiteral("QuoteWerksApp_AfterSaveDocument - Show the Save Quote Form")),
+        1);
     QCOMPARE(text.count(QStringLiteral("QuoteWerksApp_AfterSaveDocument - Finished")), 2);
 }
 

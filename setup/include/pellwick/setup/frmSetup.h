@@ -13,6 +13,8 @@ class QTabWidget;
 
 namespace pellwick {
 
+struct PluginSetupHooks;
+
 class frmSetup : public QDialog {
     Q_OBJECT
 public:
@@ -42,6 +44,7 @@ public:
 
 private:
     bool SaveSettingsSteps();
+    PluginSetupHooks Hooks();
     void buildQuoteWerksPage(QWidget* page);
     void buildInfusionsoftPage(QWidget* page);
 

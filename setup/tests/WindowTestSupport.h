@@ -1,35 +1,14 @@
 #pragma once
-// Helpers for driving the program's windows in tests: a notification area that exists
-// (or not) on demand, and acting on a modal window once it is open.
-
-#include "TrayBackend.h"
+// Helpers for driving the program's windows in tests: acting on a window (a modal one
+// too) once it is open.
 
 #include <QApplication>
 #include <QDialog>
 #include <QTimer>
 #include <QWidget>
-
 #include <functional>
 
 namespace pellwick::testing {
-
-class TestTrayBackend final : public TrayBackend {
-public:
-    explicit TestTrayBackend(bool available) : m_available(available) {}
-    bool isSystemTrayAvailable() const override { return m_available; }
-    bool supportsMessages() const override { return m_available; }
-    void setIcon(const QIcon&) override {}
-    void setToolTip(const QString& tip) override { toolTip = tip; }
-    void setVisible(bool on) override { visible = on; }
-    void showMessage(const QString&, const QString&, QSystemTrayIcon::MessageIcon, const QIcon&,
-                     int) override {}
-
-    QString toolTip;
-    bool visible = false;
-
-private:
-    bool m_available;
-};
 
 // The visible top-level window with this objectName, or null.
 inline QWidget* VisibleWindow(const QString& objectName) {

@@ -7,6 +7,9 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace pellwick::testing {
 
@@ -37,6 +40,23 @@ inline void WhenWindowOpens(const QString& objectName, std::function<void(QWidge
         }
     });
     poll->start();
+}
+
+// A loopback port nobody listens on (taken from the system, then released): a CRM
+// endpoint there fails at once without leaving the machine.
+inline quint16 ClosedLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    quint16 port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    return port;
 }
 
 } // namespace pellwick::testing

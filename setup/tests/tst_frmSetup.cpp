@@ -52,6 +52,7 @@ private slots:
     void defaultsWithNoSettings();
     void storedValuesAndInstalledStatus();
     void cancelStoresNothing();
+    void installRemoveAndAppFolderButtons();
 };
 
 void TestFrmSetup::controlsAndTexts() {
@@ -191,6 +192,66 @@ void TestFrmSetup::cancelStoresNothing() {
     QCOMPARE(ReadSetting(setting::DebugMode), QStringLiteral("0"));
     QCOMPARE(ReadSetting(setting::InfusionsoftAppName), QString());
     QVERIFY(!QFile::exists(scope.folder() + QStringLiteral("/site.ini")));
+}
+
+void TestFrmSetup::installRemoveAndAppFolderButtons() {
+    CoreTestScope scope;
+    scope.attachFakeHost();
+    const QString exe = QStringLiteral("/opt/pellwick/bin/pellwick");
+    SetPluginExecutablePathOverride(exe);
+    const QString siteIni = scope.folder() + QStringLiteral("/site.ini");
+    QFile ini(siteIni);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Addons]\r\nAutoRun1=/opt/other/tool\r\n");
+    ini.close();
+    // Where OK's connection test fails at once.
+    scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
+    scope.store(setting::InfusionsoftServicePort, QString::number(ClosedLoopbackPort()));
+    auto iniValue = [&](const char* key) {
+        return QSettings(siteIni, QSettings::IniFormat).value(QString::fromLatin1(key));
+    };
+
+    frmSetup setup;
+    WhileOpen(setup, [&] {
+        auto* status = child<QLabel>(&setup, "lblPluginStatus");
+        QCOMPARE(status->text(),
+                 QStringLiteral("Plugin needs to be installed, press 'Install' button."));
+
+        scope.boxes->QueueAnswer(MsgAnswer::No);
+        child<QPushButton>(&setup, "cmdInstallPlugin")->click();
+        QCOMPARE(status->text(), QStringLiteral("Plugin is currently installed."));
+        QCOMPARE(iniValue("Addons/AutoRun2").toString(), exe);
+        QCOMPARE(iniValue("Addons/AutoRun1").toString(), QStringLiteral("/opt/other/tool"));
+        QCOMPARE(scope.boxes->boxes().back().title, QStringLiteral("Pellwick - Integration"));
+        QCOMPARE(scope.boxes->boxes().back().buttons, MsgButtons::YesNo);
+        QVERIFY(setup.isVisible());
+
+        child<QPushButton>(&setup, "cmdRemovePlugin")->click();
+        QCOMPARE(status->text(),
+                 QStringLiteral("Plugin needs to be installed, press 'Install' button."));
+        QCOMPARE(scope.boxes->texts().back(),
+                 QStringLiteral("The Pellwick is now removed from QuoteWerks."));
+        QVERIFY(!iniValue("Addons/AutoRun2").isValid());
+
+        // Yes runs the window's SaveSettings; its connection test fails here, so the
+        // program is not closed and the window stays open.
+        scope.boxes->clear();
+        scope.boxes->QueueAnswer(MsgAnswer::Yes);
+        child<QPushButton>(&setup, "cmdInstallPlugin")->click();
+        QCOMPARE(scope.boxes->texts().size(), 2);
+        QCOMPARE(scope.boxes->texts().back(),
+                 QStringLiteral("Unable to connect to your Infusionsoft Account.\r\n"
+                                "Please check your settings are correct."));
+        QCOMPARE(iniValue("Contact Managers/DefaultContactManager").toString(),
+                 QStringLiteral("10"));
+        QCOMPARE(scope.mainWindow.ended, 0);
+        QVERIFY(setup.isVisible());
+
+        child<QPushButton>(&setup, "cmdOpenAppFolder")->click();
+        QCOMPARE(scope.shell->opened().size(), size_t(1));
+        QCOMPARE(scope.shell->opened().front().toLocalFile(), ProgramExecutableFolder());
+    });
+    SetPluginExecutablePathOverride(QString());
 }
 
 QTEST_MAIN(TestFrmSetup)

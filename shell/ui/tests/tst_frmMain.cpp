@@ -30,22 +30,6 @@ using namespace pellwick::testing;
 
 namespace {
 
-// A loopback port nobody listens on (taken from the system, then released).
-quint16 ClosedLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    quint16 port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
-}
-
 const QString kNotIntegrated = QStringLiteral(
     "The Plugin is not currently integrated into QuoteWerks.\r\nPlease click on the Configure "
     "button below.");

@@ -412,11 +412,6 @@ void frmMain::QuoteWerksApp_BeforePrintDocument(qint16 iPrintMethod, qint16 /*iL
 }
 
 void frmMain::tmrCheckFile_Timer() {
-    // A message box shown during a tick runs its own event loop, in which the timer
-    // keeps firing; the ticks in between are skipped rather than stacked up.
-    if (m_inCheckFileTick)
-        return;
-    m_inCheckFileTick = true;
     Guarded("tmrCheckFile_Timer", [&] {
         const QString pdf = HostProgramFolder() + QStringLiteral("/history/email/") +
                             GetQuoteDocumentNumber() + QStringLiteral(".pdf");
@@ -429,7 +424,6 @@ void frmMain::tmrCheckFile_Timer() {
         if (m_checkFileCount >= 10)
             tmrCheckFile->stop();
     });
-    m_inCheckFileTick = false;
 }
 
 void frmMain::ShowSaveQuoteWindow(qint16 layout) {

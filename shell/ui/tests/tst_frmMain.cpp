@@ -121,6 +121,7 @@ private slots:
     void printToPaperNeverStartsTheWatch();
     void pdfAppearingOnTheThirdTick();
     void pdfNeverAppearing();
+    void watchTicksDoNotStackBoxes();
     void contactSelectionOpensTheSearch();
     void afterAppExitEndsTheProgram();
     void minimiseHidesOnlyWithANotificationArea();
@@ -382,6 +383,34 @@ void TestFrmMain::pdfNeverAppearing() {
     QVERIFY(timer->isActive());
     timer->stop();
     QVERIFY(run.scope.boxes->boxes().empty());
+}
+
+void TestFrmMain::watchTicksDoNotStackBoxes() {
+    Run run;
+    run.startConfigured();
+    QTimer* timer = run.window->CheckFileTimer();
+    timer->setInterval(1);
+    bool cancel = false;
+    emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
+    // The document is closed meanwhile: every tick's look-up shows a box. A real box runs
+    // its own event loop, in which the timer keeps running; ticks must not pile up boxes.
+    run.host->noDocumentOpen = true;
+    int depth = 0;
+    int deepest = 0;
+    run.scope.boxes->onPresent = [&](const MessageBoxRequest&) {
+        deepest = std::max(deepest, ++depth);
+        QTest::qWait(15);
+        --depth;
+    };
+
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 10000);
+    run.scope.boxes->onPresent = nullptr;
+    QCOMPARE(deepest, 1);
+    QCOMPARE(run.window->CheckFileCount(), qint16(10));
+    QCOMPARE(
+        run.scope.boxes->texts(),
+        QStringList(10, QStringLiteral("There are no documents currently open in QuoteWerks.")));
+    QVERIFY(run.saveQuoteLayouts.empty());
 }
 
 void TestFrmMain::contactSelectionOpensTheSearch() {

@@ -113,7 +113,6 @@ private:
     QPointer<frmSetup> m_setup;
     QPointer<frmAbout> m_about;
     qint16 m_checkFileCount = 0;
-    bool m_inCheckFileTick = false;
     bool m_unloading = false;
     bool m_ended = false;
 

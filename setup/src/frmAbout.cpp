@@ -4,6 +4,7 @@
 #include "pellwick/modQWAPI.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -20,10 +21,11 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 }
 
 void makeLink(QLabel* label) {
-    // Drawn like a link; the click is taken by frmAbout's event filter.
+    // Drawn like a link; clicks, and Enter or Space while it has the focus, are taken
+    // by frmAbout's event filter.
     label->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
     label->setCursor(Qt::PointingHandCursor);
-    label->setFocusPolicy(Qt::NoFocus);
+    label->setFocusPolicy(Qt::TabFocus);
 }
 } // namespace
 
@@ -57,6 +59,8 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     cmdClose->setDefault(true);
     cmdClose->setAutoDefault(true);
     cmdClose->setFixedSize(85, 23);
+    setTabOrder(cmdClose, lblEmail);
+    setTabOrder(lblEmail, lblWebsite);
     connect(cmdClose, &QPushButton::clicked, this, &frmAbout::cmdClose_Click);
 
     auto* layout = new QVBoxLayout(this);
@@ -100,8 +104,14 @@ void frmAbout::cmdClose_Click() {
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    bool activated = false;
+    if (event->type() == QEvent::MouseButtonRelease)
+        activated = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    else if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        activated = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    }
+    if (activated) {
         if (watched == lblEmail) {
             lblEmail_Click();
             return true;

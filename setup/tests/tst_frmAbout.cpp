@@ -47,8 +47,10 @@ void TestFrmAbout::linksOpenThroughTheShell() {
     QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("lblEmail")), Qt::LeftButton);
     QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("lblWebsite")), Qt::LeftButton);
     QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("lblCompany")), Qt::LeftButton);
+    QTest::keyClick(about.findChild<QLabel*>(QStringLiteral("lblWebsite")), Qt::Key_Space);
     const auto& opened = scope.shell->opened();
-    QCOMPARE(opened.size(), size_t(2));
+    QCOMPARE(opened.size(), size_t(3));
+    QCOMPARE(opened[2], opened[1]);
     QCOMPARE(opened[0], QUrl(QStringLiteral("mailto:support@varrow.example")));
     QCOMPARE(opened[1], QUrl(QStringLiteral("https://varrow.example/pellwick")));
     QVERIFY(about.isVisible());

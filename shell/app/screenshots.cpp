@@ -83,8 +83,7 @@ int main(int argc, char* argv[]) {
 
     bool ok = true;
     pellwick::frmMain mainWindow;
-    mainWindow.setWindowTitle(
-        QStringLiteral("Pellwick - v%1").arg(QStringLiteral(PELLWICK_VERSION)));
+    mainWindow.setWindowTitle(pellwick::frmMain::Caption());
     mainWindow.SetInfoText(QStringLiteral("QuoteWerks and Pellwick is running."));
     mainWindow.show();
     ok &= save(mainWindow, out, QStringLiteral("frmMain.png"));

@@ -46,13 +46,16 @@ QString HostProgramFolder() {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kName = QStringLiteral("frmMain");
 
-QString ProgramCaption() {
+} // namespace
+
+QString frmMain::Caption() {
     return QStringLiteral("Pellwick - v%1.%2.%3")
         .arg(PELLWICK_VERSION_MAJOR)
         .arg(PELLWICK_VERSION_MINOR)
         .arg(PELLWICK_VERSION_PATCH);
 }
 
+namespace {
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -159,7 +162,7 @@ void frmMain::Form_Load() {
             return;
         }
 
-        setWindowTitle(ProgramCaption());
+        setWindowTitle(Caption());
 
         m_systemTray = m_trayFactory ? m_trayFactory() : std::make_unique<clsSystemTray>();
         m_systemTray->SetIcon(windowIcon());

@@ -29,6 +29,9 @@ public:
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
+    // "Pellwick - v" + major.minor.revision of this program: the caption start-up sets.
+    static QString Caption();
+
     // The start-up sequence. Returns when start-up is over (a configuration window it
     // opened has been closed); ProgramEnded() tells whether it ended the program.
     void Form_Load();

@@ -20,7 +20,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cstdint>
 #include <tessary/clsInfusionsoftAPI.h>
+#include <utility>
 
 namespace pellwick {
 
@@ -37,6 +39,16 @@ QLabel* wrappingLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = named(new QLabel(text, parent), name);
     label->setWordWrap(true);
     return label;
+}
+
+// A value the store refused would leave the user believing a setting was saved that the
+// next start does not find, so a refused write fails OK (error report, window open).
+void Stored(const QString& valueName, std::int32_t status) {
+    if (status != 0)
+        throw ProgramError(errnum::PathFileAccess,
+                           QStringLiteral("The setting %1 could not be stored (status %2).")
+                               .arg(valueName)
+                               .arg(status));
 }
 
 // A check box value as the settings store keeps it: "1" ticked, "0" clear.
@@ -255,10 +267,12 @@ bool frmSetup::SaveSettingsSteps() {
         ini.SetValue(QStringLiteral("10"));
     }
 
-    WriteSetting(setting::SetContactManagerSetting, checkValue(chkSetContactManager));
-    WriteSetting(setting::ShowSaveQuoteOnSave, checkValue(chkShowSaveQuoteOnSave));
-    WriteSetting(setting::ShowSaveQuoteOnEmail, checkValue(chkShowSaveQuoteOnEmail));
-    WriteSetting(setting::DebugMode, checkValue(chkDebugMode));
+    for (const auto& [name, box] :
+         {std::pair{setting::SetContactManagerSetting, chkSetContactManager},
+          std::pair{setting::ShowSaveQuoteOnSave, chkShowSaveQuoteOnSave},
+          std::pair{setting::ShowSaveQuoteOnEmail, chkShowSaveQuoteOnEmail},
+          std::pair{setting::DebugMode, chkDebugMode}})
+        Stored(name, WriteSetting(name, checkValue(box)));
 
     const QString applicationName = txtAppName->text().trimmed();
     const QString apiKey = txtAPIKey->text().trimmed();
@@ -278,10 +292,13 @@ bool frmSetup::SaveSettingsSteps() {
         return false;
     }
 
-    WriteInfusionsoftAppNameToRegistry(applicationName);
-    WriteInfusionsoftAPIKeyToRegistry(apiKey);
-    WriteSetting(setting::ContactNotesActionDescription, txtContactNotesActionDescription->text());
-    WriteSetting(setting::ContactNotesCreationNotes, txtContactNotesCreationNotes->text());
+    Stored(setting::InfusionsoftAppName, WriteInfusionsoftAppNameToRegistry(applicationName));
+    Stored(setting::InfusionsoftAPIKey, WriteInfusionsoftAPIKeyToRegistry(apiKey));
+    Stored(setting::ContactNotesActionDescription,
+           WriteSetting(setting::ContactNotesActionDescription,
+                        txtContactNotesActionDescription->text()));
+    Stored(setting::ContactNotesCreationNotes,
+           WriteSetting(setting::ContactNotesCreationNotes, txtContactNotesCreationNotes->text()));
 
     ReadSettings();
     {

@@ -4,7 +4,9 @@
 
 #include "AddonRegistration.h"
 #include "WindowTestSupport.h"
+#include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
+#include "pellwick/modRegistry.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/testing/CoreTestScope.h"
 
@@ -53,6 +55,7 @@ private slots:
     void storedValuesAndInstalledStatus();
     void cancelStoresNothing();
     void installRemoveAndAppFolderButtons();
+    void unwritableStoreFailsOk();
 };
 
 void TestFrmSetup::controlsAndTexts() {
@@ -252,6 +255,34 @@ void TestFrmSetup::installRemoveAndAppFolderButtons() {
         QCOMPARE(scope.shell->opened().front().toLocalFile(), ProgramExecutableFolder());
     });
     SetPluginExecutablePathOverride(QString());
+}
+
+void TestFrmSetup::unwritableStoreFailsOk() {
+    CoreTestScope scope;
+    scope.attachFakeHost();
+    // A store whose folder cannot be created: its parent is a plain file.
+    const QString blocker = scope.folder() + QStringLiteral("/blocker");
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    SetSettingsFileOverride(blocker + QStringLiteral("/Pellwick.conf"));
+    frmSetup setup;
+    bool stillOpen = false;
+    WhileOpen(setup, [&] {
+        child<QLineEdit>(&setup, "txtAppName")->setText(QStringLiteral("abc"));
+        child<QPushButton>(&setup, "cmdOK")->click();
+        stillOpen = setup.isVisible();
+    });
+    SetSettingsFileOverride(scope.settingsFile());
+    QVERIFY(stillOpen);
+    QCOMPARE(scope.boxes->boxes().size(), size_t(2)); // site.ini missing, then the report
+    const MessageBoxRequest& report = scope.boxes->boxes().back();
+    QCOMPARE(report.title, QStringLiteral("Pellwick Error"));
+    QVERIFY2(report.text.contains(QStringLiteral("Error Section: cmdOK_Click")),
+             qPrintable(report.text));
+    QVERIFY2(report.text.contains(QStringLiteral("SetContactManagerSetting could not be stored")),
+             qPrintable(report.text));
+    QVERIFY(!State().InfusionsoftConnection);
 }
 
 QTEST_MAIN(TestFrmSetup)

@@ -150,6 +150,11 @@ void TestingObject::SetEmailPdfDelay(int ms) {
     m_host.setEmailPdfDelay(ms);
 }
 
+void TestingObject::Screenshot(const QString& path) {
+    if (!m_window.grab().save(path, "PNG"))
+        fail(QStringLiteral("Cannot write the picture %1.").arg(path));
+}
+
 QStringList TestingObject::StartedAddons() {
     return m_startedAddons;
 }

@@ -70,6 +70,8 @@ public slots:
     void SetEmailPdfDelay(int ms);
     // The add-ons started from site.ini at start-up (absolute paths).
     QStringList StartedAddons();
+    // Saves a picture of the window as PNG (documentation, visual checks).
+    void Screenshot(const QString& path);
 
 private:
     bool fail(const QString& text);

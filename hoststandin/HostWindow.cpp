@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -34,7 +35,7 @@ HostWindow::HostWindow(StandInHost& host, QWidget* parent) : QMainWindow(parent)
     connect(&host, &StandInHost::status, this,
             [this](const QString& text) { statusBar()->showMessage(text, 10000); });
     repaintFromDocument();
-    resize(1100, 720);
+    resize(1100, 780);
 }
 
 void HostWindow::buildForm() {
@@ -42,12 +43,17 @@ void HostWindow::buildForm() {
     auto* grid = new QGridLayout(page);
 
     auto* documentBox = new QGroupBox(tr("Document"));
-    auto* documentForm = new QFormLayout(documentBox);
+    // Number, name and total on the left, the four notes on the right.
+    auto* documentColumns = new QHBoxLayout(documentBox);
+    auto* headerForm = new QFormLayout;
+    auto* notesForm = new QFormLayout;
+    documentColumns->addLayout(headerForm, 1);
+    documentColumns->addLayout(notesForm, 2);
     for (const QString& name : QuoteDocument::documentFieldNames()) {
         QWidget* editor = nullptr;
         if (isNotesField(name)) {
             auto* notes = new QPlainTextEdit;
-            notes->setMaximumHeight(70);
+            notes->setMaximumHeight(48);
             connect(notes, &QPlainTextEdit::textChanged, this, [this, name, notes] {
                 if (!m_repainting)
                     m_host.editField(name, notes->toPlainText());
@@ -63,7 +69,7 @@ void HostWindow::buildForm() {
             editor = line;
         }
         editor->setObjectName(QStringLiteral("txt") + name);
-        documentForm->addRow(name, editor);
+        (isNotesField(name) ? notesForm : headerForm)->addRow(name, editor);
         m_editors.insert(name, editor);
     }
     grid->addWidget(documentBox, 0, 0, 1, 3);

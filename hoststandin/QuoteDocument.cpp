@@ -7,67 +7,6 @@
 
 namespace hoststandin {
 
-namespace {
-
-QStringList buildFieldNames() {
-    QStringList names = QuoteDocument::documentFieldNames();
-    for (int type = 0; type < 3; ++type)
-        for (const QString& field : QuoteDocument::sectionFieldNames())
-            names << QuoteDocument::sectionPrefix(type) + field;
-    return names;
-}
-
-QHash<QString, QString> buildLookup() {
-    QHash<QString, QString> lookup;
-    for (const QString& name : QuoteDocument::fieldNames())
-        lookup.insert(name.toLower(), name);
-    return lookup;
-}
-
-} // namespace
-
-const QStringList& QuoteDocument::documentFieldNames() {
-    static const QStringList names{
-        QStringLiteral("DocNo"),           QStringLiteral("DocName"),
-        QStringLiteral("GrandTotal"),      QStringLiteral("IntroductionNotes"),
-        QStringLiteral("PurchasingNotes"), QStringLiteral("ClosingNotes"),
-        QStringLiteral("InternalNotes")};
-    return names;
-}
-
-const QStringList& QuoteDocument::sectionFieldNames() {
-    static const QStringList names{
-        QStringLiteral("Company"),  QStringLiteral("Contact"),  QStringLiteral("Title"),
-        QStringLiteral("Address1"), QStringLiteral("Address2"), QStringLiteral("Address3"),
-        QStringLiteral("City"),     QStringLiteral("State"),    QStringLiteral("PostalCode"),
-        QStringLiteral("Country"),  QStringLiteral("Phone"),    QStringLiteral("PhoneExt"),
-        QStringLiteral("Fax"),      QStringLiteral("FaxExt"),   QStringLiteral("Email")};
-    return names;
-}
-
-const QStringList& QuoteDocument::fieldNames() {
-    static const QStringList names = buildFieldNames();
-    return names;
-}
-
-QString QuoteDocument::sectionPrefix(int contactType) {
-    switch (contactType) {
-    case 0:
-        return QStringLiteral("SoldTo");
-    case 1:
-        return QStringLiteral("ShipTo");
-    case 2:
-        return QStringLiteral("BillTo");
-    default:
-        return {};
-    }
-}
-
-QString QuoteDocument::canonicalName(const QString& name) {
-    static const QHash<QString, QString> lookup = buildLookup();
-    return lookup.value(name.toLower());
-}
-
 void QuoteDocument::setValue(const QString& canonical, const QString& value) {
     if (fieldNames().contains(canonical))
         m_values.insert(canonical, value);

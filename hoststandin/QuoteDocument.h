@@ -2,6 +2,8 @@
 // The one quote the stand-in holds: every document and contact-section field the
 // plug-in reads or writes, as text, under its canonical name.
 
+#include "HostFields.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QString>
@@ -11,18 +13,22 @@ namespace hoststandin {
 
 class QuoteDocument {
 public:
-    // Every field, in display order: the document fields, then SoldTo, ShipTo, BillTo
-    // with their fifteen fields each.
-    static const QStringList& fieldNames();
-    // The document fields (without a section prefix).
-    static const QStringList& documentFieldNames();
-    // The fifteen fields of a contact section, without the prefix.
-    static const QStringList& sectionFieldNames();
-    // "SoldTo", "ShipTo", "BillTo" for contact types 0, 1, 2; empty for others.
-    static QString sectionPrefix(int contactType);
-    // The canonical spelling of a field name given in any case ("soldtophoneext" and
-    // "SoldToPhoneext" give "SoldToPhoneExt"); empty when no such field exists.
-    static QString canonicalName(const QString& name);
+    // The host's field names (see HostFields.h): every field in display order, the
+    // document fields, a section's fields without prefix, the prefix of a contact type,
+    // and the canonical spelling of a name given in any case (empty when unknown).
+    static const QStringList& fieldNames() { return pellwick::hostfields::allFieldNames(); }
+    static const QStringList& documentFieldNames() {
+        return pellwick::hostfields::documentFieldNames();
+    }
+    static const QStringList& sectionFieldNames() {
+        return pellwick::hostfields::sectionFieldNames();
+    }
+    static QString sectionPrefix(int contactType) {
+        return pellwick::hostfields::sectionPrefix(contactType);
+    }
+    static QString canonicalName(const QString& name) {
+        return pellwick::hostfields::canonicalName(name);
+    }
 
     // The text of a field by canonical name; empty for unknown names.
     QString value(const QString& canonical) const { return m_values.value(canonical); }

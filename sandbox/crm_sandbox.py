@@ -98,7 +98,10 @@ def main(argv=None):
     sys.stdout.write("SANDBOX_READY " + json.dumps(ready) + "\n")
     sys.stdout.flush()
     print(f"sandbox: listening on https://{args.app}.localhost:{port}/api/xmlrpc "
-          f"(also https://localhost:{port}/api/xmlrpc); CA {ca}", file=sys.stderr)
+          f"(also https://localhost:{port}/api/xmlrpc and /crm/xmlrpc)\n"
+          f"sandbox: application {args.app!r}, API key {args.api_key!r}, CA file {ca}\n"
+          f"sandbox: call log {log_path}; records "
+          f"{'in memory' if args.memory else db_path}", file=sys.stderr)
     try:
         server.serve_forever(poll_interval=0.2)
     finally:

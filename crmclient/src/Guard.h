@@ -9,7 +9,6 @@
 
 #include <exception>
 #include <new>
-#include <source_location>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -27,10 +26,10 @@ enum ErrorNumber : long {
 // A failure raised inside the library, carrying what the report shows.
 class LibraryError : public std::runtime_error {
 public:
-    LibraryError(long number, const std::string& description,
-                 std::source_location where = std::source_location::current())
-        : std::runtime_error(description), number_(number), line_(static_cast<long>(where.line())) {
-    }
+    // `line` defaults to the line that raises the error (__builtin_LINE, which gcc
+    // and clang both have; clang 14 cannot use libstdc++'s std::source_location).
+    LibraryError(long number, const std::string& description, long line = __builtin_LINE())
+        : std::runtime_error(description), number_(number), line_(line) {}
     long Number() const { return number_; }
     long Line() const { return line_; }
 

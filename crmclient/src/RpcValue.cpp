@@ -214,8 +214,10 @@ const std::string* RpcValue::TextPointer() const {
 // ---- RpcStruct ----
 
 namespace {
-constexpr std::size_t kIndexedFrom = 16;
-}
+// CRM records carry a few dozen fields; a linear scan over them beats building a
+// hash index for every decoded record. Larger structs get the index.
+constexpr std::size_t kIndexedFrom = 48;
+} // namespace
 
 std::ptrdiff_t RpcStruct::Find(std::string_view name) const {
     if (!index_.empty()) {

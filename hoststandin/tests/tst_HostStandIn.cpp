@@ -56,7 +56,7 @@ private slots:
     void keepsAnExistingSiteIni();
     void startsTheAddonsOfSiteIni();
     void noAddonsWhenAskedNot();
-    void refusesBadQuoteFiles();
+    void refusesBadArguments();
     void refusesASecondHost();
     void opensWithoutAQuote();
 };
@@ -148,7 +148,7 @@ void TestHostStandIn::noAddonsWhenAskedNot() {
     QVERIFY(!QFile::exists(marker));
 }
 
-void TestHostStandIn::refusesBadQuoteFiles() {
+void TestHostStandIn::refusesBadArguments() {
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("qw"));
     struct Case {
@@ -183,6 +183,10 @@ void TestHostStandIn::refusesBadQuoteFiles() {
                       &output),
              2);
     QVERIFY(output.contains(QLatin1String("missing.json")));
+    // A program folder that cannot be made.
+    QCOMPARE(
+        runToEnd({QStringLiteral("--program-folder"), QStringLiteral("/dev/null/qw")}, &output), 2);
+    QVERIFY2(output.contains(QLatin1String("cannot create")), qPrintable(output));
 }
 
 void TestHostStandIn::refusesASecondHost() {

@@ -17,8 +17,11 @@ def _run(args, cwd):
 
 
 def server_names(app):
-    names = ["DNS:localhost", "DNS:*.localhost"]
-    if app:
+    # "api" serves the CRM's current endpoint form (https://api.<domain>/crm/xmlrpc).
+    # TLS clients refuse "*.localhost" (a wildcard over a one-label domain), so
+    # every name a client uses is listed on its own.
+    names = ["DNS:localhost", "DNS:*.localhost", "DNS:api.localhost"]
+    if app and app != "api":
         names.append(f"DNS:{app}.localhost")
     names.append("IP:127.0.0.1")
     return names

@@ -18,8 +18,8 @@ class Field:
         return self.access == _RW
 
 
-def _fields(spec):
-    return [Field(name, kind, access) for name, kind, access in spec]
+def _fields(rows):
+    return [Field(name, kind, access) for name, kind, access in rows]
 
 
 def _text(*names, access=_RW):

@@ -303,11 +303,11 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
 
     def _admin_fault(self, body):
         try:
-            spec = json.loads(body or b"{}")
-            if not isinstance(spec, dict):
+            wanted = json.loads(body or b"{}")
+            if not isinstance(wanted, dict):
                 raise ValueError("expected a JSON object")
-            self.server.faults.set(spec.get("mode", "none"), spec.get("count", -1),
-                                   spec.get("delay_ms", 0))
+            self.server.faults.set(wanted.get("mode", "none"), wanted.get("count", -1),
+                                   wanted.get("delay_ms", 0))
         except (ValueError, TypeError) as exc:
             self._send_json(400, {"error": str(exc)})
             return

@@ -327,6 +327,11 @@ class Store:
         elif field.kind == "double":
             if isinstance(value, (int, float)) and not isinstance(value, bool):
                 return f"{col} = ?", [float(value)]
+            if isinstance(value, str) and "%" not in value:
+                try:
+                    return f"{col} = ?", [float(value)]
+                except ValueError:
+                    pass
         elif field.kind == "date":
             if isinstance(value, datetime.datetime):
                 return f"{col} = ?", [date_key(value)]

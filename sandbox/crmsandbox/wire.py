@@ -7,6 +7,7 @@ uses: strings as a bare <value>, integers as <i4>, dates without a zone.
 """
 
 import datetime
+import math
 import xmlrpc.client
 from xmlrpc.client import Binary, DateTime, Fault, Marshaller, Unmarshaller, escape
 
@@ -70,6 +71,8 @@ def _json_scalar(tag, value, text):
         return text.strip()
     if tag == "bigdecimal":
         return str(value)
+    if isinstance(value, float) and not math.isfinite(value):
+        return text.strip()  # JSON has no NaN or infinity; keep what was sent
     return value
 
 

@@ -61,9 +61,12 @@ SandboxProcess::SandboxProcess(SandboxOptions options) {
     stateDir_ = tempDir_ + "/state";
     const std::string errPath = tempDir_ + "/stderr.txt";
 
-    std::vector<std::string> args = {
-        PELLWICK_PYTHON3, PELLWICK_SANDBOX_SCRIPT, "--state", stateDir_,   "--port", "0",
-        "--api-key",      options.apiKey,          "--app",   options.app, "--seed", options.seed};
+    // -B: no bytecode caches written into the source tree.
+    std::vector<std::string> args = {PELLWICK_PYTHON3, "-B", PELLWICK_SANDBOX_SCRIPT};
+    const std::vector<std::string> fixedArgs = {"--state",   stateDir_,      "--port", "0",
+                                                "--api-key", options.apiKey, "--app",  options.app,
+                                                "--seed",    options.seed};
+    args.insert(args.end(), fixedArgs.begin(), fixedArgs.end());
     args.insert(args.end(), options.extraArgs.begin(), options.extraArgs.end());
     std::vector<char*> argv;
     for (auto& a : args)

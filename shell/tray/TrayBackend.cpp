@@ -24,11 +24,7 @@ void QtTrayBackend::setToolTip(const QString& tip) {
 }
 
 void QtTrayBackend::setVisible(bool visible) {
-    // Without a notification area there is nothing to show the icon in; asking Qt to
-    // would only print a warning.
-    if (visible && !QSystemTrayIcon::isSystemTrayAvailable()) {
-        return;
-    }
+    // Asked even without a notification area: Qt registers the icon when one appears.
     m_icon.setVisible(visible);
 }
 

@@ -145,10 +145,16 @@ void clsSystemTray::ShowBalloon(const QString& title, const QString& text, int i
                                    userIcon ? m_icon : QIcon(),
                                    timeoutMs > 0 ? timeoutMs : kDefaultBalloonMs);
             // Qt does not say when the balloon appears; the request stands for that notice,
-            // delivered after this call returns as the desktop's notice would be.
+            // delivered after this call returns as the desktop's notice would be (and not
+            // at all when the balloon has already gone by then).
             if (m_backend->isSystemTrayAvailable()) {
                 QMetaObject::invokeMethod(
-                    this, [this] { ProcessMessage(0, mdlSystemTray::BalloonShown, QString()); },
+                    this,
+                    [this] {
+                        if (m_balloonShown) {
+                            ProcessMessage(0, mdlSystemTray::BalloonShown, QString());
+                        }
+                    },
                     Qt::QueuedConnection);
             }
         }

@@ -6,6 +6,8 @@
 // running out of memory) is shown as the library's error report (Notifier.h)
 // and the function returns its default, as documented per function.
 
+#include "tessary/Export.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,7 +18,7 @@ namespace tessary {
 // every 64 output characters, including after the last group when the output
 // length is a multiple of 64. Empty input gives empty text; on failure (report
 // section "sBase64Encode") the result is empty text.
-std::string EncodeBase64(std::string_view bytes);
+TESSARY_API std::string EncodeBase64(std::string_view bytes);
 
 // Decodes base64 text. CR, LF, tab and space are ignored anywhere; the rest is
 // read in groups of four, a short last group being filled up with "=". A group
@@ -26,11 +28,11 @@ std::string EncodeBase64(std::string_view bytes);
 // OK puts "???" in that group's place and goes on, Cancel returns what was
 // decoded before the group. On failure (report section "sBase64Decode") the
 // result is empty text.
-std::string DecodeBase64(std::string_view text);
+TESSARY_API std::string DecodeBase64(std::string_view text);
 
 // The RFC 1321 MD5 digest of `bytes` as 32 lowercase hexadecimal digits.
 // On failure (report section "DigestStrToHexStr") the result is empty text.
-std::string MD5Hex(std::string_view bytes);
+TESSARY_API std::string MD5Hex(std::string_view bytes);
 
 // Automation dates: a double counting days from 30 December 1899 00:00, the
 // fraction being the time of day. Before that day the integer part still
@@ -41,7 +43,8 @@ std::string MD5Hex(std::string_view bytes);
 // The automation date of the given moment. Like a date-serial function, parts
 // out of their usual range carry over (month 13 is January of the next year,
 // day 0 the last day of the month before, second 60 the next minute).
-double AutomationDateFromParts(int year, int month, int day, int hour, int minute, int second);
+TESSARY_API double AutomationDateFromParts(int year, int month, int day, int hour, int minute,
+                                           int second) noexcept;
 
 struct DateParts {
     int year = 1899;
@@ -56,22 +59,23 @@ struct DateParts {
 // The calendar parts of an automation date, rounded to the nearest second.
 // A value that is not a number or lies outside the valid range gives the
 // parts of the zero date (1899-12-30 00:00:00).
-DateParts PartsFromAutomationDate(double date) noexcept;
+TESSARY_API DateParts PartsFromAutomationDate(double date) noexcept;
 
 // "2009-07-03 14:05:09": the year in as many digits as it has, every other
 // field in two. Outside the valid range (report section "MySQLDate", "Overflow")
 // or on failure the result is empty text.
-std::string MySQLDateText(double date);
+TESSARY_API std::string MySQLDateText(double date);
 
 // The XML-RPC dateTime.iso8601 text "20090703T14:05:09", fields as in
 // MySQLDateText. Outside the valid range (report section "InfuDate",
 // "Overflow") or on failure the result is empty text.
-std::string Iso8601FromAutomationDate(double date);
+TESSARY_API std::string Iso8601FromAutomationDate(double date);
 
 // Reads a dateTime.iso8601 value: "YYYYMMDD" or "YYYY-MM-DD", then "T", then
-// "HH:MM:SS" or "HHMMSS"; surrounding whitespace is ignored. Anything else
-// (another zone or suffix, fields out of range such as 30 February, 24:00,
-// years before 100) gives no value. Never reports.
-std::optional<double> AutomationDateFromIso8601(std::string_view text) noexcept;
+// "HH:MM:SS" or "HHMMSS"; surrounding whitespace is ignored. A three-digit year
+// (years 100 to 999, as Iso8601FromAutomationDate writes them) is read too.
+// Anything else (a zone or other suffix, fields out of range such as 30
+// February or 24:00) gives no value. Never reports.
+TESSARY_API std::optional<double> AutomationDateFromIso8601(std::string_view text) noexcept;
 
 } // namespace tessary

@@ -2,7 +2,7 @@
 // (days since 1970-01-01 in the proleptic Gregorian calendar, after H. Hinnant's
 // civil-date algorithms), so no time-zone or C library date code is involved.
 
-#include "encoding/Guard.h"
+#include "Guard.h"
 #include "tessary/Encoding.h"
 
 #include <cmath>
@@ -14,6 +14,9 @@ namespace {
 using i64 = std::int64_t;
 
 constexpr i64 kSecondsPerDay = 86400;
+// The report's error number for a date that cannot be written (the classic
+// runtime's "Overflow").
+constexpr long kOverflow = 6;
 
 constexpr i64 FloorDiv(i64 a, i64 b) {
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
@@ -86,7 +89,8 @@ void PutDigits(char*& out, int value, int width) {
 // in two digits each, with the given separators between them.
 std::string FormatDate(double date, const char* separators) {
     if (!InRange(date))
-        throw encoding::DateOverflow();
+        throw detail::LibraryError(kOverflow,
+                                   "Overflow: the date lies outside the years 100 to 9999");
     const DateParts p = PartsFromAutomationDate(date);
     char buffer[32];
     char* out = buffer;
@@ -133,7 +137,8 @@ int DaysInMonth(int y, int m) {
 
 } // namespace
 
-double AutomationDateFromParts(int year, int month, int day, int hour, int minute, int second) {
+double AutomationDateFromParts(int year, int month, int day, int hour, int minute,
+                               int second) noexcept {
     const i64 months = i64{year} * 12 + (i64{month} - 1);
     const i64 y = FloorDiv(months, 12);
     const i64 m = months - y * 12 + 1;
@@ -155,11 +160,12 @@ DateParts PartsFromAutomationDate(double date) noexcept {
 }
 
 std::string MySQLDateText(double date) {
-    return encoding::Guarded("MySQLDate", [date] { return FormatDate(date, "-- ::"); });
+    return detail::Guarded("MySQLDate", std::string(),
+                           [date] { return FormatDate(date, "-- ::"); });
 }
 
 std::string Iso8601FromAutomationDate(double date) {
-    return encoding::Guarded("InfuDate", [date] {
+    return detail::Guarded("InfuDate", std::string(), [date] {
         static constexpr char kSeparators[] = {'\0', '\0', 'T', ':', ':'};
         return FormatDate(date, kSeparators);
     });
@@ -172,8 +178,16 @@ std::optional<double> AutomationDateFromIso8601(std::string_view text) noexcept 
     while (!text.empty() && isSpace(text.back()))
         text.remove_suffix(1);
 
-    const int year = ReadDigits(text, 4);
-    const bool dashes = Skip(text, '-');
+    // The year has three or four digits: count them up to the first separator.
+    std::size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+        ++digits;
+    const bool dashes = digits < text.size() && text[digits] == '-';
+    const std::size_t yearDigits = dashes ? digits : digits - 4;
+    if (digits < 3 || yearDigits < 3 || yearDigits > 4)
+        return std::nullopt;
+    const int year = ReadDigits(text, yearDigits);
+    Skip(text, '-');
     const int month = ReadDigits(text, 2);
     if (dashes && !Skip(text, '-'))
         return std::nullopt;

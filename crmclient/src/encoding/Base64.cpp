@@ -2,7 +2,8 @@
 // so both directions write straight into a buffer sized once up front and
 // look every character up in a table.
 
-#include "encoding/Guard.h"
+#include "Guard.h"
+#include "encoding/Buffer.h"
 #include "tessary/Encoding.h"
 #include "tessary/Notifier.h"
 
@@ -83,11 +84,11 @@ bool AcceptIllegalGroup(const unsigned char* group) {
 } // namespace
 
 std::string EncodeBase64(std::string_view bytes) {
-    return encoding::Guarded("sBase64Encode", [bytes] {
+    return detail::Guarded("sBase64Encode", std::string(), [bytes] {
         const std::size_t n = bytes.size();
         const std::size_t chars = (n + 2) / 3 * 4;
         std::string out;
-        out.resize(chars + chars / kLineChars * 2);
+        encoding::SizeForOverwrite(out, chars + chars / kLineChars * 2);
 
         const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
         char* o = out.data();
@@ -125,10 +126,10 @@ std::string EncodeBase64(std::string_view bytes) {
 }
 
 std::string DecodeBase64(std::string_view text) {
-    return encoding::Guarded("sBase64Decode", [text] {
+    return detail::Guarded("sBase64Decode", std::string(), [text] {
         // Each group of four gives at most three characters ("???" included).
         std::string out;
-        out.resize((text.size() + 3) / 4 * 3);
+        encoding::SizeForOverwrite(out, (text.size() + 3) / 4 * 3);
         char* o = out.data();
         const auto* p = reinterpret_cast<const unsigned char*>(text.data());
         const auto* const end = p + text.size();
@@ -174,7 +175,11 @@ std::string DecodeBase64(std::string_view text) {
             std::memcpy(o, decoded, static_cast<std::size_t>(length));
             o += length;
         }
-        out.resize(static_cast<std::size_t>(o - out.data()));
+        const auto used = static_cast<std::size_t>(o - out.data());
+        const bool mostlyUnused = used < out.size() / 2;
+        out.resize(used);
+        if (mostlyUnused) // stopped early: do not hand back a buffer sized for all of it
+            out.shrink_to_fit();
         return out;
     });
 }

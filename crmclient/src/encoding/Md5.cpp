@@ -2,7 +2,7 @@
 // parts that do not depend on the previous step's result can start early, and
 // the message word plus constant is added off the critical path.
 
-#include "encoding/Guard.h"
+#include "Guard.h"
 #include "tessary/Encoding.h"
 
 #include <array>
@@ -170,7 +170,7 @@ std::array<unsigned char, 16> Digest(std::string_view bytes) noexcept {
 
 std::string MD5Hex(std::string_view bytes) {
     const auto digest = Digest(bytes);
-    return encoding::Guarded("DigestStrToHexStr", [&digest] {
+    return detail::Guarded("DigestStrToHexStr", std::string(), [&digest] {
         static constexpr char kHex[] = "0123456789abcdef";
         std::string hex(32, '0');
         for (std::size_t i = 0; i < digest.size(); ++i) {

@@ -170,14 +170,17 @@ TEST(EncodingIso8601Test, ReadsTheWireFormAndItsVariants) {
     EXPECT_EQ(AutomationDateFromIso8601("20000229T00:00:00"), 36585.0);
     EXPECT_EQ(AutomationDateFromIso8601("18991229T06:00:00"), -1.25);
     EXPECT_EQ(AutomationDateFromIso8601("01000101T00:00:00"), -657434.0);
+    // Years before 1000 as the writer gives them: three digits.
+    EXPECT_EQ(AutomationDateFromIso8601("1000101T00:00:00"), -657434.0);
+    EXPECT_EQ(AutomationDateFromIso8601("999-12-31T00:00:00"),
+              AutomationDateFromParts(999, 12, 31, 0, 0, 0));
     EXPECT_EQ(AutomationDateFromIso8601("99991231T23:59:59"),
               AutomationDateFromParts(9999, 12, 31, 23, 59, 59));
 }
 
 TEST(EncodingIso8601Test, RoundTripsThroughText) {
     std::mt19937 rng(3);
-    // The wire form has four-digit years: from 1000 on.
-    std::uniform_int_distribution<long> seconds(-328716L * 86400, 2958465L * 86400 + 86399);
+    std::uniform_int_distribution<long> seconds(-657434L * 86400, 2958465L * 86400 + 86399);
     for (int i = 0; i < 2000; ++i) {
         const long s = seconds(rng);
         const double day = static_cast<double>(s >= 0 ? s / 86400 : -((-s) / 86400));

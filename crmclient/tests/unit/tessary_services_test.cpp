@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 

@@ -52,8 +52,11 @@ void ReportError(const QString& section, const ErrorInfo& error) {
            QStringLiteral("Pellwick Error"));
 }
 
-void ReportCurrentError(const QString& section) {
-    const ErrorInfo info = DescribeException(std::current_exception());
+void ReportError(const QString& section) {
+    const std::exception_ptr pending = std::current_exception();
+    if (!pending)
+        return;
+    const ErrorInfo info = DescribeException(pending);
     // The report itself must not throw out of a catch block: a failing presenter would
     // otherwise turn one error into a crash.
     try {

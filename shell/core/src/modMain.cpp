@@ -102,7 +102,7 @@ QString MaskSecrets(QString message) {
         }
     }
     for (const QString& secret : std::as_const(secrets))
-        if (secret.trimmed().size() >= 4)
+        if (!secret.trimmed().isEmpty())
             message.replace(secret, QStringLiteral("********"));
     return message;
 }

@@ -59,6 +59,15 @@ TEST(ErrorReport, OtherExceptionsGetASourceAndANonZeroNumber) {
 TEST(ErrorReport, NothingIsShownWithoutAnError) {
     CoreTestScope scope;
     ReportError(QStringLiteral("Form_Load"), ErrorInfo{});
+    ReportError(QStringLiteral("Form_Load")); // outside a catch block: nothing pending
+    try {
+        throw ProgramError(errnum::PathFileAccess, QStringLiteral("Path/File access error"));
+    } catch (...) {
+        ReportError(QStringLiteral("Form_Load"));
+    }
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_TRUE(scope.boxes->texts()[0].contains(QStringLiteral("Error Number: 75\r\n")));
+    scope.boxes->clear();
     EXPECT_EQ(Guarded("Form_Load", 0, [] { return 5; }), 5);
     EXPECT_TRUE(Guarded("Form_Load", [] {}));
     EXPECT_FALSE(Guarded("Form_Load", [] { throw std::runtime_error("x"); }));

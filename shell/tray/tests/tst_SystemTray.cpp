@@ -11,7 +11,9 @@
 #include <QDBusReply>
 #include <QMenu>
 #include <QPixmap>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWidget>
 
@@ -106,6 +108,7 @@ private slots:
     void receivedDataNeedsThePrefix();
     void receivedDataOverDBus();
     void failingHandlerIsReported();
+    void withoutANotificationArea();
 };
 
 void TestSystemTray::dispatchTable_data() {
@@ -264,22 +267,22 @@ void TestSystemTray::balloonClickedOrClosedBeforeItsTimer() {
     {
         Fixture f;
         f.tray.AddIcon();
-        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 80, true);
+        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 300, true);
         QTRY_COMPARE(f.log.lines, QStringList{"BalloonShow"});
         emit f.backend->messageClicked();
         QCOMPARE(f.log.lines, QStringList({"BalloonShow", "BalloonClick"}));
         QVERIFY(!f.tray.BalloonShown());
-        QTest::qWait(200);
+        QTest::qWait(400);
         QCOMPARE(f.log.lines, QStringList({"BalloonShow", "BalloonClick"}));
     }
     {
         Fixture f;
         f.tray.AddIcon();
-        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 80, true);
+        f.tray.ShowBalloon("t", "x", clsSystemTray::kBalloonInfo, 300, true);
         QTRY_COMPARE(f.log.lines, QStringList{"BalloonShow"});
         f.tray.ProcessMessage(0, code::BalloonTimedOutOrClosed, QString());
         QVERIFY(!f.tray.BalloonShown());
-        QTest::qWait(200);
+        QTest::qWait(400);
         QCOMPARE(f.log.lines, QStringList({"BalloonShow", "BalloonClose"}));
     }
     {
@@ -293,8 +296,9 @@ void TestSystemTray::balloonClickedOrClosedBeforeItsTimer() {
         QVERIFY(id != 0);
         emit f.backend->messageClicked();
         f.tray.ProcessMessage(id, 0, QString());
-        QTRY_COMPARE(f.log.lines.count("BalloonShow"), 2);
-        QVERIFY(!f.log.lines.contains("BalloonTimeOut"));
+        QTest::qWait(50);
+        // Gone before its shown notice was due: the click is all there is to say.
+        QCOMPARE(f.log.lines, QStringList{"BalloonClick"});
     }
 }
 
@@ -420,6 +424,21 @@ void TestSystemTray::receivedDataOverDBus() {
     iface.asyncCall("ReceivedData", "no prefix");
     QTRY_COMPARE(first->log.lines, QStringList{"ReceivedData(quote 1042)"});
 
+    // Another program reaches it over the bus itself.
+    const QString dbusSend = QStandardPaths::findExecutable("dbus-send");
+    if (!dbusSend.isEmpty()) {
+        QProcess sender;
+        sender.start(dbusSend, {"--session", "--type=method_call", "--dest=" + bus.baseService(),
+                                QString(code::kDBusObjectPath),
+                                QString(code::kDBusInterface) + ".ReceivedData",
+                                "string:Received_Data_from outside"});
+        QTRY_COMPARE(first->log.lines.size(), 2);
+        QCOMPARE(first->log.lines.back(), "ReceivedData(from outside)");
+        QTRY_COMPARE(sender.state(), QProcess::NotRunning);
+        QCOMPARE(sender.exitCode(), 0);
+        first->log.lines.removeLast();
+    }
+
     // A second tray object cannot take the path while the first holds it ...
     auto second = std::make_unique<Fixture>();
     iface.asyncCall("ReceivedData", "Received_Data_again");
@@ -450,6 +469,24 @@ void TestSystemTray::failingHandlerIsReported() {
     // The icon goes on working.
     emit f.backend->activated(QSystemTrayIcon::DoubleClick);
     QCOMPARE(f.log.lines.back(), "DblClick(1)");
+}
+
+void TestSystemTray::withoutANotificationArea() {
+    // The offscreen platform has no notification area: the icon is "added" but cannot be
+    // seen, and the tray says so, so that the main window does not hide itself.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        QSKIP("this desktop has a notification area");
+    }
+    clsSystemTray tray;
+    QPixmap red(16, 16);
+    red.fill(Qt::red);
+    tray.SetIcon(QIcon(red));
+    tray.SetTipText("Infusionsoft <> QuoteWerks");
+    tray.AddIcon();
+    QVERIFY(tray.Visible());
+    QVERIFY(!tray.IsTrayAvailable());
+    tray.DeleteIcon();
+    QVERIFY(!tray.Visible());
 }
 
 QTEST_MAIN(TestSystemTray)

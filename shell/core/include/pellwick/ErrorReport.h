@@ -68,8 +68,13 @@ QString ErrorReportText(const QString& section, const ErrorInfo& error);
 // The error report box ("Pellwick Error", critical icon, OK). Shows nothing when
 // error.number is 0.
 void ReportError(const QString& section, const ErrorInfo& error);
-// Reports the exception being handled; call only inside a catch block.
-void ReportCurrentError(const QString& section);
+// The error report for the exception being handled: inside a catch block it reports
+// that exception; anywhere else no error is pending and nothing is shown. Never throws.
+void ReportError(const QString& section);
+// The same; the name says where it belongs.
+inline void ReportCurrentError(const QString& section) {
+    ReportError(section);
+}
 
 // Runs body; on any exception reports it under `section` and returns fallback.
 template <class T, class F> T Guarded(const char* section, T fallback, F&& body) {

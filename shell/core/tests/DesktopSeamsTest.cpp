@@ -1,0 +1,123 @@
+// The desktop side of the seams: real QMessageBox boxes and topmost widgets.
+
+#include "pellwick/DesktopSeams.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+#include <QtTest>
+#include <tessary/Notifier.h>
+
+using namespace pellwick;
+
+class DesktopSeamsTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Runs `inspect` on the box once it is open, then closes it with `click`.
+    template <class F> void whenBoxOpens(F inspect, QMessageBox::StandardButton click) {
+        QTimer::singleShot(0, this, [this, inspect, click] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                whenBoxOpens(inspect, click); // not shown yet: look again on the next turn
+                return;
+            }
+            inspect(*box);
+            if (click == QMessageBox::NoButton)
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(click)->click();
+        });
+    }
+
+private slots:
+    void presenterShowsTheRequestedBoxAndReturnsTheClick() {
+        QMessageBoxPresenter presenter;
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QList<QMessageBox::StandardButton> buttons;
+        QAbstractButton* defaultButton = nullptr;
+        QAbstractButton* noButton = nullptr;
+        whenBoxOpens(
+            [&](QMessageBox& box) {
+                title = box.windowTitle();
+                text = box.text();
+                icon = box.icon();
+                for (QAbstractButton* b : box.buttons())
+                    buttons << box.standardButton(b);
+                defaultButton = box.defaultButton();
+                noButton = box.button(QMessageBox::No);
+            },
+            QMessageBox::No);
+        const MsgAnswer answer = presenter.Present(
+            {QStringLiteral("Pellwick - Save Quote"), QStringLiteral("Create the contact?"),
+             MsgIcon::Question, MsgButtons::YesNoCancel, MsgAnswer::No});
+        QCOMPARE(answer, MsgAnswer::No);
+        QCOMPARE(title, QStringLiteral("Pellwick - Save Quote"));
+        QCOMPARE(text, QStringLiteral("Create the contact?"));
+        QCOMPARE(icon, QMessageBox::Question);
+        QCOMPARE(buttons.size(), 3);
+        QVERIFY(buttons.contains(QMessageBox::Yes) && buttons.contains(QMessageBox::Cancel));
+        QCOMPARE(defaultButton, noButton);
+    }
+
+    void escapeGivesTheCancellingAnswer() {
+        QMessageBoxPresenter presenter;
+        whenBoxOpens([](QMessageBox&) {}, QMessageBox::NoButton);
+        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Question,
+                                    MsgButtons::YesNoCancel, std::nullopt}),
+                 MsgAnswer::Cancel);
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        whenBoxOpens([&](QMessageBox& box) { icon = box.icon(); }, QMessageBox::NoButton);
+        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Exclamation,
+                                    MsgButtons::Ok, std::nullopt}),
+                 MsgAnswer::Ok);
+        QCOMPARE(icon, QMessageBox::Warning);
+    }
+
+    void installedSeamsCarryTheLibrarysBoxesToo() {
+        InstallDesktopSeams();
+        QVERIFY(std::dynamic_pointer_cast<QMessageBoxPresenter>(CurrentMessageBoxPresenter()));
+        QVERIFY(std::dynamic_pointer_cast<DesktopShellOpener>(CurrentShellOpener()));
+        QString title;
+        whenBoxOpens([&](QMessageBox& box) { title = box.windowTitle(); }, QMessageBox::Cancel);
+        QCOMPARE(tessary::CurrentNotifier()->AskOkCancel("PROGRAM ERROR", "bad",
+                                                         tessary::BoxIcon::Critical),
+                 tessary::BoxAnswer::Cancel);
+        QCOMPARE(title, QStringLiteral("PROGRAM ERROR"));
+        // Never open anything from a test run.
+        SetShellOpener(nullptr);
+        SetMessageBoxPresenter(nullptr);
+        tessary::SetNotifier(nullptr);
+    }
+
+    void windowOnTopKeepsTheWindowWhereItIs() {
+        QWidget notShown;
+        SetWindowOnTop(&notShown, true);
+        QVERIFY(notShown.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!notShown.isVisible());
+
+        QWidget window;
+        window.setGeometry(100, 120, 300, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect before = window.geometry();
+        SetWindowOnTop(&window, true);
+        QVERIFY(window.isVisible());
+        QVERIFY(window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(window.geometry(), before);
+        SetWindowOnTop(&window, false);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        SetWindowOnTop(static_cast<QWidget*>(nullptr), true);
+    }
+};
+
+QTEST_MAIN(DesktopSeamsTest)
+#include "DesktopSeamsTest.moc"

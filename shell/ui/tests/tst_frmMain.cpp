@@ -469,6 +469,18 @@ void TestFrmMain::trayDoubleClickBringsForwardTheRightWindow() {
     QVERIFY(!run.window->isVisible());
     emit run.window->SystemTray()->DblClick(1);
     QVERIFY(run.window->isVisible());
+
+    // A left click and a right double-click offer the File menu; other buttons nothing.
+    QMenu* menu = run.window->FileMenu();
+    for (auto [click, button, shown] :
+         {std::tuple{true, 1, true}, std::tuple{true, 4, false}, std::tuple{false, 2, true}}) {
+        if (click)
+            emit run.window->SystemTray()->Click(static_cast<qint16>(button));
+        else
+            emit run.window->SystemTray()->DblClick(static_cast<qint16>(button));
+        QCOMPARE(menu->isVisible(), shown);
+        menu->hide();
+    }
 }
 
 void TestFrmMain::closeUnloadsEverything() {
@@ -483,6 +495,14 @@ void TestFrmMain::closeUnloadsEverything() {
     QVERIFY(!run.window->isVisible());
     QVERIFY(!run.tray->visible);
     QCOMPARE(run.ended, 1);
+
+    // File > Exit of the tray menu does the same.
+    Run viaMenu;
+    viaMenu.startConfigured();
+    viaMenu.window->findChild<QAction*>(QStringLiteral("mnuFileExit"))->trigger();
+    QVERIFY(!viaMenu.window->isVisible());
+    QVERIFY(!viaMenu.tray->visible);
+    QCOMPARE(viaMenu.ended, 1);
 }
 
 QTEST_MAIN(TestFrmMain)

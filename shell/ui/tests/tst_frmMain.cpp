@@ -484,25 +484,23 @@ void TestFrmMain::trayDoubleClickBringsForwardTheRightWindow() {
 }
 
 void TestFrmMain::closeUnloadsEverything() {
-    Run run;
-    run.startConfigured();
-    frmSetup& setup = run.window->SetupWindow();
-    setup.show();
+    // The Close button, and File > Exit of the tray menu.
+    for (const bool viaMenu : {false, true}) {
+        Run run;
+        run.startConfigured();
+        frmSetup& setup = run.window->SetupWindow();
+        setup.show();
 
-    run.window->findChild<QPushButton*>(QStringLiteral("cmdClose"))->click();
+        if (viaMenu)
+            run.window->findChild<QAction*>(QStringLiteral("mnuFileExit"))->trigger();
+        else
+            run.window->findChild<QPushButton*>(QStringLiteral("cmdClose"))->click();
 
-    QVERIFY(!setup.isVisible());
-    QVERIFY(!run.window->isVisible());
-    QVERIFY(!run.tray->visible);
-    QCOMPARE(run.ended, 1);
-
-    // File > Exit of the tray menu does the same.
-    Run viaMenu;
-    viaMenu.startConfigured();
-    viaMenu.window->findChild<QAction*>(QStringLiteral("mnuFileExit"))->trigger();
-    QVERIFY(!viaMenu.window->isVisible());
-    QVERIFY(!viaMenu.tray->visible);
-    QCOMPARE(viaMenu.ended, 1);
+        QVERIFY(!setup.isVisible());
+        QVERIFY(!run.window->isVisible());
+        QVERIFY(!run.tray->visible);
+        QCOMPARE(run.ended, 1);
+    }
 }
 
 QTEST_MAIN(TestFrmMain)

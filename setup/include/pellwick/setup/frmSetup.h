@@ -1,0 +1,81 @@
+#pragma once
+// The configuration window: CRM connection, integration options, contact-note templates,
+// debug mode, and the buttons that add the plug-in to the host's add-on list or remove it.
+
+#include <QDialog>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace pellwick {
+
+struct PluginSetupHooks;
+
+class frmSetup : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmSetup(QWidget* parent = nullptr);
+
+    // Fills the controls from the stored settings and shows the window modally; returns
+    // when the window has been closed.
+    void ShowForm();
+
+    // Stores the settings; true when the connection test succeeded and everything was
+    // stored. What an earlier step wrote stays written when a later step fails.
+    bool SaveSettings();
+
+    // Sets lblPluginStatus from the host's add-on list; true when installed.
+    bool CheckPluginStatus();
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdOpenAppFolder_Click();
+    void cmdInstallPlugin_Click();
+    void cmdRemovePlugin_Click();
+
+    // The text of lblAppNameInfo for the CRM service domain in force.
+    static QString AppNameInfoText(const QString& serviceDomain);
+    // The three paragraphs lblAPIKeyInfo shows once the window is open.
+    static QString APIKeyInfoText();
+
+private:
+    bool SaveSettingsSteps();
+    PluginSetupHooks Hooks();
+    void buildQuoteWerksPage(QWidget* page);
+    void buildInfusionsoftPage(QWidget* page);
+
+    QTabWidget* tabMain;
+    QGroupBox* fraPluginStatus;
+    QLabel* lblPluginStatus;
+    QPushButton* cmdInstallPlugin;
+    QPushButton* cmdRemovePlugin;
+    QGroupBox* fraIntegrationOptions;
+    QCheckBox* chkShowSaveQuoteOnSave;
+    QCheckBox* chkShowSaveQuoteOnEmail;
+    QCheckBox* chkSetContactManager;
+    QGroupBox* fraAdvanced;
+    QCheckBox* chkDebugMode;
+    QPushButton* cmdOpenAppFolder;
+    QGroupBox* fraConnectionSettings;
+    QLabel* lblAppNameField;
+    QLineEdit* txtAppName;
+    QLabel* lblAppNameInfo;
+    QLabel* lblAPIKeyField;
+    QLineEdit* txtAPIKey;
+    QLabel* lblAPIKeyInfo;
+    QGroupBox* fraMiscOptions;
+    QLabel* lblContactNotesSettings;
+    QLabel* lblContactNotesActionDescription;
+    QLineEdit* txtContactNotesActionDescription;
+    QLabel* lblContactNotesCreationNotes;
+    QLineEdit* txtContactNotesCreationNotes;
+    QLabel* lblContactNotesShortcodes;
+    QPushButton* cmdOK;
+    QPushButton* cmdCancel;
+};
+
+} // namespace pellwick

@@ -1,0 +1,23 @@
+#pragma once
+// Small pieces the configuration window needs from the program core, in one place.
+
+#include <QString>
+#include <memory>
+
+namespace tessary {
+class clsInfusionsoftAPI;
+}
+
+namespace pellwick {
+
+// The host's program folder; throws when the host is not attached or does not answer.
+QString HostProgramFolder();
+
+// A CRM connection object of its own (not the program-wide one), aimed at the endpoint
+// the settings name, as the program-wide one is.
+std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection();
+
+// The CRM service domain in force: the configured one, else the CRM's public domain.
+QString ConfiguredServiceDomain();
+
+} // namespace pellwick

@@ -1,0 +1,31 @@
+#include "PellwickMain.h"
+
+#include "pellwick/DesktopSeams.h"
+#include "pellwick/ui/ProgramIcon.h"
+#include "pellwick/ui/frmMain.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace pellwick {
+
+int RunPellwick(int argc, char* argv[], const std::function<void(frmMain&)>& beforeStart) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Varrow"));
+    QCoreApplication::setApplicationName(QStringLiteral("Pellwick"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PELLWICK_VERSION));
+    QApplication::setWindowIcon(ProgramIcon());
+    // The main window hides in the tray; closing the last visible window (a Save Quote
+    // window opened from the tray) must not end the program. The main window ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    InstallDesktopSeams();
+
+    frmMain mainWindow;
+    if (beforeStart)
+        beforeStart(mainWindow);
+    QTimer::singleShot(0, &mainWindow, &frmMain::Form_Load);
+    return app.exec();
+}
+
+} // namespace pellwick

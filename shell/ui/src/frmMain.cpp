@@ -1,0 +1,459 @@
+#include "pellwick/ui/frmMain.h"
+
+#include "AddonRegistration.h"
+#include "QuoteWerksApp.h"
+#include "clsSystemTray.h"
+#include "pellwick/ErrorReport.h"
+#include "pellwick/MessageBox.h"
+#include "pellwick/ProgramState.h"
+#include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
+#include "pellwick/setup/WaitCursor.h"
+#include "pellwick/setup/frmAbout.h"
+#include "pellwick/setup/frmSetup.h"
+#include "pellwick/ui/ProgramIcon.h"
+#include "pellwick/ui/SingleInstance.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace pellwick {
+
+namespace {
+// Asks for the running host without keeping it: any failure counts as "not running".
+bool CheckIfQuoteWerksIsRunning() {
+    try {
+        return State().AttachHost && State().AttachHost() != nullptr;
+    } catch (...) {
+        return false;
+    }
+}
+
+QString HostProgramFolder() {
+    if (!State().QuoteWerksApp)
+        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
+    return State().QuoteWerksApp->ProgramFolder();
+}
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kName = QStringLiteral("frmMain");
+
+} // namespace
+
+QString frmMain::Caption() {
+    return QStringLiteral("Pellwick - v%1.%2.%3")
+        .arg(PELLWICK_VERSION_MAJOR)
+        .arg(PELLWICK_VERSION_MINOR)
+        .arg(PELLWICK_VERSION_PATCH);
+}
+
+namespace {
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, 64, 85, 21);
+    return button;
+}
+} // namespace
+
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Pellwick"));
+    setWindowIcon(ProgramIcon());
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    setFont(font);
+    setFixedSize(400, 93);
+
+    lblInfo = new QLabel(this);
+    lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    lblInfo->setGeometry(8, 12, 385, 41);
+    lblInfo->setAutoFillBackground(true);
+    QPalette infoPalette = lblInfo->palette();
+    infoPalette.setColor(QPalette::Window, QColor(255, 255, 192));
+    infoPalette.setColor(QPalette::WindowText, Qt::black);
+    lblInfo->setPalette(infoPalette);
+    lblInfo->setFrameShape(QFrame::Panel);
+    lblInfo->setFrameShadow(QFrame::Sunken);
+    lblInfo->setAlignment(Qt::AlignCenter);
+    lblInfo->setWordWrap(true);
+
+    cmdConfigure = makeButton(this, "cmdConfigure", QStringLiteral("&Configure..."), 8);
+    cmdAbout = makeButton(this, "cmdAbout", QStringLiteral("&About..."), 100);
+    cmdMinimize = makeButton(this, "cmdMinimize", QStringLiteral("&Minimize"), 216);
+    cmdClose = makeButton(this, "cmdClose", QStringLiteral("Close"), 308);
+    setTabOrder(cmdConfigure, cmdAbout);
+    setTabOrder(cmdAbout, cmdMinimize);
+    setTabOrder(cmdMinimize, cmdClose);
+    connect(cmdConfigure, &QPushButton::clicked, this, &frmMain::cmdConfigure_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(cmdMinimize, &QPushButton::clicked, this, &frmMain::cmdMinimize_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
+
+    tmrCheckFile = new QTimer(this);
+    tmrCheckFile->setObjectName(QStringLiteral("tmrCheckFile"));
+    tmrCheckFile->setInterval(1000);
+    connect(tmrCheckFile, &QTimer::timeout, this, &frmMain::tmrCheckFile_Timer);
+
+    // Not on the window (it has no menu bar): the tray icon's pop-up menu.
+    mnuFile = new QMenu(QStringLiteral("File"), this);
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open"));
+    mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
+    mnuFileDash = mnuFile->addSeparator();
+    mnuFileDash->setObjectName(QStringLiteral("mnuFileDash"));
+    mnuFileDash->setText(QStringLiteral("-"));
+    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
+    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
+    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+
+    m_endProgram = [] { QCoreApplication::exit(0); };
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    State().MainWindow = this;
+}
+
+frmMain::~frmMain() {
+    if (State().MainWindow == this)
+        State().MainWindow = nullptr;
+}
+
+void frmMain::SetSaveQuoteEntry(std::function<void(qint16)> entry) {
+    m_saveQuoteEntry = std::move(entry);
+}
+void frmMain::SetContactsEntry(std::function<void(qint16, qint16)> entry) {
+    m_contactsEntry = std::move(entry);
+}
+void frmMain::SetEndProgram(std::function<void()> endProgram) {
+    m_endProgram = std::move(endProgram);
+}
+void frmMain::SetTrayFactory(std::function<std::unique_ptr<clsSystemTray>()> factory) {
+    m_trayFactory = std::move(factory);
+}
+void frmMain::SetInstanceLockPath(const QString& path) {
+    m_lockPath = path;
+}
+
+void frmMain::Form_Load() {
+    Guarded("Form_Load", [&] {
+        State().DebugMode = ReadDebugModeSetting();
+        DebugMessage(kName + QStringLiteral(" - Form_Load - Started"));
+
+        // The check comes before the tray icon, so a second copy never shows one.
+        m_instance = std::make_unique<SingleInstance>(m_lockPath);
+        if (!m_instance->TryAcquire()) {
+            MsgBox(QStringLiteral("You currently have a copy of the Pellwick running."),
+                   MsgIcon::Exclamation, MsgButtons::Ok,
+                   QStringLiteral("Infusionsoft <> QuoteWerks"));
+            EndProgram();
+            return;
+        }
+
+        setWindowTitle(Caption());
+
+        m_systemTray = m_trayFactory ? m_trayFactory() : std::make_unique<clsSystemTray>();
+        m_systemTray->SetIcon(windowIcon());
+        m_systemTray->SetMenu(this);
+        m_systemTray->SetParent(this);
+        m_systemTray->SetTipText(QStringLiteral("Infusionsoft <> QuoteWerks"));
+        HookTrayEvents();
+        m_systemTray->AddIcon();
+
+        if (!CheckIfQuoteWerksIsRunning()) {
+            MsgBox(QStringLiteral("QuoteWerks is not running!"), MsgIcon::Critical);
+            EndProgram();
+            return;
+        }
+        if (!SetupQuoteWerksConnection())
+            return;
+        HookHostEvents(State().QuoteWerksApp.get());
+
+        if (!CheckIfPluginIsInstalled()) {
+            SetInfoText(QStringLiteral("The Plugin is not currently integrated into QuoteWerks.") +
+                        kCrLf + QStringLiteral("Please click on the Configure button below."));
+            ShowMainWindow();
+            SetupWindow().ShowForm();
+            return;
+        }
+        if (!CheckIfInfusionsoftAPIKeyIsSaved()) {
+            SetInfoText(QStringLiteral("Please click on the Configure button below") + kCrLf +
+                        QStringLiteral("to configure connection to Infusionsoft."));
+            ShowMainWindow();
+            SetupWindow().ShowForm();
+            return;
+        }
+        ReadSettings();
+        bool connected = false;
+        {
+            WaitCursor busy;
+            connected = SetupInfusionsoftConnection();
+        }
+        if (connected)
+            SetInfoText(QStringLiteral("QuoteWerks and Pellwick is running."));
+        ShowMainWindow();
+        DebugMessage(kName + QStringLiteral(" - Form_Load - Finished"));
+    });
+}
+
+void frmMain::HookTrayEvents() {
+    connect(m_systemTray.get(), &clsSystemTray::Click, this, &frmMain::SystemTray_Click);
+    connect(m_systemTray.get(), &clsSystemTray::DblClick, this, &frmMain::SystemTray_DblClick);
+}
+
+void frmMain::HookHostEvents(QuoteWerksApp* host) {
+    if (m_quoteWerksApp)
+        disconnect(m_quoteWerksApp, nullptr, this, nullptr);
+    m_quoteWerksApp = host;
+    if (!host)
+        return;
+    connect(host, &QuoteWerksApp::AfterAppExit, this, &frmMain::QuoteWerksApp_AfterAppExit);
+    connect(host, &QuoteWerksApp::AfterSaveDocument, this,
+            &frmMain::QuoteWerksApp_AfterSaveDocument);
+    connect(host, &QuoteWerksApp::BeforeContactSelection, this,
+            &frmMain::QuoteWerksApp_BeforeContactSelection);
+    connect(host, &QuoteWerksApp::BeforePrintDocument, this,
+            &frmMain::QuoteWerksApp_BeforePrintDocument);
+}
+
+void frmMain::SetInfoText(const QString& text) {
+    lblInfo->setText(text);
+}
+
+QString frmMain::InfoText() const {
+    return lblInfo->text();
+}
+
+void frmMain::ShowMainWindow() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmMain::CloseMainWindow() {
+    close();
+}
+
+void frmMain::EndProgram() {
+    close();
+    EndEventLoop();
+}
+
+void frmMain::EndEventLoop() {
+    if (m_ended)
+        return;
+    m_ended = true;
+    if (m_endProgram)
+        m_endProgram();
+}
+
+frmSetup& frmMain::SetupWindow() {
+    if (!m_setup)
+        m_setup = new frmSetup(this);
+    return *m_setup;
+}
+
+frmAbout& frmMain::AboutWindow() {
+    if (!m_about)
+        m_about = new frmAbout(this);
+    return *m_about;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+    EndEventLoop();
+}
+
+void frmMain::Form_QueryUnload() {
+    Guarded("Form_QueryUnload", [&] {
+        if (m_unloading)
+            return;
+        m_unloading = true;
+        tmrCheckFile->stop();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window != this && window->isVisible() && window->isWindow() && window != mnuFile)
+                window->close();
+        }
+        if (m_systemTray)
+            m_systemTray->DeleteIcon();
+    });
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void frmMain::Form_Resize() {
+    Guarded("Form_Resize", [&] {
+        // Without a notification area a hidden window could never be brought back.
+        if (isMinimized() && m_systemTray && m_systemTray->IsTrayAvailable())
+            QTimer::singleShot(0, this, [this] {
+                if (isMinimized())
+                    hide();
+            });
+    });
+}
+
+void frmMain::cmdConfigure_Click() {
+    Guarded("cmdConfigure_Click", [&] { SetupWindow().ShowForm(); });
+}
+
+void frmMain::cmdAbout_Click() {
+    Guarded("cmdAbout_Click", [&] { AboutWindow().ShowForm(); });
+}
+
+void frmMain::cmdMinimize_Click() {
+    Guarded("cmdMinimize_Click", [&] { showMinimized(); });
+}
+
+void frmMain::cmdClose_Click() {
+    Guarded("cmdClose_Click", [&] { close(); });
+}
+
+void frmMain::mnuFileOpen_Click() {
+    Guarded("mnuFileOpen_Click", [&] { SystemTray_DblClick(1); });
+}
+
+void frmMain::mnuFileExit_Click() {
+    Guarded("mnuFileExit_Click", [&] { close(); });
+}
+
+void frmMain::SystemTray_Click(qint16 Button) {
+    Guarded("SystemTray_Click", [&] {
+        if (Button != 1)
+            return;
+        activateWindow();
+        mnuFile->popup(QCursor::pos());
+    });
+}
+
+void frmMain::SystemTray_DblClick(qint16 Button) {
+    Guarded("SystemTray_DblClick", [&] {
+        if (Button == 1) {
+            // The windows are looked up by name: the Save Quote and contact search
+            // windows are built elsewhere and may not exist in this process at all.
+            const QStringList order{QStringLiteral("frmContacts"), QStringLiteral("frmAbout"),
+                                    QStringLiteral("frmSaveQuote"), QStringLiteral("frmSetup")};
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            for (const QString& name : order) {
+                for (QWidget* window : windows) {
+                    if (window->objectName() == name && window->isVisible()) {
+                        window->raise();
+                        window->activateWindow();
+                        return;
+                    }
+                }
+            }
+            ShowMainWindow();
+        } else if (Button == 2) {
+            activateWindow();
+            mnuFile->popup(QCursor::pos());
+        }
+    });
+}
+
+void frmMain::QuoteWerksApp_AfterAppExit() {
+    Guarded("QuoteWerksApp_AfterAppExit", [&] {
+        if (CheckQuoteWerksAndInfusionsoftObjects())
+            EndProgram();
+    });
+}
+
+void frmMain::QuoteWerksApp_AfterSaveDocument(qint16 iResult) {
+    Guarded("QuoteWerksApp_AfterSaveDocument", [&] {
+        DebugMessage(kName +
+                     QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Started - Params: "
+                                    "iResult = ") +
+                     QString::number(iResult));
+        if (!CheckQuoteWerksAndInfusionsoftObjects())
+            return;
+        if (State().ShowSaveQuoteOnSave) {
+            DebugMessage(
+                kName +
+                QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Show the Save Quote Form"));
+            ShowSaveQuoteWindow(0);
+        }
+        DebugMessage(kName + QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Finished"));
+    });
+}
+
+void frmMain::QuoteWerksApp_BeforeContactSelection(qint16 iType, qint16& iSource) {
+    Guarded("QuoteWerksApp_BeforeContactSelection", [&] {
+        if (CheckQuoteWerksAndInfusionsoftObjects())
+            ShowContactsWindow(iType, iSource);
+    });
+}
+
+void frmMain::QuoteWerksApp_BeforePrintDocument(qint16 iPrintMethod, qint16 /*iLayoutType*/,
+                                                const QString& /*sLayoutFileName*/,
+                                                bool& /*bCancel*/) {
+    Guarded("QuoteWerksApp_BeforePrintDocument", [&] {
+        if (!CheckQuoteWerksAndInfusionsoftObjects())
+            return;
+        if (iPrintMethod == 2 && State().ShowSaveQuoteOnEmail) {
+            m_checkFileCount = 0;
+            tmrCheckFile->start();
+        }
+    });
+}
+
+void frmMain::tmrCheckFile_Timer() {
+    Guarded("tmrCheckFile_Timer", [&] {
+        const QString pdf = HostProgramFolder() + QStringLiteral("/history/email/") +
+                            GetQuoteDocumentNumber() + QStringLiteral(".pdf");
+        if (QFileInfo(pdf).isFile()) {
+            tmrCheckFile->stop();
+            ShowSaveQuoteWindow(1);
+            return;
+        }
+        m_checkFileCount = static_cast<qint16>(m_checkFileCount + 1);
+        if (m_checkFileCount >= 10)
+            tmrCheckFile->stop();
+    });
+}
+
+void frmMain::ShowSaveQuoteWindow(qint16 layout) {
+    if (m_saveQuoteEntry) {
+        m_saveQuoteEntry(layout);
+        return;
+    }
+    // The Save Quote window (frmSaveQuote.ShowForm) is not part of this program yet;
+    // until it is plugged in through SetSaveQuoteEntry nothing opens.
+    DebugMessage(kName +
+                 QStringLiteral(" - ShowSaveQuoteWindow - Save Quote window missing - "
+                                "Params: layout = ") +
+                 QString::number(layout));
+}
+
+void frmMain::ShowContactsWindow(qint16 iType, qint16 iSource) {
+    if (m_contactsEntry) {
+        m_contactsEntry(iType, iSource);
+        return;
+    }
+    // The contact search window (frmContacts.ShowForm) is not part of this program yet;
+    // until it is plugged in through SetContactsEntry nothing opens.
+    DebugMessage(kName +
+                 QStringLiteral(" - ShowContactsWindow - contact search window missing - "
+                                "Params: iType = ") +
+                 QString::number(iType) + QStringLiteral(", iSource = ") +
+                 QString::number(iSource));
+}
+
+} // namespace pellwick

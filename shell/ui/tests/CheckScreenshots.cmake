@@ -1,0 +1,17 @@
+# Runs pellwick_screenshots into a fresh folder and checks that every window's picture
+# is there and is a PNG.
+file(REMOVE_RECURSE "${OUT}")
+execute_process(COMMAND "${RENDERER}" "${OUT}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "pellwick_screenshots failed: ${result}")
+endif()
+foreach(name frmMain frmSetup-QuoteWerks frmSetup-Infusionsoft frmAbout)
+    set(png "${OUT}/${name}.png")
+    if(NOT EXISTS "${png}")
+        message(FATAL_ERROR "missing ${png}")
+    endif()
+    file(READ "${png}" magic LIMIT 4 HEX)
+    if(NOT magic STREQUAL "89504e47")
+        message(FATAL_ERROR "${png} is not a PNG")
+    endif()
+endforeach()

@@ -63,6 +63,9 @@ SystemTrayDataChannel::~SystemTrayDataChannel() {
     if (m_registered) {
         QDBusConnection::sessionBus().unregisterObject(QString(mdlSystemTray::kDBusObjectPath));
     }
+    if (m_ownsName) {
+        QDBusConnection::sessionBus().unregisterService(QString(mdlSystemTray::kDBusServiceName));
+    }
 }
 
 bool SystemTrayDataChannel::Register() {
@@ -72,6 +75,11 @@ bool SystemTrayDataChannel::Register() {
     }
     m_registered = bus.registerObject(QString(mdlSystemTray::kDBusObjectPath), this,
                                       QDBusConnection::ExportScriptableSlots);
+    // The name only makes the channel easy to find; a second owner (a test copy) is
+    // refused by the bus, and the object stays reachable under the unique name.
+    if (m_registered) {
+        m_ownsName = bus.registerService(QString(mdlSystemTray::kDBusServiceName));
+    }
     return m_registered;
 }
 

@@ -41,6 +41,8 @@ inline constexpr QLatin1StringView kReceivedDataPrefix{"Received_Data_"};
 // D-Bus: the running program's tray object and its method.
 inline constexpr QLatin1StringView kDBusObjectPath{"/Tray"};
 inline constexpr QLatin1StringView kDBusInterface{"Varrow.Pellwick.SystemTray"};
+// The well-known name under which other programs reach the running copy's channel.
+inline constexpr QLatin1StringView kDBusServiceName{"Varrow.Pellwick"};
 
 // The codes a report of Qt stands for, in the order the desktop would send them. Qt
 // reports a click only once the button is released, so a press is sent just before.
@@ -78,6 +80,7 @@ public slots:
 private:
     clsSystemTray& m_tray;
     bool m_registered = false;
+    bool m_ownsName = false;
 };
 
 } // namespace pellwick

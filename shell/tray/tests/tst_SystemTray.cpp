@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QMenu>
@@ -428,10 +429,15 @@ void TestSystemTray::receivedDataOverDBus() {
     const QString dbusSend = QStandardPaths::findExecutable("dbus-send");
     if (!dbusSend.isEmpty()) {
         QProcess sender;
-        sender.start(dbusSend, {"--session", "--type=method_call", "--dest=" + bus.baseService(),
-                                QString(code::kDBusObjectPath),
-                                QString(code::kDBusInterface) + ".ReceivedData",
-                                "string:Received_Data_from outside"});
+        // The running copy owns the program's well-known name, so senders need not
+        // know its unique connection name.
+        QCOMPARE(bus.interface()->serviceOwner(QString(code::kDBusServiceName)).value(),
+                 bus.baseService());
+        sender.start(dbusSend,
+                     {"--session", "--type=method_call",
+                      "--dest=" + QString(code::kDBusServiceName), QString(code::kDBusObjectPath),
+                      QString(code::kDBusInterface) + ".ReceivedData",
+                      "string:Received_Data_from outside"});
         QTRY_COMPARE(first->log.lines.size(), 2);
         QCOMPARE(first->log.lines.back(), "ReceivedData(from outside)");
         QTRY_COMPARE(sender.state(), QProcess::NotRunning);
@@ -448,6 +454,7 @@ void TestSystemTray::receivedDataOverDBus() {
     // ... and the path is free again once the holder is gone.
     first.reset();
     second.reset();
+    QVERIFY(!bus.interface()->isServiceRegistered(QString(code::kDBusServiceName)).value());
     Fixture third;
     iface.asyncCall("ReceivedData", "Received_Data_third");
     QTRY_COMPARE(third.log.lines, QStringList{"ReceivedData(third)"});

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Renders each window of pellwick to a PNG (offscreen; never touches real settings).
+# Usage: scripts/screenshots.sh [folder]   (default: docs/screenshots)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${PELLWICK_BUILD_DIR:-$root/build}
+out=${1:-$root/docs/screenshots}
+if [ ! -x "$build/shell/app/pellwick_screenshots" ]; then
+    "$root/scripts/deps.sh"
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build" -j2 --target pellwick_screenshots
+fi
+mkdir -p "$out"
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/shell/app/pellwick_screenshots" "$out"
+ls "$out"/*.png

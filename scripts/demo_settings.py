@@ -34,6 +34,7 @@ def main() -> None:
     p.add_argument("--app"), p.add_argument("--key"), p.add_argument("--domain")
     p.add_argument("--port"), p.add_argument("--ca")
     p.add_argument("--site-ini"), p.add_argument("--addon")
+    p.add_argument("--debug", action="store_true", help="turn on the debug log")
     a = p.parse_args()
     if a.site_ini:
         write_ini(a.site_ini, "addons", {"autorun1": a.addon})
@@ -44,6 +45,7 @@ def main() -> None:
         "InfusionsoftServiceDomain": a.domain,
         "InfusionsoftServicePort": a.port,
         "InfusionsoftCABundle": a.ca,
+        "DebugMode": "1" if a.debug else "0",
     })
 
 

@@ -1,14 +1,36 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds with -j2, then runs ctest
-# headless (offscreen Qt, a private D-Bus session bus). Exit code is ctest's.
+# Runs every test: installs what is missing, builds with -j2, runs ctest headless
+# (offscreen Qt, a private D-Bus session bus, a private HOME), then builds and runs
+# the same suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Extra arguments go to ctest (e.g. -L unit). PELLWICK_SKIP_SANITIZE=1 skips the
+# second pass. Exit code: non-zero when any test of either pass failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 build=${PELLWICK_BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLWICK_BUILD_TESTS=ON
-cmake --build "$build" -j2
+
 export QT_QPA_PLATFORM=offscreen
-# Never let a test reach the user's real settings.
-export XDG_CONFIG_HOME="$build/test-home/config" HOME="$build/test-home"
-mkdir -p "$XDG_CONFIG_HOME"
-dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 "$@"
+# Never let a test reach the user's real settings or files.
+export HOME="$build/test-home" XDG_CONFIG_HOME="$build/test-home/config"
+export XDG_RUNTIME_DIR="$build/test-home/runtime"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+run_suite() { # build folder, cmake options...
+    local dir=$1; shift
+    cmake -S "$root" -B "$dir" -DPELLWICK_BUILD_TESTS=ON "$@"
+    cmake --build "$dir" -j2
+    dbus-run-session -- ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 "${ctest_args[@]}"
+}
+
+ctest_args=("$@")
+status=0
+echo "== Tests (RelWithDebInfo build in $build)"
+run_suite "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+
+if [ -z "${PELLWICK_SKIP_SANITIZE:-}" ]; then
+    echo "== Tests again under AddressSanitizer + UndefinedBehaviorSanitizer (${build}-asan)"
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
+    run_suite "${build}-asan" -DCMAKE_BUILD_TYPE=Debug -DPELLWICK_SANITIZE=ON || status=1
+fi
+exit $status

@@ -1,7 +1,7 @@
 # Installs the tessary component of the build into a temporary prefix, then builds
 # and runs a consumer with find_package(tessary) and, when pkg-config is there, a
 # second one from the .pc file.
-# Arguments: -DBUILD_DIR= -DWORK_DIR= -DSOURCE_DIR= -DCXX=
+# Arguments: -DBUILD_DIR= -DWORK_DIR= -DSOURCE_DIR= -DCXX= [-DCXX_FLAGS=]
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
@@ -26,7 +26,8 @@ foreach(expected include/tessary/tessary.h lib/cmake/tessary/tessaryConfig.cmake
 endforeach()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/build
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX})
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+    "-DCMAKE_EXE_LINKER_FLAGS=${CXX_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
 
@@ -49,7 +50,8 @@ if(PKG_CONFIG)
         message(FATAL_ERROR "pkg-config does not know tessary")
     endif()
     separate_arguments(flags UNIX_COMMAND "${flags}")
-    run(${CXX} -std=c++20 ${SOURCE_DIR}/consumer/main.cpp ${flags}
+    separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS}")
+    run(${CXX} -std=c++20 ${extra} ${SOURCE_DIR}/consumer/main.cpp ${flags}
         -Wl,-rpath,${prefix}/lib -o ${WORK_DIR}/consumer_pc)
     run(${WORK_DIR}/consumer_pc)
 endif()

@@ -18,8 +18,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 run_suite() { # build folder, cmake options...
     local dir=$1; shift
-    cmake -S "$root" -B "$dir" -DPELLWICK_BUILD_TESTS=ON "$@"
-    cmake --build "$dir" -j2
+    # errexit does not apply inside a function called with ||, so every step checks.
+    cmake -S "$root" -B "$dir" -DPELLWICK_BUILD_TESTS=ON "$@" || return 1
+    cmake --build "$dir" -j2 || return 1
     dbus-run-session -- ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300 "${ctest_args[@]}"
 }
 

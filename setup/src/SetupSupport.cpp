@@ -4,6 +4,7 @@
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
 
 #include <tessary/clsInfusionsoftAPI.h>
 
@@ -21,17 +22,8 @@ std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection() {
     if (!connection)
         throw ProgramError(errnum::ObjectRequired,
                            QStringLiteral("Unable to create a CRM connection object"));
-    // The same endpoint rules as the program-wide connection gets.
-    const EndpointSettings endpoint = ReadEndpointSettings();
-    tessary::ConnectionOptions options = connection->GetConnectionOptions();
-    if (!endpoint.serviceDomain.isEmpty())
-        options.serviceDomain = endpoint.serviceDomain.toStdString();
-    if (endpoint.port != 0)
-        options.servicePort = endpoint.port;
-    if (!endpoint.caBundle.isEmpty())
-        options.caBundleFile = endpoint.caBundle.toStdString();
-    options.useCurrentEndpoint = endpoint.useCurrentEndpoint;
-    connection->SetConnectionOptions(options);
+    // The same endpoint as the program-wide connection gets.
+    ApplyEndpointSettings(*connection);
     return connection;
 }
 

@@ -107,6 +107,19 @@ bool CheckQuoteWerksAndInfusionsoftObjects() {
     });
 }
 
+void ApplyEndpointSettings(tessary::clsInfusionsoftAPI& connection) {
+    const EndpointSettings endpoint = ReadEndpointSettings();
+    tessary::ConnectionOptions options = connection.GetConnectionOptions();
+    if (!endpoint.serviceDomain.isEmpty())
+        options.serviceDomain = endpoint.serviceDomain.toStdString();
+    if (endpoint.port != 0)
+        options.servicePort = endpoint.port;
+    if (!endpoint.caBundle.isEmpty())
+        options.caBundleFile = endpoint.caBundle.toStdString();
+    options.useCurrentEndpoint = endpoint.useCurrentEndpoint;
+    connection.SetConnectionOptions(options);
+}
+
 bool SetupInfusionsoftConnection() {
     return Guarded("SetupInfusionsoftConnection", false, [] {
         State().InfusionsoftConnection.reset(); // the old one goes even if creating fails
@@ -115,17 +128,7 @@ bool SetupInfusionsoftConnection() {
         State().InfusionsoftConnection = State().CreateConnection();
         tessary::clsInfusionsoftAPI& connection = Connection();
 
-        const EndpointSettings endpoint = ReadEndpointSettings();
-        tessary::ConnectionOptions options = connection.GetConnectionOptions();
-        if (!endpoint.serviceDomain.isEmpty())
-            options.serviceDomain = endpoint.serviceDomain.toStdString();
-        if (endpoint.port != 0)
-            options.servicePort = endpoint.port;
-        if (!endpoint.caBundle.isEmpty())
-            options.caBundleFile = endpoint.caBundle.toStdString();
-        options.useCurrentEndpoint = endpoint.useCurrentEndpoint;
-        connection.SetConnectionOptions(options);
-
+        ApplyEndpointSettings(connection);
         connection.SetupConnection(GetInfusionsoftAppNameFromRegistry().toStdString(),
                                    GetInfusionsoftAPIKeyFromRegistry().toStdString());
         if (connection.TestConnection())

@@ -9,6 +9,10 @@
 #include <QString>
 #include <cstdint>
 
+namespace tessary {
+class clsInfusionsoftAPI;
+}
+
 namespace pellwick {
 
 // Contact types: also the prefixes of the host's contact-section fields.
@@ -34,6 +38,9 @@ bool CheckInfusionsoftConnection();
 bool CheckQuoteWerksAndInfusionsoftObjects();
 // Replaces the CRM connection with a new one set up from the settings and tests it.
 bool SetupInfusionsoftConnection();
+// Points a connection object at the configured endpoint (service domain, port, CA
+// bundle, endpoint form); values not configured keep the CRM's public endpoint.
+void ApplyEndpointSettings(tessary::clsInfusionsoftAPI& connection);
 // A document is open in the host; else the box saying why not.
 bool CheckIfDocumentIsActive();
 QString GetQuoteDocumentNumber();

@@ -16,6 +16,7 @@ from urllib.parse import parse_qs, urlsplit
 from xmlrpc.server import SimpleXMLRPCRequestHandler, SimpleXMLRPCServer
 
 from . import wire
+from .store import int_from
 
 RPC_PATHS = ("/api/xmlrpc", "/crm/xmlrpc")
 KEY_HEADER = "X-Keap-API-Key"
@@ -318,8 +319,9 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
     def _download(self, query):
         ids = query.get("Id") or []
         found = None
-        if ids and ids[0].isdigit():
-            found = self.server.api.file_content(int(ids[0]))
+        file_id = int_from(ids[0]) if ids else None
+        if file_id is not None:
+            found = self.server.api.file_content(file_id)
         if found is None:
             self._send(404, b"File not found\n", "text/plain")
             return
@@ -328,8 +330,9 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
     def _record_page(self, table, query):
         ids = query.get("ID") or query.get("Id") or []
         record = None
-        if ids and ids[0].strip().lstrip("-").isdigit():
-            record = self.server.api.record_for_page(table, int(ids[0]))
+        record_id = int_from(ids[0]) if ids else None
+        if record_id is not None:
+            record = self.server.api.record_for_page(table, record_id)
         if record is None:
             self._send(404, b"<html><body><h1>Record not found</h1></body></html>\n",
                        "text/html; charset=UTF-8")

@@ -66,13 +66,17 @@ _INT_TEXT = re.compile(r"^\s*[+-]?\d+\s*$")
 
 
 def int_from(value):
-    """An int sent as int, or as digit text; None for anything else."""
+    """A 32-bit int sent as int, or as digit text; None for anything else.
+
+    Record Ids and every other integer of the API are 32-bit; a larger number
+    can name no record, and SQLite could not even bind most of them.
+    """
     if isinstance(value, bool):
         return None
-    if isinstance(value, int):
-        return value
     if isinstance(value, str) and _INT_TEXT.match(value):
-        return int(value)
+        value = int(value)
+    if isinstance(value, int) and MININT <= value <= MAXINT:
+        return value
     return None
 
 
@@ -81,7 +85,7 @@ def to_storage(table, field, value):
     def bad():
         return invalid(f"Invalid value for {table}.{field.name}: {value!r}")
 
-    if isinstance(value, (dict, list, tuple)):
+    if value is None or isinstance(value, (dict, list, tuple)):
         raise bad()
     if isinstance(value, str) and value == "":
         return None
@@ -100,7 +104,7 @@ def to_storage(table, field, value):
         if isinstance(value, float) and value.is_integer():
             value = int(value)
         number = int_from(value)
-        if number is None or number > MAXINT or number < MININT:
+        if number is None:
             raise bad()
         return number
     if kind == "double":
@@ -314,13 +318,15 @@ class Store:
     def _condition(self, table, name, value):
         field = self.field(table, name)
         col = f'"{name}"'
-        if isinstance(value, (dict, list, tuple, Binary)):
+        if value is None or isinstance(value, (dict, list, tuple, Binary)):
             raise invalid(f"Invalid query value for {table}.{name}: {value!r}")
         if isinstance(value, str) and value.strip().lower() == "~null~":
             return f"({col} IS NULL OR {col} = '')", []
         if field.kind == "int":
             if isinstance(value, bool):
                 return f"{col} = ?", [int(value)]
+            if isinstance(value, float) and value.is_integer():
+                value = int(value)  # a whole double (findByField sends doubles as such)
             number = int_from(value)
             if number is not None:
                 return f"{col} = ?", [number]

@@ -51,6 +51,11 @@ class RecordLifecycle(SandboxCase):
             with self.subTest(call=call._Method__name):
                 text = self.assertFault(6, "[RecordNotFound]", call, self.key, *args)
                 self.assertIn("999999", text)
+        # An Id beyond 32 bits names no record: a fault about the call, not a database error.
+        for call, args in ((ds.load, ("Contact", "99999999999999999999", ["Id"])),
+                           (ds.delete, ("Contact", str(2**40)))):
+            with self.subTest(call=call._Method__name, big=True):
+                self.assertFault(0, "No method matching arguments", call, self.key, *args)
 
     def test_read_only_fields_and_tables_refuse_writes(self):
         ds = self.rpc.DataService
@@ -90,6 +95,14 @@ class RecordLifecycle(SandboxCase):
                          {"ProjectedRevenueLow": "a lot"})
         self.assertFault(3, "[InvalidParameter]", ds.add, self.key, "Lead",
                          {"OpportunityTitle": ["list"]})
+        # <nil/> is no value for a field: it must not be stored as the text "None".
+        proxy = xmlrpc.client.ServerProxy(self.sb.url, allow_none=True, context=self.sb.context)
+        self.addCleanup(proxy("close"))
+        nil = proxy.DataService
+        self.assertFault(3, "[InvalidParameter]", nil.add, self.key, "Lead",
+                         {"OpportunityTitle": None})
+        self.assertFault(3, "[InvalidParameter]", nil.query, self.key, "Contact", 10, 0,
+                         {"FirstName": None}, ["Id"])
 
 
 class QueryRules(SandboxCase):
@@ -132,6 +145,9 @@ class QueryRules(SandboxCase):
         self.assertTrue(all(r["ContactID"] == 1 for r in leads))
         self.assertEqual(self.query("Contact", {"Id": "1%"}, ["Id"])[:3],
                          [{"Id": 1}, {"Id": 10}, {"Id": 11}])
+        # A whole double matches like the int; a number beyond 32 bits matches nothing.
+        self.assertEqual(self.query("Contact", {"Id": 12.0}, ["Id"]), [{"Id": 12}])
+        self.assertEqual(self.query("Contact", {"Id": "99999999999999999999"}, ["Id"]), [])
 
     def test_only_selected_fields_with_values_come_back(self):
         rows = self.query("Contact", {"LastName": "Vance"}, ["Id", "Company", "Email"])

@@ -131,6 +131,7 @@ class RecordPages(SandboxCase):
         self.assertIn("Brightwater Plumbing", page)
         for path in ("/Contact/manageContact.jsp?view=edit&ID=4040",
                      "/Opportunity/manageOpportunity.jsp?view=edit&ID=x",
+                     "/Opportunity/manageOpportunity.jsp?view=edit&ID=99999999999999999999",
                      "/ContactTemplate/manageContactTemplate.jsp?view=edit",
                      "/Nothing/here.jsp?ID=1"):
             with self.subTest(path=path):

@@ -3,6 +3,9 @@
 # with a sample quote, and - through the stand-in's site.ini - pellwick, configured
 # for the sandbox. All state lives in ./demo-state (override: PELLWICK_DEMO_STATE),
 # never in the user's real settings. Close the stand-in (File > Exit) to end the demo.
+# Without a display it walks through a save, an e-mail and a contact selection by
+# itself and ends. The sandbox listens on port 8443 (PELLWICK_DEMO_PORT), or on any
+# free port when 8443 is taken and no port was asked for.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELLWICK_BUILD_DIR:-$root/build}
@@ -26,20 +29,75 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
 
 mkdir -p "$state"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
-trap cleanup EXIT INT TERM
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="$state/runtime"
+    mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+fi
 
-# 1. The CRM sandbox, with demo data; wait for its ready line.
-ready="$state/sandbox.ready"; rm -f "$ready"
-python3 "$root/sandbox/crm_sandbox.py" --state "$state/sandbox" --port "$port" --app demo \
-    --api-key demo-api-key --seed demo >"$ready" 2>"$state/sandbox.log" &
-pids+=($!)
-for _ in $(seq 1 300); do grep -q '^SANDBOX_READY' "$ready" 2>/dev/null && break; sleep 0.1; done
-grep -q '^SANDBOX_READY' "$ready" || { echo "The sandbox did not start:"; cat "$state/sandbox.log"; exit 1; }
-ca=$(python3 -c 'import json,sys; print(json.loads(open(sys.argv[1]).readline().split(" ",1)[1])["ca"])' "$ready")
-echo "CRM sandbox: https://demo.localhost:$port/api/xmlrpc (API key demo-api-key, CA $ca)"
+bus_call() { dbus-send --session --print-reply --reply-timeout=5000 --dest=QuoteWerks.Application \
+                 /HostStandIn "com.pellwick.HostStandIn.Testing.$1" "${@:2}"; }
+has_owner() { dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+                  org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'; }
+owner_pid() { dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+                  org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" 2>/dev/null |
+                  awk '/uint32/ { print $2 }'; }
+
+# A process that runs and is no zombie (an init that never reaps leaves those behind).
+alive() { local st; st=$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null) && [ -n "$st" ] && [ "$st" != Z ]; }
+
+pids=()
+pellwick_pid=""
+cleanup() {
+    trap - EXIT INT TERM
+    # The host starts pellwick detached, so it is no child of ours: if it still runs
+    # (the host was interrupted before it could announce its exit), ask the host to
+    # exit, then end pellwick by its own pid.
+    if [ -n "$pellwick_pid" ] && alive "$pellwick_pid"; then
+        bus_call Exit >/dev/null 2>&1 || true
+        for _ in $(seq 1 30); do alive "$pellwick_pid" || break; sleep 0.1; done
+        kill "$pellwick_pid" 2>/dev/null || true
+    fi
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# 1. The CRM sandbox, with demo data; wait for its ready line. When the port is taken
+#    and none was asked for, take any free one.
+ready="$state/sandbox.ready"
+start_sandbox() { # port
+    rm -f "$ready"
+    python3 "$root/sandbox/crm_sandbox.py" --state "$state/sandbox" --port "$1" --app demo \
+        --api-key demo-api-key --seed demo >"$ready" 2>"$state/sandbox.log" &
+    sandbox_pid=$!
+    for _ in $(seq 1 300); do
+        grep -q '^SANDBOX_READY' "$ready" 2>/dev/null && return 0
+        kill -0 "$sandbox_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q '^SANDBOX_READY' "$ready" 2>/dev/null
+}
+ready_field() { python3 -c 'import json,sys
+print(json.loads(open(sys.argv[1]).readline().split(" ", 1)[1])[sys.argv[2]])' "$ready" "$1"; }
+if ! start_sandbox "$port"; then
+    kill "$sandbox_pid" 2>/dev/null || true
+    if [ -z "${PELLWICK_DEMO_PORT:-}" ] && grep -q 'cannot listen' "$state/sandbox.log"; then
+        echo "Port $port is taken; the sandbox takes any free port."
+        start_sandbox 0 || { kill "$sandbox_pid" 2>/dev/null || true; sandbox_pid=""; }
+    else
+        sandbox_pid=""
+    fi
+fi
+[ -n "$sandbox_pid" ] || { echo "The sandbox did not start:"; cat "$state/sandbox.log"; exit 1; }
+pids+=("$sandbox_pid")
+port=$(ready_field port)
+ca=$(ready_field ca)
+echo "CRM sandbox: https://demo.localhost:$port/api/xmlrpc (also https://localhost:$port/api/xmlrpc)"
+echo "  application demo, API key demo-api-key, CA file $ca"
 echo "  call log:  $state/sandbox/calls.jsonl"
+echo "  a record page: https://demo.localhost:$port/Contact/manageContact.jsp?view=edit&ID=1"
 
 # 2. pellwick's settings, pre-configured for the sandbox (a private config home).
 export XDG_CONFIG_HOME="$state/config"
@@ -53,36 +111,54 @@ python3 "$root/scripts/demo_settings.py" --site-ini "$folder/site.ini" --addon "
 echo "Host stand-in: program folder $folder; it starts pellwick from site.ini."
 host_cmd=("$build/hoststandin/hoststandin" --program-folder "$folder"
           --quote "$root/hoststandin/sample-quote.json")
+log="$build/shell/app/DebugLog.txt"; rm -f "$log"
+calls="$state/sandbox/calls.jsonl"
+calls_before=$(wc -l <"$calls" 2>/dev/null || echo 0)
+# The first connection test of this run (the log keeps the calls of earlier runs).
+first_query() { tail -n "+$((calls_before + 1))" "$calls" 2>/dev/null | grep 'DataService.query' |
+                    head -n 1 | cut -c1-160 || true; }
+await_pellwick() {
+    for _ in $(seq 1 300); do has_owner Varrow.Pellwick && break; sleep 0.1; done
+    has_owner Varrow.Pellwick && pellwick_pid=$(owner_pid Varrow.Pellwick)
+}
 if [ -z "$headless" ]; then
     echo "Click through the stand-in (Save, E-mail, select contact) and pellwick's tray icon"
     echo "or window (Configure..., About...). Exit the stand-in to end the demo."
-    "${host_cmd[@]}"
-    exit 0
+    "${host_cmd[@]}" &
+    host_pid=$!
+    pids+=("$host_pid")
+    await_pellwick || echo "pellwick did not start; see the stand-in's output above."
+    status=0
+    wait "$host_pid" || status=$?
+    exit $status
 fi
 
 # Headless: drive the stand-in over its testing interface and show what happens.
-bus_call() { dbus-send --session --print-reply --dest=QuoteWerks.Application /HostStandIn \
-                 "com.pellwick.HostStandIn.Testing.$1" "${@:2}"; }
-has_owner() { dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-                  org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'; }
-log="$build/shell/app/DebugLog.txt"; rm -f "$log"
 "${host_cmd[@]}" >"$state/hoststandin.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 1 300); do has_owner Varrow.Pellwick && break; sleep 0.1; done
-has_owner Varrow.Pellwick || { echo "pellwick did not start:"; cat "$state/hoststandin.log"; exit 1; }
-for _ in $(seq 1 100); do grep -q 'DataService.query' "$state/sandbox/calls.jsonl" 2>/dev/null && break; sleep 0.1; done
+await_pellwick || { echo "pellwick did not start:"; cat "$state/hoststandin.log"; exit 1; }
+for _ in $(seq 1 100); do [ -n "$(first_query)" ] && break; sleep 0.1; done
 echo
 echo "pellwick is running beside the stand-in; it tested its CRM connection:"
-grep -h 'DataService.query' "$state/sandbox/calls.jsonl" | head -1 | cut -c1-160
+query=$(first_query)
+echo "${query:-  (no call has reached the sandbox)}"
 echo
 echo "Saving the quote and e-mailing it in the stand-in ..."
 bus_call Save >/dev/null
 bus_call Email >/dev/null
 bus_call SelectContact int16:0 int16:0 >/dev/null
-sleep 2
+# Let pellwick finish what the events started (the e-mail watch ticks once a second):
+# wait until its debug log has been quiet for two seconds, at most twenty.
+quiet=0
+for _ in $(seq 1 80); do
+    before=$(stat -c %s "$log" 2>/dev/null || echo 0)
+    sleep 0.25
+    [ "$(stat -c %s "$log" 2>/dev/null || echo 0)" = "$before" ] && quiet=$((quiet + 1)) || quiet=0
+    [ $quiet -ge 8 ] && break
+done
 bus_call Screenshot "string:$state/hoststandin.png" >/dev/null || true
 echo "pellwick's debug log ($log):"
-sed 's/^/  /' "$log" 2>/dev/null | tail -n 25
+{ sed 's/^/  /' "$log" 2>/dev/null || echo "  (no debug log)"; } | tail -n 25
 bash "$root/scripts/screenshots.sh" "$state/screens" >/dev/null 2>&1 || true
 echo
 echo "Screenshots: $state/hoststandin.png and $state/screens/*.png"

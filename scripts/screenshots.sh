@@ -5,11 +5,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELLWICK_BUILD_DIR:-$root/build}
 out=${1:-$root/docs/screenshots}
-if [ ! -x "$build/shell/app/pellwick_screenshots" ]; then
-    "$root/scripts/deps.sh"
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j2 --target pellwick_screenshots
-fi
+"$root/scripts/deps.sh"
+# Configure once; build the renderer every time, so the pictures show the current windows.
+[ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target pellwick_screenshots >/dev/null
 mkdir -p "$out"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/shell/app/pellwick_screenshots" "$out"
 ls "$out"/*.png

@@ -26,7 +26,8 @@ fi
 
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2
+# Only what the demo runs: the program, the host stand-in and the screenshot renderer.
+cmake --build "$build" -j2 --target pellwick hoststandin pellwick_screenshots
 
 mkdir -p "$state"
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then

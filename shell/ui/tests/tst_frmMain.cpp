@@ -111,6 +111,7 @@ class TestFrmMain : public QObject {
     Q_OBJECT
 private slots:
     void layoutAndCaptions();
+    void keyboardReachesTheButtonsInOrder();
     void secondCopyEndsBeforeTheTrayIcon();
     void hostNotRunningEndsTheProgram();
     void notInSiteIniOpensConfigurationEvenWithAKey();
@@ -158,6 +159,25 @@ void TestFrmMain::layoutAndCaptions() {
     QCOMPARE(w.windowTitle(), QStringLiteral("Pellwick - v5.0.0"));
     QCOMPARE(run.tray->toolTip, QStringLiteral("Infusionsoft <> QuoteWerks"));
     QVERIFY(run.tray->visible);
+}
+
+void TestFrmMain::keyboardReachesTheButtonsInOrder() {
+    Run run;
+    frmMain& w = *run.window;
+    QStringList chain;
+    QWidget* next = w.findChild<QPushButton*>(QStringLiteral("cmdConfigure"));
+    for (int i = 0; i < 4 && next; ++i, next = next->nextInFocusChain()) {
+        while (next && !(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        if (next)
+            chain << next->objectName();
+    }
+    QCOMPARE(chain, QStringList({"cmdConfigure", "cmdAbout", "cmdMinimize", "cmdClose"}));
+
+    // Enter on a focused button acts like a click, as Space does.
+    auto* minimize = w.findChild<QPushButton*>(QStringLiteral("cmdMinimize"));
+    QTest::keyClick(minimize, Qt::Key_Return);
+    QVERIFY(w.isMinimized());
 }
 
 void TestFrmMain::secondCopyEndsBeforeTheTrayIcon() {

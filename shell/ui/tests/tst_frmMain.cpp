@@ -113,6 +113,7 @@ private slots:
     void layoutAndCaptions();
     void keyboardReachesTheButtonsInOrder();
     void secondCopyEndsBeforeTheTrayIcon();
+    void unusableLockIsNoSecondCopy();
     void hostNotRunningEndsTheProgram();
     void notInSiteIniOpensConfigurationEvenWithAKey();
     void noKeySavedOpensConfiguration();
@@ -198,6 +199,22 @@ void TestFrmMain::secondCopyEndsBeforeTheTrayIcon() {
     QVERIFY(!State().QuoteWerksApp);
     // The first copy keeps its lock.
     QVERIFY(first.isLocked());
+}
+
+void TestFrmMain::unusableLockIsNoSecondCopy() {
+    Run run;
+    // The lock's folder does not exist: nothing tells of another copy, so start-up goes on.
+    run.window->SetInstanceLockPath(run.scope.folder() + QStringLiteral("/missing/instance.lock"));
+    run.writeSiteIni(true);
+    run.storeUnreachableAccount();
+
+    run.window->Form_Load();
+
+    QVERIFY(!run.scope.boxes->texts().contains(
+        QStringLiteral("You currently have a copy of the Pellwick running.")));
+    QCOMPARE(run.ended, 0);
+    QVERIFY(run.window->SystemTray());
+    QVERIFY(run.window->isVisible());
 }
 
 void TestFrmMain::hostNotRunningEndsTheProgram() {

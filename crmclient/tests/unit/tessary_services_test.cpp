@@ -221,6 +221,18 @@ TEST_F(TessaryServices, GetFileWithAnIdThatIsNoNumber) {
     transport->AnswerParam("x");
     api->FileService()->GetFile(RpcValue::Double(15.0));
     EXPECT_EQ(LastCall(), "FileService.getFile <- string:KEY | int:15");
+    // Numeric text converts like a number; a fraction rounds half to even.
+    transport->AnswerParam("x");
+    api->FileService()->GetFile(RpcValue::String(" 12.5 "));
+    EXPECT_EQ(LastCall(), "FileService.getFile <- string:KEY | int:12");
+    transport->AnswerParam("x");
+    api->FileService()->GetFile(RpcValue::String("+1.7e1"));
+    EXPECT_EQ(LastCall(), "FileService.getFile <- string:KEY | int:17");
+    const std::size_t sent = transport->posted.size();
+    EXPECT_EQ(api->FileService()->GetFile(RpcValue::String("9999999999")), "");
+    EXPECT_EQ(api->FileService()->GetFile(RpcValue::String("12 apples")), "");
+    EXPECT_EQ(transport->posted.size(), sent) << "an Id that is no 32-bit number sends nothing";
+    EXPECT_EQ(notifier->boxes.size(), 3u);
 }
 
 class TessaryFileBox : public TessaryServices {

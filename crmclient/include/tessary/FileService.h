@@ -3,6 +3,9 @@
 // local file into a contact's file box, replacing a file of the same name. File
 // contents travel as base64 text. A call fails when the answer's status is not
 // ParamsReturned: the "XML RPC Error" box is shown and the default is returned.
+// Unexpected failures (no answer at all, a normal answer holding no value, a dead
+// connection, a file that cannot be read) show the "Tessary Error" report and
+// return the same default.
 
 #include "tessary/Export.h"
 #include "tessary/RpcValue.h"

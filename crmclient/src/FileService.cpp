@@ -39,15 +39,20 @@ std::int32_t FileIdFrom(const RpcValue& value) {
             return static_cast<std::int32_t>(std::nearbyint(value.DoubleValue()));
         break;
     case RpcType::String: {
+        // Text converts as a number would: "15", " 15 ", "15.0" and "1.5e1" all give 15,
+        // a fraction is rounded as for a Double.
         std::string_view text = *value.TextPointer();
         while (!text.empty() && text.front() == ' ')
             text.remove_prefix(1);
         while (!text.empty() && text.back() == ' ')
             text.remove_suffix(1);
-        std::int32_t id = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-        if (!text.empty() && error == std::errc() && end == text.data() + text.size())
-            return id;
+        if (!text.empty() && text.front() == '+')
+            text.remove_prefix(1);
+        double number = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+        if (!text.empty() && error == std::errc() && end == text.data() + text.size() &&
+            fits(std::nearbyint(number)))
+            return static_cast<std::int32_t>(std::nearbyint(number));
         break;
     }
     default:
@@ -164,6 +169,10 @@ bool FileService::UpdateFileInFileBox(std::int32_t p_lngContactId, const std::st
                     fileId = clsHelpers().SafeIntegerValue(*record, "Id");
         }
         std::string encoded = EncodeBase64(bytes);
+        // An encoding that failed (already reported) gives empty text; sending that
+        // would replace the contact's stored file with an empty one.
+        if (encoded.empty() && !bytes.empty())
+            return false;
         // A failed upload or replacement has shown its own box already.
         if (fileId != 0)
             ReplaceFile(fileId, std::move(encoded));

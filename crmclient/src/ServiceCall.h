@@ -32,7 +32,9 @@ std::shared_ptr<clsInfusionsoftAPI> LockConnection(const std::weak_ptr<clsInfusi
 void PrepareRequest(clsInfusionsoftAPI& api);
 
 // Runs one call; parameter 1 of the answer when it is ParamsReturned, otherwise
-// std::nullopt after the box (unless `quiet` covers the case).
+// std::nullopt after the box (unless `quiet` covers the case). Throws (for the
+// operation's guard to report) when no answer came, or when a ParamsReturned
+// answer holds no value at all.
 std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
                                const std::function<void(RpcParamList&)>& fill,
                                Quiet quiet = Quiet::Nothing);

@@ -251,8 +251,14 @@ std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, Send
     fill(request->Params());
     api.XMLRPC_Response(request->Submit());
     const std::shared_ptr<const RpcResponse> response = api.XMLRPC_Response();
-    if (response->Status() == RpcStatus::ParamsReturned)
+    if (response->Status() == RpcStatus::ParamsReturned) {
+        // A normal answer without any value carries no result to read: a failure of
+        // the operation (reported), not a quiet 0, false or empty result.
+        if (response->Params().Count() == 0)
+            throw LibraryError(kSubscriptOutOfRange,
+                               "The server's answer to " + std::string(method) + " holds no value");
         return response->Params().Item(1);
+    }
     const bool silent =
         (quiet == Quiet::UnparsedWithoutParams && response->Status() == RpcStatus::XmlParseError &&
          response->Params().Count() == 0) ||

@@ -23,7 +23,10 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
 void makeLink(QLabel* label) {
     // Drawn like a link; clicks, and Enter or Space while it has the focus, are taken
     // by frmAbout's event filter.
-    label->setStyleSheet(QStringLiteral("color: blue; text-decoration: underline;"));
+    // A label draws no focus frame of its own: the dotted border shows where Tab went.
+    label->setStyleSheet(QStringLiteral("QLabel { color: blue; text-decoration: underline; "
+                                        "border: 1px solid transparent; } "
+                                        "QLabel:focus { border: 1px dotted blue; }"));
     label->setCursor(Qt::PointingHandCursor);
     label->setFocusPolicy(Qt::TabFocus);
 }
@@ -84,6 +87,10 @@ QString frmAbout::VersionText() {
 }
 
 void frmAbout::ShowForm() {
+    // Every opening starts on Close, so Enter closes the window as Escape does; left to
+    // itself the window would give the focus to the first link, and Enter would start a
+    // mail message instead.
+    cmdClose->setFocus();
     exec();
 }
 

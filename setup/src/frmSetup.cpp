@@ -92,7 +92,7 @@ frmSetup::frmSetup(QWidget* parent) : QDialog(parent) {
     layout->addWidget(tabMain);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
-    resize(540, 520);
+    resize(620, 480);
 }
 
 void frmSetup::buildQuoteWerksPage(QWidget* page) {

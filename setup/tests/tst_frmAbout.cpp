@@ -62,10 +62,13 @@ void TestFrmAbout::enterAndEscapeClose() {
     auto* close = about.findChild<QPushButton*>(QStringLiteral("cmdClose"));
     QVERIFY(close && close->isDefault());
     QCOMPARE(close->text(), QStringLiteral("Close"));
+    auto* email = about.findChild<QLabel*>(QStringLiteral("lblEmail"));
     for (int key : {Qt::Key_Return, Qt::Key_Escape}) {
         bool wasOpen = false;
+        QWidget* focused = nullptr;
         QTimer::singleShot(0, &about, [&] {
             wasOpen = about.isVisible();
+            focused = about.focusWidget();
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget()
                                                         : static_cast<QWidget*>(&about),
                             static_cast<Qt::Key>(key));
@@ -73,9 +76,13 @@ void TestFrmAbout::enterAndEscapeClose() {
         QTimer::singleShot(3000, &about, [&] { about.done(42); }); // only if the key failed
         about.ShowForm(); // returns once the key has closed the window
         QVERIFY(wasOpen);
+        // The window opens on Close whatever had the focus when it was last closed.
+        QCOMPARE(focused, static_cast<QWidget*>(close));
+        QVERIFY(scope.shell->opened().empty());
         QCOMPARE(about.result(),
                  key == Qt::Key_Return ? int(QDialog::Accepted) : int(QDialog::Rejected));
         QVERIFY(!about.isVisible());
+        email->setFocus(); // as if Tab had reached the link before the window closed
     }
 }
 

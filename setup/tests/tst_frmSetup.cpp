@@ -16,7 +16,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -51,6 +53,7 @@ class TestFrmSetup : public QObject {
     Q_OBJECT
 private slots:
     void controlsAndTexts();
+    void tabOrderFollowsThePages();
     void defaultsWithNoSettings();
     void storedValuesAndInstalledStatus();
     void cancelStoresNothing();
@@ -114,6 +117,25 @@ void TestFrmSetup::controlsAndTexts() {
     for (const auto& [name, text] : labels)
         QCOMPARE(child<QLabel>(&setup, name)->text(), QString::fromUtf8(text));
     QCOMPARE(child<QLineEdit>(&setup, "txtAPIKey")->echoMode(), QLineEdit::Normal);
+}
+
+void TestFrmSetup::tabOrderFollowsThePages() {
+    CoreTestScope scope;
+    frmSetup setup;
+    // The controls Tab reaches, in order, from the tab bar round to the window's buttons.
+    QWidget* start = child<QTabWidget>(&setup, "tabMain")->tabBar();
+    QStringList chain;
+    for (QWidget* next = start->nextInFocusChain(); next && next != start;
+         next = next->nextInFocusChain()) {
+        static const QRegularExpression control(QStringLiteral("^(cmd|chk|txt)"));
+        if ((next->focusPolicy() & Qt::TabFocus) && control.match(next->objectName()).hasMatch())
+            chain << next->objectName();
+    }
+    QCOMPARE(chain, QStringList({"cmdInstallPlugin", "cmdRemovePlugin", "chkShowSaveQuoteOnSave",
+                                 "chkShowSaveQuoteOnEmail", "chkSetContactManager", "chkDebugMode",
+                                 "cmdOpenAppFolder", "txtAppName", "txtAPIKey",
+                                 "txtContactNotesActionDescription", "txtContactNotesCreationNotes",
+                                 "cmdOK", "cmdCancel"}));
 }
 
 void TestFrmSetup::defaultsWithNoSettings() {

@@ -56,6 +56,9 @@ void OnBalloonTimer(clsSystemTray& tray);
 // whether it was passed on.
 bool OnCopyData(clsSystemTray& tray, const QString& text);
 // The notification area came back (for example after the desktop's panel restarted).
+// QSystemTrayIcon already registers its icon again by itself when the panel returns (the
+// X11 tray manager or the StatusNotifierWatcher reappearing), so the program has nothing
+// to feed here; a backend without that would call it, and RecreateIcon's rule holds.
 void OnTaskbarCreated(clsSystemTray& tray);
 
 } // namespace mdlSystemTray

@@ -1,8 +1,9 @@
 #pragma once
 // The CRM's contact methods ("ContactService.*"). A call fails when the answer's
 // status is not ParamsReturned: the "XML RPC Error" box is shown and the operation
-// returns the default named in its comment. Unexpected failures show the
-// "Tessary Error" report and return the same default (std::nullopt where noted).
+// returns the default named in its comment. Unexpected failures (no answer at all,
+// a normal answer holding no value, a dead connection) show the "Tessary Error"
+// report and return the same default (std::nullopt where noted).
 
 #include "tessary/Export.h"
 #include "tessary/RpcValue.h"

@@ -3,8 +3,8 @@
 // through its connection. A call fails when the answer's status is not
 // ParamsReturned: the "XML RPC Error" box is shown (except where noted) and the
 // operation returns the default named in its comment. Unexpected failures
-// (no answer at all, a dead connection) show the "Tessary Error" report instead
-// and return the same default.
+// (no answer at all, a normal answer holding no value, a dead connection) show the
+// "Tessary Error" report instead and return the same default.
 
 #include "tessary/Export.h"
 #include "tessary/RpcValue.h"

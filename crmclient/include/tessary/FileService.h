@@ -3,6 +3,9 @@
 // local file into a contact's file box, replacing a file of the same name. File
 // contents travel as base64 text. A call fails when the answer's status is not
 // ParamsReturned: the "XML RPC Error" box is shown and the default is returned.
+// Unexpected failures (no answer at all, a normal answer holding no value, a dead
+// connection, a file that cannot be read) show the "Tessary Error" report and
+// return the same default.
 
 #include "tessary/Export.h"
 #include "tessary/RpcValue.h"
@@ -18,8 +21,9 @@ class clsInfusionsoftAPI;
 class TESSARY_API FileService {
 public:
     // "FileService.getFile": the file's content in base64; empty on failure. The Id
-    // is converted to an integer (an Integer, a Double, or a String holding a whole
-    // number); a value that cannot be is reported under "GetFile".
+    // is converted to an integer (an Integer, or a Double or String holding a number
+    // within the 32-bit range, a fraction rounded to the nearest, ties to even); a
+    // value that cannot be is reported under "GetFile" and nothing is sent.
     std::string GetFile(const RpcValue& p_lngFileID);
     // "FileService.uploadFile": the new file's Id; 0 on failure. The contact Id is
     // sent (before the name) only when it is greater than 0.
@@ -34,8 +38,9 @@ public:
     // Uploads the file at `p_strFile` to the contact's file box under its name (the
     // part after the last '/' or '\'), replacing the contact's file of that name if
     // there is one. False, sending nothing, when no regular, non-hidden file is at
-    // that path (the path is taken literally, no wildcards) or it cannot be read
-    // (reported). Otherwise true: a failed upload has shown its own box.
+    // that path (the path is taken literally, no wildcards); false too, after the
+    // report, when it cannot be read or encoded (no empty content is sent in its
+    // place). Otherwise true: a failed upload has shown its own box.
     bool UpdateFileInFileBox(std::int32_t p_lngContactId, const std::string& p_strFile);
 
 private:

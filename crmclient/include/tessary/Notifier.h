@@ -3,6 +3,8 @@
 // Notifier (a GUI program shows real boxes); without one, messages go to stderr
 // and questions are answered OK.
 
+#include "tessary/Export.h"
+
 #include <memory>
 #include <string>
 
@@ -11,7 +13,7 @@ namespace tessary {
 enum class BoxIcon { None, Critical, Exclamation, Information, Question };
 enum class BoxAnswer { Ok, Cancel };
 
-class Notifier {
+class TESSARY_API Notifier {
 public:
     virtual ~Notifier() = default;
     // A box with one OK button; returns when the user has closed it.
@@ -22,16 +24,16 @@ public:
 };
 
 // Installs the notifier used from now on; nullptr restores the stderr fallback.
-void SetNotifier(std::shared_ptr<Notifier> notifier);
+TESSARY_API void SetNotifier(std::shared_ptr<Notifier> notifier);
 // The notifier in force; never null.
-std::shared_ptr<Notifier> CurrentNotifier();
+TESSARY_API std::shared_ptr<Notifier> CurrentNotifier();
 
 // Shows the library's error report ("Tessary Error") for a failure caught in the
 // library operation `section`. Lines, in order, joined by CR LF:
 //   "Error Reported From Tessary.", "", "Error Section: " + section,
 //   "Error Source: " + source, "Error Line: " + line, "Error Number: " + number,
 //   "Error Description: " + description
-void ReportLibraryError(const std::string& section, const std::string& source, long number,
-                        long line, const std::string& description);
+TESSARY_API void ReportLibraryError(const std::string& section, const std::string& source,
+                                    long number, long line, const std::string& description);
 
 } // namespace tessary

@@ -30,13 +30,16 @@ public:
     double SafeDateTimeValue(const std::shared_ptr<RpcStruct>& p_sctStruct,
                              const std::string& p_strName);
     // The bytes of base64 text (line breaks and blanks ignored). An illegal group
-    // asks "PROGRAM ERROR" (OK: "???" in its place; Cancel: stop there).
+    // asks "PROGRAM ERROR" (OK: "???" in its place; Cancel: stop there). Empty
+    // text on failure (reported).
     std::string DecodeBase64(const std::string& p_strBase64);
-    // Base64 with CR LF after every 64 characters; empty input gives empty text.
+    // Base64 with CR LF after every 64 characters; empty input gives empty text,
+    // and so does a failure (reported).
     std::string EncodeBase64(const std::string& p_strText);
-    // "yyyy-mm-dd hh:mm:ss"; empty text on failure.
+    // "yyyy-mm-dd hh:mm:ss"; empty text on failure (a date outside the years 100
+    // to 9999 is reported under "MySQLDate").
     std::string MySQLDate(double p_dtmDate);
-    // The text with every '<' and '>' replaced by '%'.
+    // The text with every '<' and '>' replaced by '%'; empty text on failure.
     std::string SafeXMLStringDataValue(const std::string& p_strText);
 };
 

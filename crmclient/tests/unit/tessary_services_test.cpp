@@ -211,6 +211,21 @@ TEST_F(TessaryServices, OtherOperationsTakeNoParseErrorSilently) {
     EXPECT_NE(notifier->boxes[0].text.find("XML Parse Error"), std::string::npos);
 }
 
+TEST_F(TessaryServices, AnswerWithoutAnyValueIsReportedNotReadAsDefault) {
+    transport->Answer("<methodResponse><params/></methodResponse>");
+    EXPECT_EQ(api->DataService()->Query("Contact", 1, 0, data, fields), nullptr);
+    transport->Answer("<methodResponse><params></params></methodResponse>");
+    EXPECT_EQ(api->ContactService()->Add(data), std::nullopt);
+    ASSERT_EQ(notifier->boxes.size(), 2u);
+    EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Query\r\n"), std::string::npos)
+        << notifier->boxes[0].text;
+    EXPECT_NE(notifier->boxes[0].text.find("Error Number: 9\r\n"), std::string::npos);
+    EXPECT_NE(notifier->boxes[0].text.find("answer to DataService.query holds no value"),
+              std::string::npos);
+    EXPECT_NE(notifier->boxes[1].text.find("Error Section: Add\r\n"), std::string::npos);
+}
+
 TEST_F(TessaryServices, GetFileWithAnIdThatIsNoNumber) {
     EXPECT_EQ(api->FileService()->GetFile(RpcValue::String("abc")), "");
     EXPECT_TRUE(transport->posted.empty());
@@ -221,6 +236,18 @@ TEST_F(TessaryServices, GetFileWithAnIdThatIsNoNumber) {
     transport->AnswerParam("x");
     api->FileService()->GetFile(RpcValue::Double(15.0));
     EXPECT_EQ(LastCall(), "FileService.getFile <- string:KEY | int:15");
+    // Numeric text converts like a number; a fraction rounds half to even.
+    transport->AnswerParam("x");
+    api->FileService()->GetFile(RpcValue::String(" 12.5 "));
+    EXPECT_EQ(LastCall(), "FileService.getFile <- string:KEY | int:12");
+    transport->AnswerParam("x");
+    api->FileService()->GetFile(RpcValue::String("+1.7e1"));
+    EXPECT_EQ(LastCall(), "FileService.getFile <- string:KEY | int:17");
+    const std::size_t sent = transport->posted.size();
+    EXPECT_EQ(api->FileService()->GetFile(RpcValue::String("9999999999")), "");
+    EXPECT_EQ(api->FileService()->GetFile(RpcValue::String("12 apples")), "");
+    EXPECT_EQ(transport->posted.size(), sent) << "an Id that is no 32-bit number sends nothing";
+    EXPECT_EQ(notifier->boxes.size(), 3u);
 }
 
 class TessaryFileBox : public TessaryServices {

@@ -72,11 +72,19 @@ private slots:
                                     MsgButtons::YesNoCancel, std::nullopt}),
                  MsgAnswer::Cancel);
         QMessageBox::Icon icon = QMessageBox::NoIcon;
-        whenBoxOpens([&](QMessageBox& box) { icon = box.icon(); }, QMessageBox::NoButton);
-        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Exclamation,
-                                    MsgButtons::Ok, std::nullopt}),
+        Qt::TextFormat format = Qt::AutoText;
+        whenBoxOpens(
+            [&](QMessageBox& box) {
+                icon = box.icon();
+                format = box.textFormat();
+            },
+            QMessageBox::NoButton);
+        // Text that looks like markup is shown as it stands.
+        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("<b>Ann</b> not found"),
+                                    MsgIcon::Exclamation, MsgButtons::Ok, std::nullopt}),
                  MsgAnswer::Ok);
         QCOMPARE(icon, QMessageBox::Warning);
+        QCOMPARE(format, Qt::PlainText);
     }
 
     void installedSeamsCarryTheLibrarysBoxesToo() {

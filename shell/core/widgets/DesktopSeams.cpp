@@ -87,6 +87,9 @@ QMessageBox::Icon ToIcon(MsgIcon icon) {
 MsgAnswer QMessageBoxPresenter::Present(const MessageBoxRequest& request) {
     QMessageBox box(ToIcon(request.icon), request.title, request.text, ButtonSet(request.buttons),
                     QApplication::activeWindow());
+    // Every box of the program carries plain text. Left to guess, Qt takes a first line
+    // such as a server's "<fault>" or a name in angle brackets for markup and swallows it.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(ToStandard(request.defaultButton.value_or(FirstButton(request.buttons))));
     const int chosen = box.exec();
     for (MsgAnswer answer : {MsgAnswer::Ok, MsgAnswer::Cancel, MsgAnswer::Yes, MsgAnswer::No,

@@ -16,7 +16,12 @@ bool SingleInstance::TryAcquire() {
     // Never expire by age: a live copy may run for weeks. A dead holder's lock is
     // recognised by its pid and taken over.
     lock_->setStaleLockTime(0);
-    return lock_->tryLock(0);
+    if (lock_->tryLock(0))
+        return true;
+    // Only a lock held by a live process means another copy. A lock file that cannot be
+    // written at all (its folder missing or read-only) says nothing about other copies,
+    // and refusing to start with "a copy is running" would be both wrong and a dead end.
+    return lock_->error() != QLockFile::LockFailedError;
 }
 
 QString SingleInstance::DefaultLockPath() {

@@ -60,6 +60,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(x, 64, 85, 21);
+    // The window is no dialog, so Qt would leave Enter unused; a focused button takes it,
+    // as Space, the way command buttons answer the keyboard elsewhere on the desktop.
+    button->setAutoDefault(true);
     return button;
 }
 } // namespace

@@ -111,7 +111,9 @@ class TestFrmMain : public QObject {
     Q_OBJECT
 private slots:
     void layoutAndCaptions();
+    void keyboardReachesTheButtonsInOrder();
     void secondCopyEndsBeforeTheTrayIcon();
+    void unusableLockIsNoSecondCopy();
     void hostNotRunningEndsTheProgram();
     void notInSiteIniOpensConfigurationEvenWithAKey();
     void noKeySavedOpensConfiguration();
@@ -160,6 +162,25 @@ void TestFrmMain::layoutAndCaptions() {
     QVERIFY(run.tray->visible);
 }
 
+void TestFrmMain::keyboardReachesTheButtonsInOrder() {
+    Run run;
+    frmMain& w = *run.window;
+    QStringList chain;
+    QWidget* next = w.findChild<QPushButton*>(QStringLiteral("cmdConfigure"));
+    for (int i = 0; i < 4 && next; ++i, next = next->nextInFocusChain()) {
+        while (next && !(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        if (next)
+            chain << next->objectName();
+    }
+    QCOMPARE(chain, QStringList({"cmdConfigure", "cmdAbout", "cmdMinimize", "cmdClose"}));
+
+    // Enter on a focused button acts like a click, as Space does.
+    auto* minimize = w.findChild<QPushButton*>(QStringLiteral("cmdMinimize"));
+    QTest::keyClick(minimize, Qt::Key_Return);
+    QVERIFY(w.isMinimized());
+}
+
 void TestFrmMain::secondCopyEndsBeforeTheTrayIcon() {
     Run run;
     QLockFile first(run.lockPath());
@@ -178,6 +199,22 @@ void TestFrmMain::secondCopyEndsBeforeTheTrayIcon() {
     QVERIFY(!State().QuoteWerksApp);
     // The first copy keeps its lock.
     QVERIFY(first.isLocked());
+}
+
+void TestFrmMain::unusableLockIsNoSecondCopy() {
+    Run run;
+    // The lock's folder does not exist: nothing tells of another copy, so start-up goes on.
+    run.window->SetInstanceLockPath(run.scope.folder() + QStringLiteral("/missing/instance.lock"));
+    run.writeSiteIni(true);
+    run.storeUnreachableAccount();
+
+    run.window->Form_Load();
+
+    QVERIFY(!run.scope.boxes->texts().contains(
+        QStringLiteral("You currently have a copy of the Pellwick running.")));
+    QCOMPARE(run.ended, 0);
+    QVERIFY(run.window->SystemTray());
+    QVERIFY(run.window->isVisible());
 }
 
 void TestFrmMain::hostNotRunningEndsTheProgram() {

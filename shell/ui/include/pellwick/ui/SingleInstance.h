@@ -14,7 +14,8 @@ public:
     // lockPath empty = DefaultLockPath().
     explicit SingleInstance(QString lockPath = {});
 
-    // Takes the lock; false when another live process holds it.
+    // Takes the lock; false when another live process holds it. True as well when the
+    // lock file cannot be written at all: then no second copy can be told apart.
     bool TryAcquire();
     const QString& LockPath() const { return lockPath_; }
 

@@ -1,5 +1,6 @@
 #include "tessary/RpcValue.h"
 
+#include "TextNumbers.h"
 #include "tessary/Encoding.h"
 
 #include <algorithm>
@@ -16,28 +17,8 @@ const RpcValue& EmptyValue() {
     return empty;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-// The whole text as a number; std::nullopt when any of it is not.
-std::optional<double> NumberFromText(std::string_view text) {
-    text = TrimBlanks(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return std::nullopt;
-    double number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number))
-        return std::nullopt;
-    return number;
-}
+using detail::NumberFromText;
+using detail::TrimBlanks;
 
 std::int32_t RoundToInt32(double number) {
     const double rounded = std::nearbyint(number); // ties to even, as the platform's CInt

@@ -1,5 +1,7 @@
 #include "XmlRpcCodec.h"
 
+#include "TextNumbers.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -248,16 +250,10 @@ std::optional<RpcValue> DecodeBoolean(std::string_view text) {
 }
 
 std::optional<RpcValue> DecodeDouble(std::string_view text) {
-    text = Trim(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
+    const std::optional<double> number = NumberFromText(text);
+    if (!number)
         return std::nullopt;
-    double number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number))
-        return std::nullopt;
-    return RpcValue::Double(number);
+    return RpcValue::Double(*number);
 }
 
 std::optional<RpcValue> DecodeDateTime(std::string_view text) {

@@ -13,18 +13,8 @@ using test::FakeTransport;
 using test::ReadCall;
 using test::Signature;
 
-class TessaryConnection : public test::NotifierFixture {
+class TessaryConnection : public test::FakeConnectionFixture {
 protected:
-    void SetUp() override {
-        NotifierFixture::SetUp();
-        api = clsInfusionsoftAPI::Create();
-        api->SetupConnection("demo", "KEY");
-        transport = std::make_shared<FakeTransport>();
-        api->SetTransport(transport);
-    }
-    std::shared_ptr<clsInfusionsoftAPI> api;
-    std::shared_ptr<FakeTransport> transport;
-
     std::shared_ptr<RpcArray> QueryContacts() {
         RpcStruct q;
         q.AddString("Email", "a@b.c");

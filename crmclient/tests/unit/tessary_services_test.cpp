@@ -17,14 +17,10 @@ using test::FakeTransport;
 using test::ReadCall;
 using test::Signature;
 
-class TessaryServices : public test::NotifierFixture {
+class TessaryServices : public test::FakeConnectionFixture {
 protected:
     void SetUp() override {
-        NotifierFixture::SetUp();
-        api = clsInfusionsoftAPI::Create();
-        api->SetupConnection("demo", "KEY");
-        transport = std::make_shared<FakeTransport>();
-        api->SetTransport(transport);
+        FakeConnectionFixture::SetUp();
         fields.AddString("Id");
         fields.AddString("FirstName");
         data.AddString("FirstName", "Ann");
@@ -34,8 +30,6 @@ protected:
         const auto call = ReadCall(transport->posted.back().body);
         return call.method + " <- " + Signature(call);
     }
-    std::shared_ptr<clsInfusionsoftAPI> api;
-    std::shared_ptr<FakeTransport> transport;
     RpcArray fields;
     RpcStruct data;
 };

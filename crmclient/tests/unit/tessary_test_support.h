@@ -5,6 +5,7 @@
 
 #include "Transport.h"
 #include "tessary/Notifier.h"
+#include "tessary/clsInfusionsoftAPI.h"
 
 #include <deque>
 #include <gtest/gtest.h>
@@ -85,6 +86,21 @@ protected:
     }
     void TearDown() override { SetNotifier(nullptr); }
     std::shared_ptr<RecordingNotifier> notifier;
+};
+
+// A connection to the application "demo" with key "KEY" whose calls go to a
+// FakeTransport instead of the network.
+class FakeConnectionFixture : public NotifierFixture {
+protected:
+    void SetUp() override {
+        NotifierFixture::SetUp();
+        api = clsInfusionsoftAPI::Create();
+        api->SetupConnection("demo", "KEY");
+        transport = std::make_shared<FakeTransport>();
+        api->SetTransport(transport);
+    }
+    std::shared_ptr<clsInfusionsoftAPI> api;
+    std::shared_ptr<FakeTransport> transport;
 };
 
 // One parameter of a posted call: its XML-RPC type element and its text (for

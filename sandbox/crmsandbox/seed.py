@@ -60,6 +60,8 @@ DEMO_CONTACTS = [
     ("Victor", "Huang", "Huang Trading Co.", "victor@huangtrading.example", "Oakland", "CA", "510-555-0148"),
     ("Wendy", "Foster", "Foster Event Rentals", "wendy@fosterevents.example", "Nashville", "TN", "615-555-0149"),
     ("Xavier", "Morel", "Morel Bistro", "xavier@morelbistro.example", "Kansas City", "MO", "816-555-0150"),
+    # The Sold To contact of the host stand-in's sample quote, so the demo finds a match.
+    ("Marion", "Okafor", "Harbour Lane Dental", "marion.okafor@harbourlane.example", "Portsmouth", "NH", "603-555-0141"),
 ]
 
 DEMO_STAGES = [("New Lead", 1, 2), ("Qualified", 2, 5), ("Needs Analysis", 3, 7),

@@ -230,8 +230,7 @@ void TestFrmSetup::installRemoveAndAppFolderButtons() {
     ini.write("[Addons]\r\nAutoRun1=/opt/other/tool\r\n");
     ini.close();
     // Where OK's connection test fails at once.
-    scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-    scope.store(setting::InfusionsoftServicePort, QString::number(ClosedLoopbackPort()));
+    scope.useLocalEndpoint(ClosedLoopbackPort());
     auto iniValue = [&](const char* key) {
         return QSettings(siteIni, QSettings::IniFormat).value(QString::fromLatin1(key));
     };

@@ -33,9 +33,7 @@ struct CrmScope {
     CoreTestScope scope;
     CrmScope() {
         scope.attachFakeHost();
-        scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-        scope.store(setting::InfusionsoftServicePort, QString::number(g_crm->port()));
-        scope.store(setting::InfusionsoftCABundle, QString::fromStdString(g_crm->caFile()));
+        scope.useLocalEndpoint(g_crm->port(), QString::fromStdString(g_crm->caFile()));
         SetPluginExecutablePathOverride(QStringLiteral("/opt/pellwick/pellwick"));
         QFile ini(siteIni());
         if (ini.open(QIODevice::WriteOnly))

@@ -46,6 +46,13 @@ void CoreTestScope::store(const QString& valueName, const QString& text) const {
         throw std::runtime_error("could not write the test's settings");
 }
 
+void CoreTestScope::useLocalEndpoint(int port, const QString& caFile) const {
+    store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
+    store(setting::InfusionsoftServicePort, QString::number(port));
+    if (!caFile.isEmpty())
+        store(setting::InfusionsoftCABundle, caFile);
+}
+
 void CoreTestScope::setHost(std::shared_ptr<QuoteWerksApp> host) {
     State().AttachHost = [host] { return host; };
 }

@@ -125,9 +125,7 @@ TEST(SetupInfusionsoftConnection, AFailedTestShowsTheMainWindowAndKeepsTheObject
     probe.close();
     WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
     WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("key"));
-    scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-    scope.store(setting::InfusionsoftServicePort, QString::number(port));
-    scope.store(setting::InfusionsoftCABundle, scope.folder() + QStringLiteral("/ca.pem"));
+    scope.useLocalEndpoint(port, scope.folder() + QStringLiteral("/ca.pem"));
 
     auto previous = tessary::clsInfusionsoftAPI::Create();
     State().InfusionsoftConnection = previous;
@@ -156,8 +154,7 @@ TEST(OpenInfusionsoftPage, OpensThePageOfTheConfiguredAccount) {
     OpenInfusionsoftPage(PageOpportunity, 2147483647);
     OpenInfusionsoftPage(PageActionSet, 5);
     OpenInfusionsoftPage(3, 5); // other kinds open nothing
-    scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-    scope.store(setting::InfusionsoftServicePort, QStringLiteral("8443"));
+    scope.useLocalEndpoint(8443);
     OpenInfusionsoftPage(PageContact, 9);
 
     std::vector<QString> opened;

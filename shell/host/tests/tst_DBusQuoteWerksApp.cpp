@@ -55,6 +55,13 @@ struct EventLog {
     }
 };
 
+// Starts the stand-in; a failure to start fails the calling test function.
+#define START_HOST(host)                                                                           \
+    do {                                                                                           \
+        QString startError;                                                                        \
+        QVERIFY2((host).start(&startError), qPrintable(startError));                               \
+    } while (false)
+
 std::shared_ptr<QuoteWerksApp> attach(int timeoutMs = pellwick::hostbus::kDefaultCallTimeoutMs) {
     QString why;
     auto app = pellwick::AttachToRunningQuoteWerks(QDBusConnection::sessionBus(), timeoutMs, &why);
@@ -152,8 +159,7 @@ void TestDBusQuoteWerksApp::attachWithoutHostGivesNothing() {
 
 void TestDBusQuoteWerksApp::interfaceMatchesItsDescription() {
     HostStandInProcess host;
-    QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    START_HOST(host);
 
     QFile file(QStringLiteral(PELLWICK_HOST_XML));
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -230,8 +236,7 @@ void TestDBusQuoteWerksApp::fieldsTravelBothWays() {
 
 void TestDBusQuoteWerksApp::eachEventArrivesWithItsArguments() {
     HostStandInProcess host;
-    QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    START_HOST(host);
     const auto app = attach();
     QVERIFY(app);
     EventLog log(*app);
@@ -281,8 +286,7 @@ void TestDBusQuoteWerksApp::eachEventArrivesWithItsArguments() {
 
 void TestDBusQuoteWerksApp::quoteFilesAreWritten() {
     HostStandInProcess host;
-    QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    START_HOST(host);
     const auto app = attach();
     QVERIFY(app);
     EventLog log(*app);
@@ -323,8 +327,7 @@ void TestDBusQuoteWerksApp::quoteFilesAreWritten() {
 
 void TestDBusQuoteWerksApp::noDocumentOpen() {
     HostStandInProcess host;
-    QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    START_HOST(host);
     const auto app = attach();
     QVERIFY(app);
     auto& doc = app->DocumentAccess();
@@ -349,8 +352,7 @@ void TestDBusQuoteWerksApp::noDocumentOpen() {
 
 void TestDBusQuoteWerksApp::hostExitingMidRun() {
     HostStandInProcess host;
-    QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    START_HOST(host);
     const auto app = attach();
     QVERIFY(app);
     EventLog log(*app);
@@ -369,8 +371,7 @@ void TestDBusQuoteWerksApp::hostExitingMidRun() {
 
 void TestDBusQuoteWerksApp::hostKilledMidRun() {
     HostStandInProcess host;
-    QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    START_HOST(host);
     const auto app = attach();
     QVERIFY(app);
     EventLog log(*app);

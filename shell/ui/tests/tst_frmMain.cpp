@@ -85,8 +85,7 @@ struct Run {
         WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("some-key"));
         const quint16 port = ClosedLoopbackPort();
         QVERIFY(port != 0);
-        scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-        scope.store(setting::InfusionsoftServicePort, QString::number(port));
+        scope.useLocalEndpoint(port);
     }
 
     // Started with everything in place except a reachable CRM: the connection object

@@ -36,9 +36,7 @@ struct Start {
         if (ini.open(QIODevice::WriteOnly))
             ini.write("[Addons]\r\nAutoRun1=" + QCoreApplication::applicationFilePath().toUtf8() +
                       "\r\n");
-        scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-        scope.store(setting::InfusionsoftServicePort, QString::number(g_crm->port()));
-        scope.store(setting::InfusionsoftCABundle, QString::fromStdString(g_crm->caFile()));
+        scope.useLocalEndpoint(g_crm->port(), QString::fromStdString(g_crm->caFile()));
         scope.store(setting::ShowSaveQuoteOnEmail, QStringLiteral("0"));
         WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
         WriteInfusionsoftAPIKeyToRegistry(apiKey);

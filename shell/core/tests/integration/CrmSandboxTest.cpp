@@ -22,9 +22,7 @@ protected:
     void SetUp() override {
         WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
         WriteInfusionsoftAPIKeyToRegistry(QString::fromStdString(sandbox.options().apiKey));
-        scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-        scope.store(setting::InfusionsoftServicePort, QString::number(sandbox.port()));
-        scope.store(setting::InfusionsoftCABundle, QString::fromStdString(sandbox.caFile()));
+        scope.useLocalEndpoint(sandbox.port(), QString::fromStdString(sandbox.caFile()));
     }
 
     // Adds a contact through the program's connection; its Id.

@@ -49,9 +49,7 @@ TEST(HostStandIn, ReadsTheQuoteAndWritesACrmContactIntoTheHostsForm) {
     sandbox::SandboxProcess sandbox(crm);
     WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
     WriteInfusionsoftAPIKeyToRegistry(QString::fromStdString(crm.apiKey));
-    scope.store(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
-    scope.store(setting::InfusionsoftServicePort, QString::number(sandbox.port()));
-    scope.store(setting::InfusionsoftCABundle, QString::fromStdString(sandbox.caFile()));
+    scope.useLocalEndpoint(sandbox.port(), QString::fromStdString(sandbox.caFile()));
     ASSERT_TRUE(SetupInfusionsoftConnection());
     tessary::RpcStruct contact;
     contact.AddString("FirstName", "Rui");

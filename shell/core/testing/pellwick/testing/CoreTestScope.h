@@ -32,6 +32,9 @@ public:
 
     // Writes one stored value as text under the settings key (test set-up).
     void store(const QString& valueName, const QString& text) const;
+    // Points the CRM endpoint settings at https://<app>.localhost:<port>, trusting
+    // caFile when one is given (a local CRM sandbox).
+    void useLocalEndpoint(int port, const QString& caFile = QString()) const;
 
     // Makes SetupQuoteWerksConnection attach to this host (null: host not running).
     void setHost(std::shared_ptr<QuoteWerksApp> host);

@@ -7,9 +7,9 @@
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/WaitCursor.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
-#include "pellwick/setup/WaitCursor.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

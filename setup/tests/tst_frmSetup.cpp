@@ -3,12 +3,12 @@
 // and Cancel storing nothing.
 
 #include "AddonRegistration.h"
-#include "WindowTestSupport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modRegistry.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/testing/CoreTestScope.h"
+#include "pellwick/testing/WindowTestSupport.h"
 
 #include <QCheckBox>
 #include <QFile>

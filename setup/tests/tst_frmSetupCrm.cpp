@@ -4,11 +4,11 @@
 
 #include "AddonRegistration.h"
 #include "SandboxProcess.h"
-#include "WindowTestSupport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/testing/CoreTestScope.h"
+#include "pellwick/testing/WindowTestSupport.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -43,12 +43,12 @@ TEST(GetContactDetails, ReadsTheSectionInOrderWithTheDerivedEntries) {
                               "Address3", "City",     "State", "PostalCode", "Country",
                               "Phone",    "PhoneExt", "Fax",   "FaxExt",     "Email"};
     for (const QString& key : keys) {
-        host->fields.insert(QStringLiteral("ShipTo") + key, QStringLiteral("ship ") + key);
-        host->fields.insert(QStringLiteral("SoldTo") + key, QStringLiteral("sold ") + key);
+        host->setField(QStringLiteral("ShipTo") + key, QStringLiteral("ship ") + key);
+        host->setField(QStringLiteral("SoldTo") + key, QStringLiteral("sold ") + key);
     }
-    host->fields.insert(QStringLiteral("ShipToContact"), QStringLiteral("Ann Marie Smith"));
-    host->fields.insert(QStringLiteral("ShipToFaxExt"), QString());
-    host->fields.insert(QStringLiteral("ShipToPostalCode"), 12345); // hosts may answer numbers
+    host->setField(QStringLiteral("ShipToContact"), QStringLiteral("Ann Marie Smith"));
+    host->setField(QStringLiteral("ShipToFaxExt"), QString());
+    host->setField(QStringLiteral("ShipToPostalCode"), 12345); // hosts may answer numbers
 
     const ContactDetails details = GetContactDetails(ContactShipTo);
     QStringList order;
@@ -66,23 +66,24 @@ TEST(GetContactDetails, ReadsTheSectionInOrderWithTheDerivedEntries) {
     EXPECT_EQ(details.Item("FaxNumber"), QStringLiteral("ship Fax ")) << "the blank stays";
     EXPECT_TRUE(scope.boxes->boxes().empty());
 
-    host->fields.insert(QStringLiteral("BillToAddress2"), QStringLiteral("Suite 4"));
-    host->fields.insert(QStringLiteral("BillToFax"), QStringLiteral("555-1"));
-    host->fields.insert(QStringLiteral("BillToFaxExt"), QStringLiteral("9"));
+    host->setField(QStringLiteral("BillToAddress2"), QStringLiteral("Suite 4"));
+    host->setField(QStringLiteral("BillToFax"), QStringLiteral("555-1"));
+    host->setField(QStringLiteral("BillToFaxExt"), QStringLiteral("9"));
     const ContactDetails bill = GetContactDetails(ContactBillTo);
     EXPECT_EQ(bill.Item("Address2and3"), QStringLiteral("Suite 4")) << "no trailing comma";
     EXPECT_EQ(bill.Item("FaxNumber"), QStringLiteral("555-1 9"));
     EXPECT_EQ(bill.Item("ContactFirstName"), QString());
 
-    host->reads.clear();
-    GetContactDetails(7);
-    EXPECT_EQ(host->reads.first(), QStringLiteral("Company")) << "unknown type: no prefix";
+    // An unknown type has no prefix: the host refuses the bare field name.
+    EXPECT_TRUE(GetContactDetails(7).IsEmpty());
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_TRUE(scope.boxes->texts()[0].contains(QStringLiteral("\"Company\"")));
 }
 
 TEST(GetContactDetails, AHostThatHasGoneIsReportedUnderTheOperationsName) {
     CoreTestScope scope;
     auto host = scope.attachFakeHost();
-    host->gone = true;
+    host->setGone(true);
     EXPECT_TRUE(GetContactDetails(ContactSoldTo).IsEmpty());
     ASSERT_EQ(scope.boxes->boxes().size(), 1u);
     EXPECT_TRUE(
@@ -98,21 +99,23 @@ TEST(GetContactDetails, AHostThatHasGoneIsReportedUnderTheOperationsName) {
 TEST(GetNotes, ReadsTheFourNotesFieldsAndNothingElse) {
     CoreTestScope scope;
     auto host = scope.attachFakeHost();
-    host->fields.insert(QStringLiteral("IntroductionNotes"), QStringLiteral("intro"));
-    host->fields.insert(QStringLiteral("ClosingNotes"), QStringLiteral("closing"));
-    host->fields.insert(QStringLiteral("PurchasingNotes"), QStringLiteral("purchasing"));
-    host->fields.insert(QStringLiteral("InternalNotes"), QStringLiteral("internal"));
+    host->setField(QStringLiteral("IntroductionNotes"), QStringLiteral("intro"));
+    host->setField(QStringLiteral("ClosingNotes"), QStringLiteral("closing"));
+    host->setField(QStringLiteral("PurchasingNotes"), QStringLiteral("purchasing"));
+    host->setField(QStringLiteral("InternalNotes"), QStringLiteral("internal"));
     EXPECT_EQ(GetNotes(IntroductionNotes), QStringLiteral("intro"));
     EXPECT_EQ(GetNotes(ClosingNotes), QStringLiteral("closing"));
     EXPECT_EQ(GetNotes(PurchasingNotes), QStringLiteral("purchasing"));
     EXPECT_EQ(GetNotes(InternalNotes), QStringLiteral("internal"));
-    host->reads.clear();
+    host->clearRecord();
     EXPECT_EQ(GetNotes(4), QString());
     EXPECT_EQ(GetNotes(-1), QString());
-    EXPECT_TRUE(host->reads.isEmpty());
-    host->noDocumentOpen = true; // no open-document check of its own
-    EXPECT_EQ(GetNotes(ClosingNotes), QStringLiteral("closing"));
-    EXPECT_TRUE(scope.boxes->boxes().empty());
+    EXPECT_TRUE(host->reads().isEmpty());
+    // No open-document check of its own: the host's refusal is reported under its name.
+    host->setDocumentOpen(false);
+    EXPECT_EQ(GetNotes(ClosingNotes), QString());
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_TRUE(scope.boxes->texts()[0].contains(QStringLiteral("Error Section: GetNotes\r\n")));
 }
 
 } // namespace

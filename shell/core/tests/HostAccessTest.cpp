@@ -73,16 +73,16 @@ TEST(CheckIfDocumentIsActive, ReportsNoHostAndNoDocument) {
 
     scope.boxes->clear();
     auto host = scope.attachFakeHost();
-    host->fields.insert(QStringLiteral("DocNo"), QStringLiteral("Q1001"));
-    host->fields.insert(QStringLiteral("DocName"), QStringLiteral("Office chairs"));
-    host->noDocumentOpen = true;
+    host->setField(QStringLiteral("DocNo"), QStringLiteral("Q1001"));
+    host->setField(QStringLiteral("DocName"), QStringLiteral("Office chairs"));
+    host->setDocumentOpen(false);
     EXPECT_EQ(GetQuoteDocumentNumber(), QString());
     ExpectOneCriticalBox(scope,
                          QStringLiteral("There are no documents currently open in QuoteWerks."));
-    EXPECT_TRUE(host->reads.isEmpty());
+    EXPECT_TRUE(host->reads().isEmpty());
 
     scope.boxes->clear();
-    host->noDocumentOpen = false;
+    host->setDocumentOpen(true);
     EXPECT_EQ(GetQuoteDocumentNumber(), QStringLiteral("Q1001"));
     EXPECT_EQ(GetQuoteDocumentName(), QStringLiteral("Office chairs"));
     EXPECT_TRUE(scope.boxes->boxes().empty());
@@ -91,7 +91,7 @@ TEST(CheckIfDocumentIsActive, ReportsNoHostAndNoDocument) {
 TEST(CheckIfDocumentIsActive, AHostThatWentAwayEndsInTheErrorReport) {
     CoreTestScope scope;
     auto host = scope.attachFakeHost();
-    host->gone = true;
+    host->setGone(true);
     EXPECT_EQ(GetQuoteDocumentName(), QString());
     ASSERT_EQ(scope.boxes->boxes().size(), 1u);
     EXPECT_EQ(scope.boxes->boxes()[0].title, QStringLiteral("Pellwick Error"));
@@ -110,7 +110,7 @@ TEST(SendContactToQuoteWerks, WithoutAConnectionNothingIsWritten) {
     CoreTestScope scope;
     auto host = scope.attachFakeHost();
     SendContactToQuoteWerks(ContactSoldTo, 12);
-    EXPECT_TRUE(host->writes.empty());
+    EXPECT_TRUE(host->writes().empty());
     ASSERT_EQ(scope.boxes->boxes().size(), 1u);
     EXPECT_TRUE(
         scope.boxes->texts()[0].contains(QStringLiteral("Error Section: SendContactToQuoteWerks")));

@@ -1,12 +1,13 @@
 // The host's field names and the in-memory host that unit tests of its users rely on.
 
-#include "FakeQuoteWerksApp.h"
 #include "HostFields.h"
+#include "pellwick/testing/FakeQuoteWerksApp.h"
 
 #include <QSet>
 #include <QtTest>
 
 using namespace pellwick;
+using pellwick::testing::FakeQuoteWerksApp;
 
 class TestHostFields : public QObject {
     Q_OBJECT
@@ -55,7 +56,7 @@ void TestHostFields::fakeHostBehavesLikeTheHost() {
     doc.SetFieldValue(QStringLiteral("SoldToPhoneext"), QStringLiteral("5"), false);
     doc.SetFieldValue(QStringLiteral("SoldToEmail"), QStringLiteral("a@b.c"), true);
     QCOMPARE(host.field(QStringLiteral("SoldToPhoneExt")).toString(), QStringLiteral("5"));
-    QCOMPARE(host.writes().size(), 2);
+    QCOMPARE(host.writes().size(), std::size_t(2));
     QCOMPARE(host.writes()[0].field, QStringLiteral("SoldToPhoneext"));
     QCOMPARE(host.writes()[0].refresh, false);
     QCOMPARE(host.writes()[1].refresh, true);

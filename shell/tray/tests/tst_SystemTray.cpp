@@ -4,6 +4,7 @@
 #include "clsSystemTray.h"
 #include "mdlSystemTray.h"
 #include "pellwick/testing/CoreTestScope.h"
+#include "pellwick/testing/RecordingTrayBackend.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -20,34 +21,9 @@
 
 using namespace pellwick;
 namespace code = pellwick::mdlSystemTray;
+using pellwick::testing::RecordingTrayBackend;
 
 namespace {
-
-class RecordingBackend final : public TrayBackend {
-public:
-    bool available = true;
-    bool messages = true;
-    bool visible = false;
-    QString toolTip;
-    int iconUpdates = 0;
-    struct Message {
-        QString title, text;
-        QSystemTrayIcon::MessageIcon kind;
-        bool userIcon;
-        int msecs;
-    };
-    QList<Message> shown;
-
-    bool isSystemTrayAvailable() const override { return available; }
-    bool supportsMessages() const override { return messages; }
-    void setIcon(const QIcon&) override { ++iconUpdates; }
-    void setToolTip(const QString& tip) override { toolTip = tip; }
-    void setVisible(bool v) override { visible = v; }
-    void showMessage(const QString& title, const QString& text, QSystemTrayIcon::MessageIcon kind,
-                     const QIcon& userIcon, int msecs) override {
-        shown.append({title, text, kind, !userIcon.isNull(), msecs});
-    }
-};
 
 // Every event of the tray as a line of text, in the order raised.
 class EventLog : public QObject {
@@ -75,7 +51,7 @@ public:
 };
 
 struct Fixture {
-    RecordingBackend* backend = new RecordingBackend;
+    RecordingTrayBackend* backend = new RecordingTrayBackend;
     clsSystemTray tray{std::unique_ptr<TrayBackend>(backend)};
     EventLog log{tray};
 };
@@ -333,7 +309,7 @@ void TestSystemTray::balloonFlagsAndTexts() {
     QCOMPARE(f.tray.BalloonIconFlags(),
              clsSystemTray::kBalloonWarning | clsSystemTray::kBalloonNoSound);
     QCOMPARE(f.backend->shown.size(), 1);
-    const RecordingBackend::Message m = f.backend->shown.front();
+    const RecordingTrayBackend::Message m = f.backend->shown.front();
     QCOMPARE(m.title.size(), clsSystemTray::kMaxBalloonTitle);
     QCOMPARE(m.text.size(), clsSystemTray::kMaxBalloonText);
     QCOMPARE(m.kind, QSystemTrayIcon::Warning);

@@ -6,9 +6,9 @@
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/WaitCursor.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
-#include "pellwick/setup/WaitCursor.h"
 #include "pellwick/setup/frmAbout.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/ui/ProgramIcon.h"
@@ -245,6 +245,10 @@ void frmMain::ShowMainWindow() {
     show();
     raise();
     activateWindow();
+}
+
+void frmMain::Minimize() {
+    cmdMinimize_Click();
 }
 
 void frmMain::CloseMainWindow() {

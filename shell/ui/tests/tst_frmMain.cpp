@@ -2,13 +2,13 @@
 // tray icon's clicks, minimising and closing. A fake host stands in for the quoting
 // program; boxes are answered and recorded.
 
-#include "TestTrayBackend.h"
-#include "WindowTestSupport.h"
 #include "clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/testing/CoreTestScope.h"
+#include "pellwick/testing/RecordingTrayBackend.h"
+#include "pellwick/testing/WindowTestSupport.h"
 #include "pellwick/ui/frmMain.h"
 
 #include <QAction>
@@ -41,7 +41,7 @@ struct Run {
     CoreTestScope scope;
     std::shared_ptr<FakeQuoteWerksApp> host;
     std::unique_ptr<frmMain> window;
-    TestTrayBackend* tray = nullptr;
+    RecordingTrayBackend* tray = nullptr;
     int ended = 0;
     std::vector<qint16> saveQuoteLayouts;
     std::vector<std::pair<qint16, qint16>> contactSelections;
@@ -53,7 +53,7 @@ struct Run {
         window->SetEndProgram([this] { ++ended; });
         window->SetInstanceLockPath(lockPath());
         window->SetTrayFactory([this, trayAvailable] {
-            auto backend = std::make_unique<TestTrayBackend>(trayAvailable);
+            auto backend = std::make_unique<RecordingTrayBackend>(trayAvailable);
             tray = backend.get();
             return std::make_unique<clsSystemTray>(std::move(backend));
         });
@@ -177,6 +177,12 @@ void TestFrmMain::keyboardReachesTheButtonsInOrder() {
     // Enter on a focused button acts like a click, as Space does.
     auto* minimize = w.findChild<QPushButton*>(QStringLiteral("cmdMinimize"));
     QTest::keyClick(minimize, Qt::Key_Return);
+    QVERIFY(w.isMinimized());
+
+    // The link other windows use minimises the same way.
+    w.showNormal();
+    QVERIFY(!w.isMinimized());
+    static_cast<MainWindowLink&>(w).Minimize();
     QVERIFY(w.isMinimized());
 }
 
@@ -373,7 +379,7 @@ void TestFrmMain::printToPaperNeverStartsTheWatch() {
 void TestFrmMain::pdfAppearingOnTheThirdTick() {
     Run run;
     run.startConfigured();
-    run.host->fields[QStringLiteral("DocNo")] = QStringLiteral("Q1042");
+    run.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q1042"));
     bool cancel = false;
     emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
     QTimer* timer = run.window->CheckFileTimer();
@@ -403,7 +409,7 @@ void TestFrmMain::pdfAppearingOnTheThirdTick() {
 void TestFrmMain::pdfNeverAppearing() {
     Run run;
     run.startConfigured();
-    run.host->fields[QStringLiteral("DocNo")] = QStringLiteral("Q7");
+    run.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q7"));
     QTimer* timer = run.window->CheckFileTimer();
     timer->setInterval(2);
     bool cancel = false;
@@ -430,7 +436,7 @@ void TestFrmMain::watchTicksDoNotStackBoxes() {
     emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
     // The document is closed meanwhile: every tick's look-up shows a box. A real box runs
     // its own event loop, in which the timer keeps running; ticks must not pile up boxes.
-    run.host->noDocumentOpen = true;
+    run.host->setDocumentOpen(false);
     int depth = 0;
     int deepest = 0;
     run.scope.boxes->onPresent = [&](const MessageBoxRequest&) {

@@ -2,11 +2,11 @@
 // program running with its hint; a good one ends in "QuoteWerks and Pellwick is running.".
 
 #include "SandboxProcess.h"
-#include "TestTrayBackend.h"
 #include "clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"
+#include "pellwick/testing/RecordingTrayBackend.h"
 #include "pellwick/ui/frmMain.h"
 
 #include <QFile>
@@ -46,7 +46,7 @@ struct Start {
         window->SetEndProgram([this] { ++ended; });
         window->SetInstanceLockPath(scope.folder() + QStringLiteral("/instance.lock"));
         window->SetTrayFactory([] {
-            return std::make_unique<clsSystemTray>(std::make_unique<TestTrayBackend>(true));
+            return std::make_unique<clsSystemTray>(std::make_unique<RecordingTrayBackend>(true));
         });
     }
     ~Start() {

@@ -1,6 +1,6 @@
 #pragma once
-// What host access needs from the main window: its info label and showing or closing
-// it. frmMain implements this and registers itself in the program state.
+// What the rest of the program needs from the main window: its info label and showing,
+// minimising or closing it. frmMain implements this and registers itself in the program state.
 
 #include <QString>
 
@@ -13,6 +13,9 @@ public:
     virtual void SetInfoText(const QString& text) = 0;
     // Makes the main window visible, restores it and brings it forward.
     virtual void ShowMainWindow() = 0;
+    // Minimises the main window, as its Minimize button does (it then hides in the
+    // notification area).
+    virtual void Minimize() = 0;
     // Closes the main window, which ends the program once control returns to the
     // event loop.
     virtual void CloseMainWindow() = 0;

@@ -1,9 +1,10 @@
 #pragma once
 // Program-wide state, in one place so that tests can reset it: the host application
-// object, the CRM connection, the three flags, the main window's link and the Save
-// Quote collections (absent until first collected).
+// object, the CRM connection, the three flags, the main window's link, the doors to the
+// other windows and the Save Quote collections (absent until first collected).
 
 #include "pellwick/KeyedCollection.h"
+#include "pellwick/ProgramWindows.h"
 
 #include <functional>
 #include <memory>
@@ -34,6 +35,8 @@ struct ProgramState {
 
     // Null when no main window is registered (nothing is shown or closed then).
     ::pellwick::MainWindowLink* MainWindow = nullptr;
+    // The other windows, as the start-up code composed them.
+    ProgramWindows Windows;
 
     // How the running host is found: returns null when the host is not running. The
     // program's default attaches over D-Bus; tests put a fake here.

@@ -66,8 +66,8 @@ TEST_F(CrmSandbox, SendContactWritesTheThirteenFieldsInOrderRefreshingOnlyAtTheE
                                         {"Fax1", "555-0199"}});
     ASSERT_GT(id, 0);
     auto host = scope.attachFakeHost();
-    host->fields.insert(QStringLiteral("ShipToAddress3"), QStringLiteral("keep me"));
-    host->fields.insert(QStringLiteral("ShipToFaxExt"), QStringLiteral("7"));
+    host->setField(QStringLiteral("ShipToAddress3"), QStringLiteral("keep me"));
+    host->setField(QStringLiteral("ShipToFaxExt"), QStringLiteral("7"));
     sandbox.clearLog();
 
     SendContactToQuoteWerks(ContactShipTo, id);
@@ -88,9 +88,9 @@ TEST_F(CrmSandbox, SendContactWritesTheThirteenFieldsInOrderRefreshingOnlyAtTheE
         {"ShipToFax", "555-0199", false},
         {"ShipToEmail", "ann@varrow.example", true},
     };
-    EXPECT_EQ(host->writes, expected);
-    EXPECT_EQ(host->fields.value(QStringLiteral("ShipToAddress3")), QStringLiteral("keep me"));
-    EXPECT_EQ(host->fields.value(QStringLiteral("ShipToFaxExt")), QStringLiteral("7"));
+    EXPECT_EQ(host->writes(), expected);
+    EXPECT_EQ(host->field(QStringLiteral("ShipToAddress3")), QStringLiteral("keep me"));
+    EXPECT_EQ(host->field(QStringLiteral("ShipToFaxExt")), QStringLiteral("7"));
 
     // One query: table, limit 1, page 0, the Id as text, the fifteen fields in order.
     const auto calls = sandbox.calls();
@@ -116,14 +116,14 @@ TEST_F(CrmSandbox, AnEmptyFirstNameStillGivesTheBlankAndMissingFieldsWriteEmptyT
     const std::int32_t id = AddContact({{"LastName", "Smith"}});
     ASSERT_GT(id, 0);
     auto host = scope.attachFakeHost();
-    host->fields.insert(QStringLiteral("SoldToCity"), QStringLiteral("old city"));
+    host->setField(QStringLiteral("SoldToCity"), QStringLiteral("old city"));
 
     SendContactToQuoteWerks(ContactSoldTo, id);
 
-    ASSERT_EQ(host->writes.size(), 13u);
-    EXPECT_EQ(host->writes[1], (Write{"SoldToContact", " Smith", false}));
-    EXPECT_EQ(host->writes[5], (Write{"SoldToCity", "", false}));
-    EXPECT_EQ(host->writes[12], (Write{"SoldToEmail", "", true}));
+    ASSERT_EQ(host->writes().size(), 13u);
+    EXPECT_EQ(host->writes()[1], (Write{"SoldToContact", " Smith", false}));
+    EXPECT_EQ(host->writes()[5], (Write{"SoldToCity", "", false}));
+    EXPECT_EQ(host->writes()[12], (Write{"SoldToEmail", "", true}));
     EXPECT_TRUE(scope.boxes->boxes().empty());
 }
 
@@ -131,7 +131,7 @@ TEST_F(CrmSandbox, AnUnknownContactWritesNothing) {
     ASSERT_TRUE(SetupInfusionsoftConnection());
     auto host = scope.attachFakeHost();
     SendContactToQuoteWerks(ContactBillTo, 987654);
-    EXPECT_TRUE(host->writes.empty());
+    EXPECT_TRUE(host->writes().empty());
     ASSERT_EQ(scope.boxes->boxes().size(), 1u);
     EXPECT_EQ(scope.boxes->boxes()[0].text,
               QStringLiteral("Contact was not found in Infusionsoft!"));
@@ -144,7 +144,7 @@ TEST_F(CrmSandbox, AFailingQueryShowsTheLibrarysBoxAndWritesNothing) {
     auto host = scope.attachFakeHost();
     sandbox.setFault("http500", 1);
     SendContactToQuoteWerks(ContactSoldTo, 1);
-    EXPECT_TRUE(host->writes.empty());
+    EXPECT_TRUE(host->writes().empty());
     const QStringList texts = scope.boxes->texts();
     ASSERT_FALSE(texts.isEmpty());
     EXPECT_EQ(texts.last(), QStringLiteral("Contact was not found in Infusionsoft!"));

@@ -1,7 +1,11 @@
 #pragma once
-// The host in memory: one document of named fields, a program folder, and switches to
-// close the document or make the host vanish (every call then throws HostError).
+// The host in memory, for tests of code that uses QuoteWerksApp: one document of fields
+// kept under the host's field names (any case, like the host), every read and write
+// recorded, events raised on demand, and the failures of a real host: a field name the
+// host does not know, no document open, the host gone. For tests over the bus use the
+// host stand-in instead.
 
+#include "HostFields.h"
 #include "QuoteWerksApp.h"
 
 #include <QHash>
@@ -10,39 +14,63 @@
 
 namespace pellwick::testing {
 
-class FakeQuoteWerksApp : public QuoteWerksApp, private QuoteWerksDocument {
+class FakeQuoteWerksApp final : public QuoteWerksApp, public QuoteWerksDocument {
     Q_OBJECT
 public:
     struct Write {
-        QString field;
+        QString field; // the name as the caller spelt it
         QString value;
         bool refresh;
         friend bool operator==(const Write&, const Write&) = default;
     };
 
-    explicit FakeQuoteWerksApp(QString programFolder = QStringLiteral("/opt/QuoteWerks"));
+    explicit FakeQuoteWerksApp(QString programFolder = QStringLiteral("/tmp/QuoteWerks"),
+                               QObject* parent = nullptr);
 
+    // Sets a field's value as the host holds it (text or number); the name in any case.
+    // Throws std::invalid_argument for a name the host does not know.
+    void setField(const QString& name, const QVariant& value);
+    // The value the host holds now (empty text when never set).
+    QVariant field(const QString& name) const;
+
+    // State of the host.
+    void setDocumentOpen(bool open) { m_documentOpen = open; }
+    // A host that went away: every operation throws HostError from now on.
+    void setGone(bool gone) { m_gone = gone; }
+
+    // What callers did, in order.
+    const std::vector<Write>& writes() const { return m_writes; }
+    const QStringList& reads() const { return m_reads; }
+    void clearRecord();
+
+    // Raise the host's events. The by-reference values after the handlers ran are
+    // returned (a real host over the bus never sees them).
+    void raiseAfterAppExit() { emit AfterAppExit(); }
+    void raiseAfterSaveDocument(qint16 result) { emit AfterSaveDocument(result); }
+    qint16 raiseBeforeContactSelection(qint16 type, qint16 source);
+    bool
+    raiseBeforePrintDocument(qint16 printMethod, qint16 layoutType = 0,
+                             const QString& layoutFileName = QStringLiteral("Standard Quote.qwl"),
+                             bool cancel = false);
+
+    // QuoteWerksApp
     QString ProgramFolder() override;
     QuoteWerksDocument& DocumentAccess() override;
-
-    // The document's fields; a field never set reads as empty text.
-    QHash<QString, QVariant> fields;
-    // True: the host has no document open.
-    bool noDocumentOpen = false;
-    // True: the host has gone away; every call throws HostError.
-    bool gone = false;
-
-    // Every field read, and every write with its refresh flag, in order.
-    QStringList reads;
-    std::vector<Write> writes;
-
-private:
+    // QuoteWerksDocument: unknown field names and a closed document throw HostError.
     QVariant GetFieldValue(const QString& fieldName) override;
     int SetFieldValue(const QString& fieldName, const QString& value, bool refresh) override;
     bool NoDocumentOpen() override;
-    void ThrowIfGone() const;
+
+private:
+    void throwIfGone() const;
+    QString checkedField(const QString& name) const;
 
     QString m_programFolder;
+    QHash<QString, QVariant> m_fields; // canonical name -> value
+    bool m_documentOpen = true;
+    bool m_gone = false;
+    std::vector<Write> m_writes;
+    QStringList m_reads;
 };
 
 } // namespace pellwick::testing

@@ -51,11 +51,13 @@ class RecordingMainWindow : public MainWindowLink {
 public:
     void SetInfoText(const QString& text) override { infoText = text; }
     void ShowMainWindow() override { ++shown; }
+    void Minimize() override { ++minimized; }
     void CloseMainWindow() override { ++closed; }
     void EndProgram() override { ++ended; }
 
     QString infoText;
     int shown = 0;
+    int minimized = 0;
     int closed = 0;
     int ended = 0;
 };

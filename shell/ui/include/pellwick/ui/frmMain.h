@@ -58,6 +58,7 @@ public:
     void SetInfoText(const QString& text) override;
     QString InfoText() const;
     void ShowMainWindow() override;
+    void Minimize() override;
     // Closing the main window unloads the other windows, removes the tray icon and
     // ends the program.
     void CloseMainWindow() override;

@@ -88,7 +88,7 @@ int main(int argc, char* argv[]) {
     mainWindow.show();
     ok &= save(mainWindow, out, QStringLiteral("frmMain.png"));
 
-    pellwick::frmSetup& setup = mainWindow.SetupWindow();
+    pellwick::frmSetup setup(&mainWindow);
     QTimer::singleShot(0, &setup, [&] {
         auto* tabs = setup.findChild<QTabWidget*>(QStringLiteral("tabMain"));
         ok &= save(setup, out, QStringLiteral("frmSetup-QuoteWerks.png"));
@@ -98,7 +98,7 @@ int main(int argc, char* argv[]) {
     });
     setup.ShowForm();
 
-    pellwick::frmAbout& about = mainWindow.AboutWindow();
+    pellwick::frmAbout about(&mainWindow);
     QTimer::singleShot(0, &about, [&] {
         ok &= save(about, out, QStringLiteral("frmAbout.png"));
         about.reject();

@@ -9,8 +9,6 @@
 #include "pellwick/WaitCursor.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
-#include "pellwick/setup/frmAbout.h"
-#include "pellwick/setup/frmSetup.h"
 #include "pellwick/ui/ProgramIcon.h"
 #include "pellwick/ui/SingleInstance.h"
 
@@ -24,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <utility>
 
 namespace pellwick {
 
@@ -45,6 +44,17 @@ QString HostProgramFolder() {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kName = QStringLiteral("frmMain");
+
+// Opens a window through its door in the program state; a program composed without that
+// window only logs.
+template <class Door, class... Args>
+void OpenWindow(const Door& door, const QString& what, Args... args) {
+    if (door)
+        door(args...);
+    else
+        DebugMessage(kName + QStringLiteral(" - OpenWindow - ") + what +
+                     QStringLiteral(" window missing"));
+}
 
 } // namespace
 
@@ -134,12 +144,6 @@ frmMain::~frmMain() {
         State().MainWindow = nullptr;
 }
 
-void frmMain::SetSaveQuoteEntry(std::function<void(qint16)> entry) {
-    m_saveQuoteEntry = std::move(entry);
-}
-void frmMain::SetContactsEntry(std::function<void(qint16, qint16)> entry) {
-    m_contactsEntry = std::move(entry);
-}
 void frmMain::SetEndProgram(std::function<void()> endProgram) {
     m_endProgram = std::move(endProgram);
 }
@@ -188,14 +192,14 @@ void frmMain::Form_Load() {
             SetInfoText(QStringLiteral("The Plugin is not currently integrated into QuoteWerks.") +
                         kCrLf + QStringLiteral("Please click on the Configure button below."));
             ShowMainWindow();
-            SetupWindow().ShowForm();
+            OpenWindow(State().Windows.ShowSetup, QStringLiteral("configuration"));
             return;
         }
         if (!CheckIfInfusionsoftAPIKeyIsSaved()) {
             SetInfoText(QStringLiteral("Please click on the Configure button below") + kCrLf +
                         QStringLiteral("to configure connection to Infusionsoft."));
             ShowMainWindow();
-            SetupWindow().ShowForm();
+            OpenWindow(State().Windows.ShowSetup, QStringLiteral("configuration"));
             return;
         }
         ReadSettings();
@@ -268,18 +272,6 @@ void frmMain::EndEventLoop() {
         m_endProgram();
 }
 
-frmSetup& frmMain::SetupWindow() {
-    if (!m_setup)
-        m_setup = new frmSetup(this);
-    return *m_setup;
-}
-
-frmAbout& frmMain::AboutWindow() {
-    if (!m_about)
-        m_about = new frmAbout(this);
-    return *m_about;
-}
-
 void frmMain::closeEvent(QCloseEvent* event) {
     Form_QueryUnload();
     event->accept();
@@ -319,11 +311,13 @@ void frmMain::Form_Resize() {
 }
 
 void frmMain::cmdConfigure_Click() {
-    Guarded("cmdConfigure_Click", [&] { SetupWindow().ShowForm(); });
+    Guarded("cmdConfigure_Click",
+            [&] { OpenWindow(State().Windows.ShowSetup, QStringLiteral("configuration")); });
 }
 
 void frmMain::cmdAbout_Click() {
-    Guarded("cmdAbout_Click", [&] { AboutWindow().ShowForm(); });
+    Guarded("cmdAbout_Click",
+            [&] { OpenWindow(State().Windows.ShowAbout, QStringLiteral("About")); });
 }
 
 void frmMain::cmdMinimize_Click() {
@@ -389,13 +383,15 @@ void frmMain::QuoteWerksApp_AfterSaveDocument(qint16 iResult) {
                      QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Started - Params: "
                                     "iResult = ") +
                      QString::number(iResult));
+        if (ModalWindowOpen(QStringLiteral("QuoteWerksApp_AfterSaveDocument")))
+            return;
         if (!CheckQuoteWerksAndInfusionsoftObjects())
             return;
         if (State().ShowSaveQuoteOnSave) {
             DebugMessage(
                 kName +
                 QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Show the Save Quote Form"));
-            ShowSaveQuoteWindow(0);
+            OpenWindow(State().Windows.ShowSaveQuote, QStringLiteral("Save Quote"), 0);
         }
         DebugMessage(kName + QStringLiteral(" - QuoteWerksApp_AfterSaveDocument - Finished"));
     });
@@ -403,8 +399,11 @@ void frmMain::QuoteWerksApp_AfterSaveDocument(qint16 iResult) {
 
 void frmMain::QuoteWerksApp_BeforeContactSelection(qint16 iType, qint16& iSource) {
     Guarded("QuoteWerksApp_BeforeContactSelection", [&] {
+        if (ModalWindowOpen(QStringLiteral("QuoteWerksApp_BeforeContactSelection")))
+            return;
         if (CheckQuoteWerksAndInfusionsoftObjects())
-            ShowContactsWindow(iType, iSource);
+            OpenWindow(State().Windows.ShowContacts, QStringLiteral("contact search"), iType,
+                       iSource);
     });
 }
 
@@ -412,55 +411,77 @@ void frmMain::QuoteWerksApp_BeforePrintDocument(qint16 iPrintMethod, qint16 /*iL
                                                 const QString& /*sLayoutFileName*/,
                                                 bool& /*bCancel*/) {
     Guarded("QuoteWerksApp_BeforePrintDocument", [&] {
-        if (!CheckQuoteWerksAndInfusionsoftObjects())
+        // With one of our windows open the check's boxes would nest modal loops; the
+        // watch itself opens nothing while a window is open, so it may still start.
+        if (!ModalWindowOpen(QStringLiteral("QuoteWerksApp_BeforePrintDocument")) &&
+            !CheckQuoteWerksAndInfusionsoftObjects())
             return;
         if (iPrintMethod == 2 && State().ShowSaveQuoteOnEmail) {
             m_checkFileCount = 0;
+            m_emailEventTime = QDateTime::currentDateTimeUtc();
+            m_emailPdfSize = -1;
+            m_emailWatchReported = false;
             tmrCheckFile->start();
         }
     });
 }
 
 void frmMain::tmrCheckFile_Timer() {
-    Guarded("tmrCheckFile_Timer", [&] {
-        const QString pdf = HostProgramFolder() + QStringLiteral("/history/email/") +
-                            GetQuoteDocumentNumber() + QStringLiteral(".pdf");
-        if (QFileInfo(pdf).isFile()) {
-            tmrCheckFile->stop();
-            ShowSaveQuoteWindow(1);
-            return;
+    // A tick while one of our windows is open waits for it and is not counted.
+    if (QApplication::activeModalWidget())
+        return;
+    EmailPdf pdf = EmailPdf::Missing;
+    try {
+        pdf = CheckEmailPdf();
+    } catch (...) {
+        // The host died or hangs: report once per e-mail, and let the tick count so the
+        // watch still ends after its ten ticks.
+        if (!m_emailWatchReported) {
+            m_emailWatchReported = true;
+            ReportCurrentError(QStringLiteral("tmrCheckFile_Timer"));
         }
-        m_checkFileCount = static_cast<qint16>(m_checkFileCount + 1);
-        if (m_checkFileCount >= 10)
-            tmrCheckFile->stop();
-    });
+    }
+    if (pdf == EmailPdf::Ready) {
+        tmrCheckFile->stop();
+        OpenWindow(State().Windows.ShowSaveQuote, QStringLiteral("Save Quote"), 1);
+    } else if (pdf == EmailPdf::Missing) {
+        CountMissedTick();
+    }
 }
 
-void frmMain::ShowSaveQuoteWindow(qint16 layout) {
-    if (m_saveQuoteEntry) {
-        m_saveQuoteEntry(layout);
-        return;
-    }
-    // The Save Quote window (frmSaveQuote.ShowForm) is not part of this program yet;
-    // until it is plugged in through SetSaveQuoteEntry nothing opens.
-    DebugMessage(kName +
-                 QStringLiteral(" - ShowSaveQuoteWindow - Save Quote window missing - "
-                                "Params: layout = ") +
-                 QString::number(layout));
+frmMain::EmailPdf frmMain::CheckEmailPdf() {
+    // The folder first: a host that has gone fails here, before the number's own boxes.
+    const QString folder = HostProgramFolder();
+    const QFileInfo pdf(folder + QStringLiteral("/history/email/") + GetQuoteDocumentNumber() +
+                        QStringLiteral(".pdf"));
+    // Only the PDF this e-mail wrote: a file left by an earlier e-mail of the quote is
+    // older than the event (a little margin for coarse file times).
+    constexpr qint64 kMarginSecs = 2;
+    if (!pdf.isFile() || pdf.size() == 0 ||
+        pdf.lastModified().toUTC() < m_emailEventTime.addSecs(-kMarginSecs))
+        return EmailPdf::Missing;
+    // The host may still be writing it: take it once its size held over two ticks.
+    const qint64 lastSize = std::exchange(m_emailPdfSize, pdf.size());
+    return lastSize == pdf.size() ? EmailPdf::Ready : EmailPdf::Settling;
 }
 
-void frmMain::ShowContactsWindow(qint16 iType, qint16 iSource) {
-    if (m_contactsEntry) {
-        m_contactsEntry(iType, iSource);
-        return;
-    }
-    // The contact search window (frmContacts.ShowForm) is not part of this program yet;
-    // until it is plugged in through SetContactsEntry nothing opens.
-    DebugMessage(kName +
-                 QStringLiteral(" - ShowContactsWindow - contact search window missing - "
-                                "Params: iType = ") +
-                 QString::number(iType) + QStringLiteral(", iSource = ") +
-                 QString::number(iSource));
+void frmMain::CountMissedTick() {
+    m_checkFileCount = static_cast<qint16>(m_checkFileCount + 1);
+    if (m_checkFileCount >= 10)
+        tmrCheckFile->stop();
+}
+
+bool frmMain::ModalWindowOpen(const QString& handler) {
+    // The host does not wait for us: an event that comes while one of our windows (or a
+    // message box) is modal must not stack another window or nest a modal loop.
+    QWidget* open = QApplication::activeModalWidget();
+    if (!open)
+        return false;
+    DebugMessage(kName + QStringLiteral(" - ") + handler +
+                 QStringLiteral(" - Not handled while a window is open: ") + open->objectName());
+    open->raise();
+    open->activateWindow();
+    return true;
 }
 
 } // namespace pellwick

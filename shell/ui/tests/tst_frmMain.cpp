@@ -5,15 +5,17 @@
 #include "clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
-#include "pellwick/setup/frmSetup.h"
 #include "pellwick/testing/CoreTestScope.h"
 #include "pellwick/testing/RecordingTrayBackend.h"
 #include "pellwick/testing/WindowTestSupport.h"
 #include "pellwick/ui/frmMain.h"
 
 #include <QAction>
+#include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLockFile>
 #include <QMenu>
@@ -43,8 +45,10 @@ struct Run {
     std::unique_ptr<frmMain> window;
     RecordingTrayBackend* tray = nullptr;
     int ended = 0;
+    // What the doors to the other windows were asked; lblInfo when the configuration opened.
     std::vector<qint16> saveQuoteLayouts;
     std::vector<std::pair<qint16, qint16>> contactSelections;
+    QStringList infoAtConfiguration;
 
     explicit Run(bool trayAvailable = true) {
         host = std::make_shared<FakeQuoteWerksApp>(scope.folder());
@@ -57,9 +61,17 @@ struct Run {
             tray = backend.get();
             return std::make_unique<clsSystemTray>(std::move(backend));
         });
-        window->SetSaveQuoteEntry([this](qint16 layout) { saveQuoteLayouts.push_back(layout); });
-        window->SetContactsEntry(
-            [this](qint16 type, qint16 source) { contactSelections.emplace_back(type, source); });
+        ProgramWindows& doors = State().Windows;
+        doors.ShowSaveQuote = [this](qint32 layout) {
+            saveQuoteLayouts.push_back(static_cast<qint16>(layout));
+        };
+        doors.ShowContacts = [this](qint16 type, qint16 source) {
+            contactSelections.emplace_back(type, source);
+            return 0;
+        };
+        doors.ShowSetup = [this] {
+            infoAtConfiguration << (window->isVisible() ? info() : QStringLiteral("(hidden)"));
+        };
     }
     ~Run() {
         window.reset();
@@ -123,6 +135,8 @@ private slots:
     void pdfAppearingOnTheThirdTick();
     void pdfNeverAppearing();
     void watchTicksDoNotStackBoxes();
+    void failingTicksCountAndReportOnce();
+    void hostEventsWhileAWindowIsOpenOnlyRaiseIt();
     void contactSelectionOpensTheSearch();
     void afterAppExitEndsTheProgram();
     void minimiseHidesOnlyWithANotificationArea();
@@ -235,25 +249,17 @@ void TestFrmMain::hostNotRunningEndsTheProgram() {
     QCOMPARE(run.ended, 1);
     QVERIFY(!run.tray->visible); // the icon was removed again
     QVERIFY(!run.window->isVisible());
-    QVERIFY(!run.window->findChild<frmSetup*>());
+    QVERIFY(run.infoAtConfiguration.isEmpty());
 }
 
 void TestFrmMain::notInSiteIniOpensConfigurationEvenWithAKey() {
     Run run;
     run.writeSiteIni(false);
     run.storeUnreachableAccount();
-    bool configurationSeen = false;
-    bool mainShownMeanwhile = false;
-    WhenWindowOpens(QStringLiteral("frmSetup"), [&](QWidget* setup) {
-        configurationSeen = true;
-        mainShownMeanwhile = run.window->isVisible() && run.info() == kNotIntegrated;
-        static_cast<QDialog*>(setup)->reject();
-    });
 
     run.window->Form_Load();
 
-    QVERIFY(configurationSeen);
-    QVERIFY(mainShownMeanwhile);
+    QCOMPARE(run.infoAtConfiguration, QStringList{kNotIntegrated}); // main window shown first
     QCOMPARE(run.info(), kNotIntegrated);
     QCOMPARE(run.ended, 0);
     QVERIFY(!State().InfusionsoftConnection); // no connection made
@@ -266,15 +272,10 @@ void TestFrmMain::noKeySavedOpensConfiguration() {
     run.writeSiteIni(true);
     WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
     WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("   ")); // blanks only: not saved
-    bool configurationSeen = false;
-    WhenWindowOpens(QStringLiteral("frmSetup"), [&](QWidget* setup) {
-        configurationSeen = true;
-        static_cast<QDialog*>(setup)->reject();
-    });
 
     run.window->Form_Load();
 
-    QVERIFY(configurationSeen);
+    QCOMPARE(run.infoAtConfiguration, QStringList{kNoKey});
     QCOMPARE(run.info(), kNoKey);
     QVERIFY(run.window->isVisible());
     QVERIFY(!State().InfusionsoftConnection);
@@ -284,9 +285,8 @@ void TestFrmMain::noKeySavedOpensConfiguration() {
 void TestFrmMain::eventsWhileNotConfiguredOnlyReport() {
     Run run;
     run.writeSiteIni(true);
-    WhenWindowOpens(QStringLiteral("frmSetup"),
-                    [](QWidget* setup) { static_cast<QDialog*>(setup)->reject(); });
     run.window->Form_Load();
+    QCOMPARE(run.infoAtConfiguration.size(), 1);
     QVERIFY(run.scope.boxes->boxes().empty());
 
     emit run.host->AfterSaveDocument(1);
@@ -395,15 +395,32 @@ void TestFrmMain::pdfAppearingOnTheThirdTick() {
     QVERIFY(run.saveQuoteLayouts.empty());
     QVERIFY(QDir().rmdir(run.pdfPath(QStringLiteral("Q1042"))));
 
+    // A PDF left by an earlier e-mail of the quote, and an empty one, are not this one's.
     QFile pdf(run.pdfPath(QStringLiteral("Q1042")));
     QVERIFY(pdf.open(QIODevice::WriteOnly));
-    pdf.write("%PDF-1.4\n");
+    pdf.write("%PDF-1.4 earlier\n");
+    pdf.flush();
+    QVERIFY(pdf.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                            QFileDevice::FileModificationTime));
     pdf.close();
+    run.window->tmrCheckFile_Timer();
+    QVERIFY(pdf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    run.window->tmrCheckFile_Timer();
+    QCOMPARE(run.window->CheckFileCount(), qint16(5));
+
+    // The host writes it: taken once its size held over two ticks; those are not counted.
+    pdf.write("%PDF-1.4\n");
+    pdf.flush();
+    run.window->tmrCheckFile_Timer();
+    pdf.write("%%EOF\n");
+    pdf.close();
+    run.window->tmrCheckFile_Timer();
+    QVERIFY(run.saveQuoteLayouts.empty());
     run.window->tmrCheckFile_Timer();
 
     QCOMPARE(run.saveQuoteLayouts, std::vector<qint16>{1});
     QVERIFY(!timer->isActive());
-    QCOMPARE(run.window->CheckFileCount(), qint16(3)); // the found tick is not counted
+    QCOMPARE(run.window->CheckFileCount(), qint16(5));
 }
 
 void TestFrmMain::pdfNeverAppearing() {
@@ -455,6 +472,61 @@ void TestFrmMain::watchTicksDoNotStackBoxes() {
     QVERIFY(run.saveQuoteLayouts.empty());
 }
 
+void TestFrmMain::failingTicksCountAndReportOnce() {
+    Run run;
+    run.startConfigured();
+    QTimer* timer = run.window->CheckFileTimer();
+    timer->setInterval(1);
+    bool cancel = false;
+    emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
+    run.host->setGone(true); // the host died after announcing the e-mail
+
+    QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 5000);
+    QCOMPARE(run.window->CheckFileCount(), qint16(10));
+    QCOMPARE(run.scope.boxes->boxes().size(), size_t(1));
+    QVERIFY(run.scope.boxes->texts()[0].contains(QStringLiteral("tmrCheckFile_Timer")));
+}
+
+void TestFrmMain::hostEventsWhileAWindowIsOpenOnlyRaiseIt() {
+    Run run;
+    run.scope.store(setting::DebugMode, QStringLiteral("1"));
+    run.startConfigured();
+    run.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q5"));
+    QDialog open(run.window.get());
+    open.setObjectName(QStringLiteral("frmSaveQuote"));
+    QTimer::singleShot(0, &open, [&] {
+        emit run.host->AfterSaveDocument(0);
+        qint16 source = 0;
+        emit run.host->BeforeContactSelection(1, source);
+        // The e-mail's watch starts, but waits for the open window without counting.
+        bool cancel = false;
+        emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
+        run.window->CheckFileTimer()->stop();
+        QFile pdf(run.pdfPath(QStringLiteral("Q5")));
+        QVERIFY(QDir().mkpath(QFileInfo(pdf).path()) && pdf.open(QIODevice::WriteOnly));
+        pdf.write("%PDF-1.4\n");
+        pdf.close();
+        for (int tick = 0; tick < 3; ++tick)
+            run.window->tmrCheckFile_Timer();
+        QCOMPARE(run.window->CheckFileCount(), qint16(0));
+        open.reject();
+    });
+    open.exec();
+
+    QVERIFY(run.saveQuoteLayouts.empty());
+    QVERIFY(run.contactSelections.empty());
+    QVERIFY(run.scope.boxes->boxes().empty());
+    run.window->tmrCheckFile_Timer();
+    run.window->tmrCheckFile_Timer();
+    QCOMPARE(run.saveQuoteLayouts, std::vector<qint16>{1});
+
+    QFile log(run.scope.debugLogPath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(log.readAll())
+                 .count(QStringLiteral("Not handled while a window is open: frmSaveQuote")),
+             3);
+}
+
 void TestFrmMain::contactSelectionOpensTheSearch() {
     Run run;
     run.startConfigured();
@@ -501,7 +573,8 @@ void TestFrmMain::trayDoubleClickBringsForwardTheRightWindow() {
     run.window->hide();
 
     // A visible configuration window is brought forward; the main window stays hidden.
-    frmSetup& setup = run.window->SetupWindow();
+    QDialog setup(run.window.get());
+    setup.setObjectName(QStringLiteral("frmSetup"));
     setup.show();
     emit run.window->SystemTray()->DblClick(1);
     QVERIFY(!run.window->isVisible());
@@ -530,7 +603,8 @@ void TestFrmMain::closeUnloadsEverything() {
     for (const bool viaMenu : {false, true}) {
         Run run;
         run.startConfigured();
-        frmSetup& setup = run.window->SetupWindow();
+        QDialog setup(run.window.get());
+        setup.setObjectName(QStringLiteral("frmSetup"));
         setup.show();
 
         if (viaMenu)

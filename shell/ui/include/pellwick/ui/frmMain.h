@@ -4,6 +4,7 @@
 
 #include "pellwick/MainWindowLink.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -19,8 +20,6 @@ namespace pellwick {
 
 class QuoteWerksApp;
 class clsSystemTray;
-class frmSetup;
-class frmAbout;
 class SingleInstance;
 
 class frmMain : public QWidget, public MainWindowLink {
@@ -64,16 +63,8 @@ public:
     void CloseMainWindow() override;
     void EndProgram() override;
 
-    // The configuration window, created on first use.
-    frmSetup& SetupWindow();
-    frmAbout& AboutWindow();
-
     // --- seams ---
-    // Opens the Save Quote window (layout 0 after a save, 1 before an e-mail) and the
-    // contact search window. They are separate windows built elsewhere; until they are
-    // plugged in here, the events only log that they would open them.
-    void SetSaveQuoteEntry(std::function<void(qint16 layout)> entry);
-    void SetContactsEntry(std::function<void(qint16 iType, qint16 iSource)> entry);
+    // The other windows are reached through State().Windows, which the start-up code fills.
     // Ends the process' event loop; tests record the call instead.
     void SetEndProgram(std::function<void()> endProgram);
     // Makes the tray icon object at start-up (default: on the desktop's notification
@@ -93,9 +84,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The e-mailed quote's PDF as one tick of the watch finds it.
+    enum class EmailPdf { Missing, Settling, Ready };
+    EmailPdf CheckEmailPdf();
+    void CountMissedTick();
     void EndEventLoop();
-    void ShowSaveQuoteWindow(qint16 layout);
-    void ShowContactsWindow(qint16 iType, qint16 iSource);
+    bool ModalWindowOpen(const QString& handler);
     void HookHostEvents(QuoteWerksApp* host);
     void HookTrayEvents();
 
@@ -114,14 +108,15 @@ private:
     std::unique_ptr<clsSystemTray> m_systemTray;
     std::unique_ptr<SingleInstance> m_instance;
     QString m_lockPath;
-    QPointer<frmSetup> m_setup;
-    QPointer<frmAbout> m_about;
     qint16 m_checkFileCount = 0;
+    // The e-mail watch: when the event came, the PDF's size at the last tick (-1: none
+    // seen yet), whether a failed tick has been reported.
+    QDateTime m_emailEventTime;
+    qint64 m_emailPdfSize = -1;
+    bool m_emailWatchReported = false;
     bool m_unloading = false;
     bool m_ended = false;
 
-    std::function<void(qint16)> m_saveQuoteEntry;
-    std::function<void(qint16, qint16)> m_contactsEntry;
     std::function<void()> m_endProgram;
     std::function<std::unique_ptr<clsSystemTray>()> m_trayFactory;
 };

@@ -1,0 +1,12 @@
+#pragma once
+// The configuration and About windows as the rest of the program reaches them: one of
+// each per process, created on first use as windows of the main window.
+
+class QWidget;
+
+namespace pellwick {
+
+// Fills the configuration and About doors of the program state (State().Windows).
+void InstallSetupWindows(QWidget* mainWindow);
+
+} // namespace pellwick

@@ -5,6 +5,7 @@
 
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
+#include "WalkClient.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modRegistry.h"
 
@@ -15,6 +16,7 @@
 #include <QTest>
 
 using namespace pellwick;
+using pellwick::testing::WalkClient;
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
@@ -33,15 +35,13 @@ void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
     qputenv("XDG_CONFIG_HOME", config.toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     const QString report = home.filePath(QStringLiteral("report.txt"));
-    qputenv("PELLWICK_E2E_REPORT", report.toUtf8());
+    qputenv("PELLWICK_WALK_REPORT", report.toUtf8());
 
     sandbox::SandboxOptions crmOptions;
     crmOptions.apiKey = "e2e-key";
     crmOptions.app = "demo";
     crmOptions.extraArgs = {"--memory"};
     sandbox::SandboxProcess crm(crmOptions);
-    qputenv("PELLWICK_E2E_APP", "demo");
-    qputenv("PELLWICK_E2E_KEY", "e2e-key");
 
     // Where the CRM is: the values the demo also stores, in the store pellwick reads.
     const QString store = config + QStringLiteral("/Varrow/Pellwick.conf");
@@ -54,7 +54,7 @@ void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
     hoststandin::HostStandInProcess::Options hostOptions;
     hostOptions.addons = true;
     hostOptions.siteIni =
-        "[General]\r\nCompany=Test\r\n\r\n[Addons]\r\nAutoRun1=" + QByteArray(PELLWICK_E2E_EXE) +
+        "[General]\r\nCompany=Test\r\n\r\n[Addons]\r\nAutoRun1=" + QByteArray(PELLWICK_WALK_EXE) +
         "\r\n";
     hoststandin::HostStandInProcess host(hostOptions);
     QString error;
@@ -64,8 +64,16 @@ void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
         QFile file(report);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     };
-    QTRY_VERIFY2_WITH_TIMEOUT(reportText().contains(QStringLiteral("configured: window closed")),
-                              qPrintable(reportText() + host.output()), 60000);
+    // Start-up finds no account and opens the configuration window: type it in, press OK.
+    WalkClient walk;
+    const QString setup = QStringLiteral("frmSetup");
+    QVERIFY2(walk.waitWindow(setup, true, 60000), qPrintable(reportText() + host.output()));
+    QVERIFY(walk.setText(setup, QStringLiteral("txtAppName"), QStringLiteral("demo")));
+    QVERIFY(walk.setText(setup, QStringLiteral("txtAPIKey"), QStringLiteral("e2e-key")));
+    QVERIFY(WalkClient::waitFor(
+        [&] { return walk.control(setup, "txtAPIKey")["text"].toString() == "e2e-key"; }));
+    QVERIFY(walk.click(setup, QStringLiteral("OK")));
+    QVERIFY2(walk.waitWindow(setup, false), qPrintable(reportText()));
     QTRY_VERIFY2_WITH_TIMEOUT(
         reportText().contains(QStringLiteral("info: QuoteWerks and Pellwick is running.")),
         qPrintable(reportText()), 10000);

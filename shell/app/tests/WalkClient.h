@@ -39,6 +39,7 @@ public:
         return call<bool>("Shot", window, path);
     }
     QStringList boxes() { return call<QStringList>("Boxes"); }
+    QStringList opened() { return call<QStringList>("Opened"); }
 
     // Waits until `ready` holds, checking every 20 ms; false after timeoutMs.
     template <class F> static bool waitFor(F ready, int timeoutMs = 20000) {

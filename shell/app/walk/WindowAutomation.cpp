@@ -1,5 +1,7 @@
 #include "WindowAutomation.h"
 
+#include "pellwick/ShellOpen.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -95,6 +97,20 @@ void Answer(QMessageBox* box) {
         button->click();
 }
 
+// Records what the program would open instead of opening it.
+class RecordingOpener final : public ShellOpener {
+public:
+    explicit RecordingOpener(std::function<void(const QUrl&)> record)
+        : m_record(std::move(record)) {}
+    bool Open(const QUrl& url) override {
+        m_record(url);
+        return true;
+    }
+
+private:
+    std::function<void(const QUrl&)> m_record;
+};
+
 } // namespace
 
 WindowAutomation::WindowAutomation(QString reportFile, QObject* parent)
@@ -105,6 +121,13 @@ WindowAutomation::WindowAutomation(QString reportFile, QObject* parent)
 }
 
 bool WindowAutomation::Serve() {
+    QPointer<WindowAutomation> self(this);
+    SetShellOpener(std::make_shared<RecordingOpener>([self](const QUrl& url) {
+        if (!self)
+            return;
+        self->m_opened << url.toString();
+        self->Report(QStringLiteral("opened: ") + url.toString());
+    }));
     return QDBusConnection::sessionBus().registerObject(QStringLiteral("/Walk"), this,
                                                         QDBusConnection::ExportScriptableSlots);
 }

@@ -4,7 +4,8 @@
 // clicks buttons, picks list entries and rows, presses keys and takes screenshots. It is
 // served on the session bus at /Walk (interface com.pellwick.Walk) of the program's own
 // bus name, for the demo and the end-to-end tests. Message boxes are recorded and then
-// answered with their default button, as a person reading them would.
+// answered with their default button, as a person reading them would. What the program
+// asks the desktop to open (CRM pages, mail, folders) is recorded, not opened.
 
 #include <QObject>
 #include <QStringList>
@@ -21,7 +22,8 @@ public:
     // "closed: <window>", "box: <title> | <text>", "info: <main window's lblInfo>".
     explicit WindowAutomation(QString reportFile, QObject* parent = nullptr);
 
-    // Serves this object at /Walk on the session bus; false when that is not possible.
+    // Serves this object at /Walk on the session bus and takes over the program's shell
+    // opener; false when the bus does not take the object.
     bool Serve();
 
 public slots:
@@ -45,6 +47,8 @@ public slots:
     Q_SCRIPTABLE bool Shot(const QString& window, const QString& path) const;
     // Every message box seen so far: "<title> | <text>".
     Q_SCRIPTABLE QStringList Boxes() const { return m_boxes; }
+    // Every address the program asked the desktop to open, in order.
+    Q_SCRIPTABLE QStringList Opened() const { return m_opened; }
 
 private:
     void Watch();
@@ -53,6 +57,7 @@ private:
 
     QString m_reportFile;
     QStringList m_boxes;
+    QStringList m_opened;
     QStringList m_open;
     QString m_info;
 };

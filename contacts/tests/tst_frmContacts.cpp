@@ -339,8 +339,11 @@ void TestFrmContacts::escapeAndTheFrameNeverWriteTheQuote() {
     RecordingCrm crm;
     frmContacts window(nullptr, crm.calls());
 
+    // The search text is selected at every opening, ready to be typed over.
+    QStringList selectedOnOpening;
     const auto pickThen = [&](const std::function<void(QWidget*)>& action) {
         return ShowAndDrive(window, 0, 0, [&](QWidget* w) {
+            selectedOnOpening << child<QLineEdit>(w, QStringLiteral("txtSearch"))->selectedText();
             selectRow(w, 0);
             action(w);
         });
@@ -357,6 +360,7 @@ void TestFrmContacts::escapeAndTheFrameNeverWriteTheQuote() {
              kMarion.id);
     QCOMPARE(crm.sends,
              (std::vector<std::pair<int, int>>{{0, kMarion.id}, {1, kMarion.id}, {2, kMarion.id}}));
+    QCOMPARE(selectedOnOpening, QStringList(3, QStringLiteral("marion@harbourlane.example")));
     QVERIFY(scope.boxes->boxes().empty());
 }
 

@@ -355,7 +355,7 @@ void TestFrmContacts::escapeAndTheFrameNeverWriteTheQuote() {
     // "Sol&d / Ship / Bill" by its accelerator (a shortcut clicks the button a moment later).
     QCOMPARE(pickThen([](QWidget* w) {
                  QTest::keyClick(w, Qt::Key_D, Qt::AltModifier);
-                 QTest::qWaitFor([w] { return !w->isVisible(); }, 2000);
+                 QVERIFY(QTest::qWaitFor([w] { return !w->isVisible(); }, 2000));
              }),
              kMarion.id);
     QCOMPARE(crm.sends,

@@ -268,6 +268,7 @@ void frmContacts::cmdSearch_Click() {
         SetResultButtonsEnabled(false);
         cmdSearch->setEnabled(false);
         lblResults->setText(QStringLiteral("Searching..."));
+        lblResults->repaint(); // the queries block the event loop
         lstContacts->setUpdatesEnabled(false);
         CreateColumns();
         lstContacts->clear();

@@ -1,0 +1,448 @@
+#include "pellwick/contacts/frmContacts.h"
+
+#include "QuoteWerksApp.h"
+#include "pellwick/DesktopSeams.h"
+#include "pellwick/ErrorReport.h"
+#include "pellwick/ProgramState.h"
+#include "pellwick/WaitCursor.h"
+#include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+#include <tessary/RpcValue.h>
+
+namespace pellwick {
+
+namespace {
+
+const QString kName = QStringLiteral("frmContacts");
+constexpr long kObjectNotSet = 91;
+
+template <typename W> W* named(W* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+struct ColumnSpec {
+    const char* header;
+    int width;
+};
+// Widths in pixels: 575 in all, the list's inner width.
+constexpr std::array<ColumnSpec, kContactColumnCount> kColumns = {{{"Id", 50},
+                                                                   {"Company", 100},
+                                                                   {"FirstName", 100},
+                                                                   {"LastName", 100},
+                                                                   {"Phone 1", 100},
+                                                                   {"Email", 125}}};
+constexpr int kListInnerWidth = 575;
+
+struct SectionButtonSpec {
+    const char* caption;
+    const char* toolTip;
+};
+constexpr std::array<SectionButtonSpec, 4> kSectionButtons = {{
+    {"S&old To", "Put selected contact to the 'Sold To' section."},
+    {"S&hip To", "Put selected contact into the 'Ship To' section."},
+    {"&Bill To", "Put selected contact into the 'Bill To' section."},
+    {"Sol&d / Ship / Bill", "Put selected contact into all contact sections."},
+}};
+
+QuoteWerksDocument& OpenDocument() {
+    if (!State().QuoteWerksApp)
+        throw ProgramError(kObjectNotSet,
+                           QStringLiteral("Object variable or With block variable not set"));
+    return State().QuoteWerksApp->DocumentAccess();
+}
+
+} // namespace
+
+frmContacts::frmContacts(QWidget* parent, Calls calls)
+    : QDialog(parent), m_calls(std::move(calls)) {
+    if (!m_calls.QueryContacts)
+        m_calls.QueryContacts = SharedConnectionContactQuery();
+    if (!m_calls.SendContactToQuoteWerks)
+        m_calls.SendContactToQuoteWerks = [](std::int16_t type, std::int32_t id) {
+            SendContactToQuoteWerks(type, id);
+        };
+
+    setObjectName(kName);
+    setWindowTitle(QStringLiteral("Pellwick - Infusionsoft Contacts Search"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(9);
+    setFont(font);
+
+    fraSearch =
+        named(new QGroupBox(QStringLiteral("Search Criteria"), this), QStringLiteral("fraSearch"));
+    lblSearchFor =
+        named(new QLabel(QStringLiteral("Search For:"), fraSearch), QStringLiteral("lblSearchFor"));
+    txtSearch = named(new QLineEdit(fraSearch), QStringLiteral("txtSearch"));
+    txtSearch->setToolTip(QStringLiteral("You can enter the Company, Contact ID, Contact Name, "
+                                         "Contact Email address to search for here."));
+    lblSearchFor->setBuddy(txtSearch);
+    cmdSearch =
+        named(new QPushButton(QStringLiteral("&Search"), fraSearch), QStringLiteral("cmdSearch"));
+    cmdSearch->setDefault(true);
+    auto* searchLayout = new QHBoxLayout(fraSearch);
+    searchLayout->addWidget(lblSearchFor);
+    searchLayout->addWidget(txtSearch, 1);
+    searchLayout->addWidget(cmdSearch);
+
+    lblResults =
+        named(new QLabel(QStringLiteral("Not Searched"), this), QStringLiteral("lblResults"));
+    lblResults->setTextFormat(Qt::PlainText);
+
+    lstContacts = named(new QTreeWidget(this), QStringLiteral("lstContacts"));
+    lstContacts->setRootIsDecorated(false);
+    lstContacts->setItemsExpandable(false);
+    lstContacts->setUniformRowHeights(true);
+    lstContacts->setAllColumnsShowFocus(true);
+    lstContacts->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstContacts->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lstContacts->setTextElideMode(Qt::ElideRight);
+    lstContacts->header()->setStretchLastSection(false);
+    lstContacts->setMinimumSize(kListInnerWidth + 2 * lstContacts->frameWidth() +
+                                    lstContacts->verticalScrollBar()->sizeHint().width(),
+                                240);
+    // Item views take no name from a label; screen readers need one.
+    lstContacts->setAccessibleName(QStringLiteral("Contacts"));
+    CreateColumns();
+
+    auto* buttons = new QHBoxLayout;
+    for (int index = 0; index < int(cmdSendContactInfo.size()); ++index) {
+        const SectionButtonSpec& spec = kSectionButtons[index];
+        QPushButton* button = named(new QPushButton(QString::fromUtf8(spec.caption), this),
+                                    QStringLiteral("cmdSendContactInfo_") + QString::number(index));
+        button->setToolTip(QString::fromUtf8(spec.toolTip));
+        connect(button, &QPushButton::clicked, this,
+                [this, index] { cmdSendContactInfo_Click(index); });
+        cmdSendContactInfo[index] = button;
+        buttons->addWidget(button);
+    }
+    cmdSelectContact = named(new QPushButton(QStringLiteral("Select &Contact"), this),
+                             QStringLiteral("cmdSelectContact"));
+    buttons->addWidget(cmdSelectContact);
+    buttons->addStretch(1);
+    cmdInfusionsoft = named(new QPushButton(QStringLiteral("Open in &Infusionsoft"), this),
+                            QStringLiteral("cmdInfusionsoft"));
+    cmdClose = named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("cmdClose"));
+    buttons->addWidget(cmdInfusionsoft);
+    buttons->addWidget(cmdClose);
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setMinimumWidth(75);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraSearch);
+    layout->addWidget(lblResults);
+    layout->addWidget(lstContacts, 1);
+    layout->addLayout(buttons);
+
+    setTabOrder(txtSearch, cmdSearch);
+    setTabOrder(cmdSearch, lstContacts);
+    setTabOrder(lstContacts, cmdSendContactInfo[0]);
+    for (std::size_t i = 1; i < cmdSendContactInfo.size(); ++i)
+        setTabOrder(cmdSendContactInfo[i - 1], cmdSendContactInfo[i]);
+    setTabOrder(cmdSendContactInfo.back(), cmdSelectContact);
+    setTabOrder(cmdSelectContact, cmdInfusionsoft);
+    setTabOrder(cmdInfusionsoft, cmdClose);
+
+    connect(txtSearch, &QLineEdit::textChanged, this, &frmContacts::txtSearch_Change);
+    connect(cmdSearch, &QPushButton::clicked, this, &frmContacts::cmdSearch_Click);
+    connect(lstContacts, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!lstContacts->selectedItems().isEmpty())
+            lstContacts_ItemClick();
+    });
+    connect(cmdSelectContact, &QPushButton::clicked, this, &frmContacts::cmdSelectContact_Click);
+    connect(cmdInfusionsoft, &QPushButton::clicked, this, &frmContacts::cmdInfusionsoft_Click);
+    connect(cmdClose, &QPushButton::clicked, this, &frmContacts::cmdClose_Click);
+
+    ResetControls();
+}
+
+std::int32_t frmContacts::ShowForm(std::int16_t p_intQWType, std::int16_t p_intQWSource) {
+    if (m_blnOpen) {
+        // A second contact selection while the window is open: the open one stays as it
+        // is, in front.
+        Guarded("ShowForm", [&] {
+            DebugMessage(kName +
+                         QStringLiteral(" - ShowForm - Already open - Params: "
+                                        "p_intQWType = ") +
+                         QString::number(p_intQWType) + QStringLiteral(", p_intQWSource = ") +
+                         QString::number(p_intQWSource));
+            raise();
+            activateWindow();
+        });
+        return 0;
+    }
+    m_blnOpen = true;
+    const auto closed = qScopeGuard([this] { m_blnOpen = false; });
+
+    const bool ready = Guarded("ShowForm", false, [&] {
+        m_intQWType = p_intQWType;
+        m_intQWSource = p_intQWSource;
+        m_lngContactID = 0;
+        ResetControls();
+
+        std::array<QString, 3> values; // e-mail, company, contact name
+        if (p_intQWType >= ContactSoldTo && p_intQWType <= ContactBillTo) {
+            const QString prefix = GetNameForContactType(p_intQWType);
+            QuoteWerksDocument& document = OpenDocument();
+            values[0] = document.GetFieldValue(prefix + QStringLiteral("Email")).toString();
+            values[1] = document.GetFieldValue(prefix + QStringLiteral("Company")).toString();
+            values[2] = document.GetFieldValue(prefix + QStringLiteral("Contact")).toString();
+        }
+        const auto first = std::find_if(values.begin(), values.end(),
+                                        [](const QString& value) { return !value.isEmpty(); });
+        if (first != values.end()) {
+            txtSearch->setText(*first);
+            cmdSearch_Click();
+        }
+        return true;
+    });
+    if (!ready)
+        return 0;
+    exec();
+    return m_lngContactID;
+}
+
+void frmContacts::ResetControls() {
+    m_blnSearching = false;
+    {
+        const QSignalBlocker quiet(txtSearch);
+        txtSearch->clear();
+    }
+    lstContacts->clear();
+    m_rows.clear();
+    CreateColumns();
+    lstContacts->setUpdatesEnabled(true);
+    lblResults->setText(QStringLiteral("Not Searched"));
+    txtSearch->setEnabled(true);
+    cmdSearch->setEnabled(true);
+    for (QPushButton* button : cmdSendContactInfo) {
+        button->setVisible(!ChooseOnly());
+        button->setEnabled(false);
+    }
+    cmdSelectContact->setVisible(ChooseOnly());
+    cmdSelectContact->setEnabled(false);
+    cmdInfusionsoft->setEnabled(false);
+    cmdClose->setEnabled(true);
+    txtSearch->setFocus();
+}
+
+void frmContacts::CreateColumns() {
+    QStringList headers;
+    for (const ColumnSpec& column : kColumns)
+        headers.append(QString::fromLatin1(column.header));
+    lstContacts->setHeaderLabels(headers);
+    for (int i = 0; i < kContactColumnCount; ++i)
+        lstContacts->setColumnWidth(i, kColumns[i].width);
+}
+
+void frmContacts::SetResultButtonsEnabled(bool enabled) {
+    cmdInfusionsoft->setEnabled(enabled);
+    for (QPushButton* button : cmdSendContactInfo)
+        button->setEnabled(enabled);
+    if (ChooseOnly())
+        cmdSelectContact->setEnabled(enabled);
+}
+
+void frmContacts::cmdSearch_Click() {
+    int total = 0;
+    Guarded("cmdSearch_Click", [&] {
+        m_blnSearching = true;
+        SetResultButtonsEnabled(false);
+        cmdSearch->setEnabled(false);
+        lblResults->setText(QStringLiteral("Searching..."));
+        lblResults->repaint(); // the queries block the event loop
+        lstContacts->setUpdatesEnabled(false);
+        CreateColumns();
+        lstContacts->clear();
+        m_rows.clear();
+
+        const WaitCursor busy;
+        for (const ContactQuery& query : ContactSearchQueries(txtSearch->text()))
+            total += SearchContacts(ContactQueryData(query));
+    });
+    FinishSearch(total);
+}
+
+// Every way out of a search ends here, so that a failed search leaves a window that can
+// search again.
+void frmContacts::FinishSearch(int total) {
+    Guarded("cmdSearch_Click", [&] {
+        m_blnSearching = false;
+        lstContacts->setUpdatesEnabled(true);
+        lblResults->setText(total < 1 ? QStringLiteral("None Found")
+                                      : QString::number(total) + QStringLiteral(" Contacts"));
+        SetResultButtonsEnabled(lstContacts->topLevelItemCount() > 0);
+        txtSearch_Change();
+    });
+}
+
+std::int16_t frmContacts::SearchContacts(const tessary::RpcStruct& p_sctQueryData) {
+    int count = 0;
+    QList<QTreeWidgetItem*> added;
+    // New rows go into the list in one insertion per query; on a failure the rows read so
+    // far are kept.
+    const auto listAdded = [&] {
+        lstContacts->addTopLevelItems(added);
+        added.clear();
+    };
+    const auto result = [&] {
+        return static_cast<std::int16_t>(
+            std::min(count, int(std::numeric_limits<std::int16_t>::max())));
+    };
+    try {
+        const std::shared_ptr<tessary::RpcArray> records =
+            m_calls.QueryContacts(p_sctQueryData, ContactSearchFields());
+        if (!records)
+            return 0;
+        added.reserve(static_cast<qsizetype>(records->Count()));
+        for (const tessary::RpcValue& element : records->Elements()) {
+            const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
+            if (!record)
+                throw ProgramError(
+                    kObjectNotSet,
+                    QStringLiteral("Object variable or With block variable not set"));
+            ContactRow row = ContactRowFromRecord(*record);
+            QTreeWidgetItem*& listed = m_rows[row.key];
+            if (!listed) {
+                QStringList texts;
+                texts.reserve(kContactColumnCount);
+                for (QString& text : row.columns)
+                    texts.append(std::move(text));
+                listed = new QTreeWidgetItem(texts);
+                listed->setData(ColId, Qt::UserRole, row.key);
+                added.append(listed);
+            }
+            ++count;
+        }
+        listAdded();
+        return result();
+    } catch (...) {
+        try {
+            listAdded();
+        } catch (...) {
+        }
+        ReportCurrentError(QStringLiteral("SearchContacts"));
+        return result();
+    }
+}
+
+void frmContacts::txtSearch_Change() {
+    Guarded("txtSearch_Change", [&] {
+        if (!m_blnSearching)
+            cmdSearch->setEnabled(!TrimBlanks(txtSearch->text()).isEmpty());
+    });
+}
+
+void frmContacts::lstContacts_ItemClick() {
+    Guarded("lstContacts_ItemClick", [&] { cmdInfusionsoft->setEnabled(true); });
+}
+
+std::optional<std::int32_t> frmContacts::SelectedContactId() const {
+    const QList<QTreeWidgetItem*> selected = lstContacts->selectedItems();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return ContactIdFromKey(selected.first()->data(ColId, Qt::UserRole).toString());
+}
+
+void frmContacts::cmdSelectContact_Click() {
+    Guarded("cmdSelectContact_Click", [&] {
+        const std::optional<std::int32_t> id = SelectedContactId();
+        if (!id)
+            return;
+        m_lngContactID = *id;
+        done(QDialog::Accepted);
+    });
+}
+
+void frmContacts::cmdSendContactInfo_Click(int Index) {
+    Guarded("cmdSendContactInfo_Click", [&] {
+        const std::optional<std::int32_t> id = SelectedContactId();
+        if (!id)
+            return;
+        m_lngContactID = *id;
+        {
+            const WaitCursor busy;
+            if (Index >= ContactSoldTo && Index <= ContactBillTo) {
+                m_calls.SendContactToQuoteWerks(static_cast<std::int16_t>(Index), *id);
+            } else {
+                for (std::int16_t type : {ContactSoldTo, ContactShipTo, ContactBillTo})
+                    m_calls.SendContactToQuoteWerks(type, *id);
+            }
+        }
+        done(QDialog::Accepted);
+    });
+}
+
+void frmContacts::cmdInfusionsoft_Click() {
+    Guarded("cmdInfusionsoft_Click", [&] {
+        if (const std::optional<std::int32_t> id = SelectedContactId())
+            OpenInfusionsoftPage(PageContact, *id);
+    });
+}
+
+void frmContacts::cmdClose_Click() {
+    Guarded("cmdClose_Click", [&] { done(QDialog::Rejected); });
+}
+
+void frmContacts::reject() {
+    cmdClose_Click();
+}
+
+void frmContacts::Form_Load() {
+    Guarded("Form_Load", [&] {
+        if (m_blnActivated)
+            return;
+        // On top and back again once the window is on screen: lifts it above the host's
+        // window the first time it opens.
+        QTimer::singleShot(0, this, [this] {
+            Guarded("Form_Load", [this] {
+                SetWindowOnTop(this, true);
+                SetWindowOnTop(this, false);
+            });
+        });
+    });
+}
+
+void frmContacts::Form_Activate() {
+    try {
+        if (m_blnActivated) {
+            txtSearch->setFocus();
+            txtSearch->selectAll();
+        } else {
+            m_blnActivated = true;
+        }
+    } catch (...) {
+    }
+}
+
+bool frmContacts::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QDialog::event(e);
+}
+
+void frmContacts::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (!e->spontaneous())
+        Form_Load();
+}
+
+} // namespace pellwick

@@ -1,6 +1,7 @@
 #include "PellwickMain.h"
 
 #include "pellwick/DesktopSeams.h"
+#include "pellwick/contacts/ContactsWindow.h"
 #include "pellwick/setup/SetupWindows.h"
 #include "pellwick/ui/ProgramIcon.h"
 #include "pellwick/ui/frmMain.h"
@@ -25,6 +26,7 @@ int RunPellwick(int argc, char* argv[], const std::function<void(frmMain&)>& bef
     frmMain mainWindow;
     // The windows the main window opens, composed here so that none includes another.
     InstallSetupWindows(&mainWindow);
+    InstallContactsWindow(&mainWindow);
     if (beforeStart)
         beforeStart(mainWindow);
     QTimer::singleShot(0, &mainWindow, &frmMain::Form_Load);

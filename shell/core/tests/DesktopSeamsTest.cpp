@@ -87,6 +87,20 @@ private slots:
         QCOMPARE(format, Qt::PlainText);
     }
 
+    void aBoxDuringABusyCallShowsTheArrow() {
+        QMessageBoxPresenter presenter;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        Qt::CursorShape shown = Qt::WaitCursor;
+        whenBoxOpens([&](QMessageBox&) { shown = QApplication::overrideCursor()->shape(); },
+                     QMessageBox::Ok);
+        presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Critical,
+                           MsgButtons::Ok, std::nullopt});
+        QCOMPARE(shown, Qt::ArrowCursor);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QApplication::restoreOverrideCursor();
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     void installedSeamsCarryTheLibrarysBoxesToo() {
         InstallDesktopSeams();
         QVERIFY(std::dynamic_pointer_cast<QMessageBoxPresenter>(CurrentMessageBoxPresenter()));

@@ -91,7 +91,13 @@ MsgAnswer QMessageBoxPresenter::Present(const MessageBoxRequest& request) {
     // such as a server's "<fault>" or a name in angle brackets for markup and swallows it.
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(ToStandard(request.defaultButton.value_or(FirstButton(request.buttons))));
+    // A box raised during a CRM call waits for the user: the arrow, not the wait cursor.
+    const bool busy = QApplication::overrideCursor() != nullptr;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::ArrowCursor);
     const int chosen = box.exec();
+    if (busy)
+        QApplication::restoreOverrideCursor();
     for (MsgAnswer answer : {MsgAnswer::Ok, MsgAnswer::Cancel, MsgAnswer::Yes, MsgAnswer::No,
                              MsgAnswer::Retry, MsgAnswer::Abort, MsgAnswer::Ignore})
         if (chosen == ToStandard(answer))

@@ -3,6 +3,7 @@
 // too) once it is open.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QTimer>
 #include <QWidget>
@@ -25,16 +26,15 @@ inline QWidget* VisibleWindow(const QString& objectName) {
 // milliseconds, also inside the window's own event loop); gives up after timeoutMs.
 inline void WhenWindowOpens(const QString& objectName, std::function<void(QWidget*)> action,
                             int timeoutMs = 5000) {
-    auto* poll = new QTimer;
-    auto* elapsed = new int(0);
+    // Owned by the application, so a poll still pending when a test ends is cleaned up.
+    auto* poll = new QTimer(qApp);
+    QDeadlineTimer deadline(timeoutMs);
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, [=] {
-        *elapsed += 5;
         QWidget* window = VisibleWindow(objectName);
-        if (window || *elapsed > timeoutMs) {
+        if (window || deadline.hasExpired()) {
             poll->stop();
             poll->deleteLater();
-            delete elapsed;
             if (window)
                 action(window);
         }

@@ -4,7 +4,9 @@
 # for the sandbox. All state lives in ./demo-state (override: PELLWICK_DEMO_STATE),
 # never in the user's real settings. Close the stand-in (File > Exit) to end the demo.
 # Without a display it walks through a save, an e-mail and a contact selection by
-# itself and ends. The sandbox listens on port 8443 (PELLWICK_DEMO_PORT), or on any
+# itself, operating pellwick's windows as a user would (pellwick_walk, which is pellwick
+# with its windows operable over the session bus), prints what the CRM then holds and
+# ends. The sandbox listens on port 8443 (PELLWICK_DEMO_PORT), or on any
 # free port when 8443 is taken and no port was asked for.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +28,9 @@ fi
 
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-# Only what the demo runs: the program, the host stand-in and the screenshot renderer.
-cmake --build "$build" -j2 --target pellwick hoststandin pellwick_screenshots
+# Only what the demo runs: the program (and its walkable twin), the host stand-in and the
+# screenshot renderer.
+cmake --build "$build" -j2 --target pellwick pellwick_walk hoststandin pellwick_screenshots
 
 mkdir -p "$state"
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
@@ -105,14 +108,19 @@ export XDG_CONFIG_HOME="$state/config"
 python3 "$root/scripts/demo_settings.py" "$XDG_CONFIG_HOME/Varrow/Pellwick.conf" \
     --app demo --key demo-api-key --domain localhost --port "$port" --ca "$ca" --debug
 
-# 3. The host stand-in's program folder, its site.ini listing pellwick as an add-on.
+# 3. The host stand-in's program folder, its site.ini listing pellwick as an add-on
+#    (headless: pellwick_walk, so that the walk below can operate its windows).
 folder="$state/QuoteWerks"; mkdir -p "$folder"
-python3 "$root/scripts/demo_settings.py" --site-ini "$folder/site.ini" --addon "$build/shell/app/pellwick"
+program="$build/shell/app/pellwick"
+[ -n "$headless" ] && program="$build/shell/app/walk/pellwick_walk"
+python3 "$root/scripts/demo_settings.py" --site-ini "$folder/site.ini" --addon "$program"
 
 echo "Host stand-in: program folder $folder; it starts pellwick from site.ini."
 host_cmd=("$build/hoststandin/hoststandin" --program-folder "$folder"
           --quote "$root/hoststandin/sample-quote.json")
-log="$build/shell/app/DebugLog.txt"; rm -f "$log"
+log="$(dirname "$program")/DebugLog.txt"; rm -f "$log"
+walk_report="$state/walk.txt"; rm -f "$walk_report"
+export PELLWICK_WALK_REPORT="$walk_report"
 calls="$state/sandbox/calls.jsonl"
 calls_before=$(wc -l <"$calls" 2>/dev/null || echo 0)
 # The first connection test of this run (the log keeps the calls of earlier runs).
@@ -144,21 +152,14 @@ echo "pellwick is running beside the stand-in; it tested its CRM connection:"
 query=$(first_query)
 echo "${query:-  (no call has reached the sandbox)}"
 echo
-echo "Saving the quote and e-mailing it in the stand-in ..."
-bus_call Save >/dev/null
-bus_call Email >/dev/null
-bus_call SelectContact int16:0 int16:0 >/dev/null
-# Let pellwick finish what the events started (the e-mail watch ticks once a second):
-# wait until its debug log has been quiet for two seconds, at most twenty.
-quiet=0
-for _ in $(seq 1 80); do
-    before=$(stat -c %s "$log" 2>/dev/null || echo 0)
-    sleep 0.25
-    [ "$(stat -c %s "$log" 2>/dev/null || echo 0)" = "$before" ] && quiet=$((quiet + 1)) || quiet=0
-    [ $quiet -ge 8 ] && break
-done
+echo "Walking through a save, an e-mail and a contact selection, as a user would ..."
+echo
+walked=0
+python3 "$root/scripts/demo_walk.py" --port "$port" --ca "$ca" --key demo-api-key --app demo \
+    --shots "$state/screens" --report "$walk_report" || walked=$?
 bus_call Screenshot "string:$state/hoststandin.png" >/dev/null || true
-echo "pellwick's debug log ($log):"
+echo
+echo "pellwick's debug log ($log), its last lines:"
 { sed 's/^/  /' "$log" 2>/dev/null || echo "  (no debug log)"; } | tail -n 25
 bash "$root/scripts/screenshots.sh" "$state/screens" >/dev/null 2>&1 || true
 echo
@@ -167,3 +168,4 @@ echo "Ending the host; pellwick ends with it."
 bus_call Exit >/dev/null 2>&1 || true
 for _ in $(seq 1 100); do has_owner Varrow.Pellwick || break; sleep 0.1; done
 has_owner Varrow.Pellwick && echo "pellwick is still running (unexpected)" || echo "pellwick has ended."
+exit $walked

@@ -143,7 +143,7 @@ void frmSaveQuote::buildControls() {
     }};
     for (const auto& [list, view, indicator, frame] : rows) {
         list->setAccessibleName(frame);
-        list->setMinimumContentsLength(40);
+        list->setMinimumContentsLength(56);
         list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         view->setAccessibleName(QStringLiteral("View ") + frame);
         view->setAutoDefault(false);
@@ -411,6 +411,7 @@ bool frmSaveQuote::ChooseContactWhenNoneFound() {
     SetSelection(cboContact, 0);
     cboContact_Click();
     ListOpportunitiesForContactId(id);
+    WaitCursor busy;
     SendContactToQuoteWerks(ContactSoldTo, id);
     return true;
 }

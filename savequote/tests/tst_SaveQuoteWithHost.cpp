@@ -79,6 +79,7 @@ void TestSaveQuoteWithHost::sampleQuoteSavedThenEmailed() {
         QStringLiteral("/Opportunity/manageOpportunity.jsp?view=edit&ID=") +
         QString::fromStdString(lead.at("Id"))));
     QCOMPARE(scope.mainWindow.minimized, 1);
+    QCOMPARE(ReadSetting(setting::DropDownOpportunity), QStringLiteral("-1"));
 
     // E-mailed: the PDF goes up too; the opportunity just made is listed without a stage
     // and chosen; the note is not repeated.
@@ -104,6 +105,8 @@ void TestSaveQuoteWithHost::sampleQuoteSavedThenEmailed() {
         note);
     QCOMPARE(Records("Lead", {{"ContactID", "51"}}, {"Id"}).size(), size_t(1));
     QCOMPARE(scope.mainWindow.minimized, 2);
+    QCOMPARE(ReadSetting(setting::DropDownOpportunity), QString::fromStdString(lead.at("Id")));
+    QCOMPARE(ReadSetting(setting::UploadQuotePDFFile), QStringLiteral("1"));
 }
 
 QTEST_MAIN(TestSaveQuoteWithHost)

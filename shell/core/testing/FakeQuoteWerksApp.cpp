@@ -19,6 +19,13 @@ QVariant FakeQuoteWerksApp::field(const QString& name) const {
     return m_fields.value(hostfields::canonicalName(name), QString());
 }
 
+void FakeQuoteWerksApp::setFieldFailing(const QString& name, bool failing) {
+    const QString canonical = hostfields::canonicalName(name);
+    m_failingFields.removeAll(canonical);
+    if (failing)
+        m_failingFields << canonical;
+}
+
 void FakeQuoteWerksApp::clearRecord() {
     m_writes.clear();
     m_reads.clear();
@@ -63,6 +70,8 @@ QuoteWerksDocument& FakeQuoteWerksApp::DocumentAccess() {
 
 QVariant FakeQuoteWerksApp::GetFieldValue(const QString& fieldName) {
     const QString canonical = checkedField(fieldName);
+    if (m_failingFields.contains(canonical))
+        throw HostError("QuoteWerks did not carry out the call: the field could not be read.");
     m_reads << fieldName;
     return m_fields.value(canonical, QString());
 }

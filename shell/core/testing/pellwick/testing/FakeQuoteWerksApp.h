@@ -37,6 +37,9 @@ public:
     void setDocumentOpen(bool open) { m_documentOpen = open; }
     // A host that went away: every operation throws HostError from now on.
     void setGone(bool gone) { m_gone = gone; }
+    // A field the host refuses to read (HostError), as a host may fail in the middle of
+    // a sequence of reads; false reads it again.
+    void setFieldFailing(const QString& name, bool failing);
 
     // What callers did, in order.
     const std::vector<Write>& writes() const { return m_writes; }
@@ -69,6 +72,7 @@ private:
     QHash<QString, QVariant> m_fields; // canonical name -> value
     bool m_documentOpen = true;
     bool m_gone = false;
+    QStringList m_failingFields; // canonical names
     std::vector<Write> m_writes;
     QStringList m_reads;
 };

@@ -1,0 +1,67 @@
+#include "SaveQuoteSupport.h"
+
+#include "QuoteWerksApp.h"
+#include "pellwick/ErrorReport.h"
+#include "pellwick/ProgramState.h"
+#include "pellwick/modMain.h"
+
+#include <QSignalBlocker>
+#include <tessary/clsInfusionsoftAPI.h>
+
+namespace pellwick::savequote {
+namespace {
+
+QuoteWerksApp& Host() {
+    if (!State().QuoteWerksApp)
+        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
+    return *State().QuoteWerksApp;
+}
+
+} // namespace
+
+void DebugLine(const QString& suffix) {
+    DebugMessage(QStringLiteral("frmSaveQuote") + suffix);
+}
+
+QString HostField(const QString& fieldName) {
+    return Host().DocumentAccess().GetFieldValue(fieldName).toString();
+}
+
+QString HostProgramFolder() {
+    return Host().ProgramFolder();
+}
+
+CrmServices Crm() {
+    const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
+    CrmServices crm;
+    if (api) {
+        crm.data = api->DataService();
+        crm.contacts = api->ContactService();
+        crm.files = api->FileService();
+        crm.helpers = api->Helpers();
+    }
+    if (!crm.data || !crm.contacts || !crm.files || !crm.helpers)
+        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
+    return crm;
+}
+
+std::optional<std::int32_t> SelectedValue(const QComboBox* box) {
+    const int index = box->currentIndex();
+    if (index < 0)
+        return std::nullopt;
+    return box->itemData(index).toInt();
+}
+
+void AppendEntry(QComboBox* box, const QString& text, std::int32_t value) {
+    const QSignalBlocker quiet(box);
+    const int selected = box->currentIndex();
+    box->addItem(text, value);
+    box->setCurrentIndex(selected);
+}
+
+void SetSelection(QComboBox* box, int index) {
+    const QSignalBlocker quiet(box);
+    box->setCurrentIndex(index);
+}
+
+} // namespace pellwick::savequote

@@ -1,0 +1,45 @@
+#pragma once
+// What the Save Quote window's files share: its debug lines, the host's fields, the
+// CRM services and reading and filling its lists.
+
+#include <QComboBox>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace tessary {
+class ContactService;
+class DataService;
+class FileService;
+class clsHelpers;
+} // namespace tessary
+
+namespace pellwick::savequote {
+
+// A debug line: "frmSaveQuote" followed by the suffix.
+void DebugLine(const QString& suffix);
+
+// A field of the open quote as text; throws when the host is not there or refuses.
+QString HostField(const QString& fieldName);
+// The host's program folder; throws as above.
+QString HostProgramFolder();
+
+// The program's CRM services; throws ProgramError when there is no connection.
+struct CrmServices {
+    std::shared_ptr<tessary::DataService> data;
+    std::shared_ptr<tessary::ContactService> contacts;
+    std::shared_ptr<tessary::FileService> files;
+    std::shared_ptr<tessary::clsHelpers> helpers;
+};
+CrmServices Crm();
+
+// The value of the selected entry, or nothing when none is selected.
+std::optional<std::int32_t> SelectedValue(const QComboBox* box);
+// Appends an entry without changing the selection (QComboBox would select its first
+// entry by itself) and without signals.
+void AppendEntry(QComboBox* box, const QString& text, std::int32_t value);
+// Sets the selection without signals; the caller runs the click handler.
+void SetSelection(QComboBox* box, int index);
+
+} // namespace pellwick::savequote

@@ -1,0 +1,542 @@
+// The Save Quote window: its controls, ShowForm's preparation, the options and
+// indicators, and the View and Cancel buttons. The listing procedures are in
+// frmSaveQuoteListing.cpp, the commit in frmSaveQuoteCommit.cpp.
+
+#include "pellwick/savequote/frmSaveQuote.h"
+
+#include "SaveQuoteSupport.h"
+#include "pellwick/CrmCollections.h"
+#include "pellwick/DesktopSeams.h"
+#include "pellwick/ErrorReport.h"
+#include "pellwick/IdSetting.h"
+#include "pellwick/MessageBox.h"
+#include "pellwick/WaitCursor.h"
+#include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
+#include "pellwick/savequote/SaveQuoteRules.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace pellwick {
+
+using namespace savequote;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+template <typename W> W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* picture(QWidget* parent, const char* name, QStyle::StandardPixmap pixmap) {
+    auto* label = named(new QLabel(parent), name);
+    label->setPixmap(parent->style()->standardIcon(pixmap).pixmap(16, 16));
+    label->hide();
+    return label;
+}
+
+// Shows the picture of `source` in `indicator`, with its tooltip; the holder's name is
+// kept as the property "picture" so that tests can tell the three apart.
+void SetIndicator(QLabel* indicator, const QLabel* source, const QString& tip) {
+    indicator->setPixmap(source->pixmap());
+    indicator->setToolTip(tip.toHtmlEscaped());
+    indicator->setAccessibleDescription(tip);
+    indicator->setProperty("picture", source->objectName());
+}
+
+QHBoxLayout* listRow(QComboBox* list, QPushButton* view, QLabel* indicator) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(list, 1);
+    row->addWidget(view);
+    row->addWidget(indicator);
+    return row;
+}
+
+} // namespace
+
+frmSaveQuote::frmSaveQuote(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmSaveQuote"));
+    setWindowTitle(QStringLiteral("Pellwick - Save Quote"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+    buildControls();
+}
+
+frmSaveQuote::~frmSaveQuote() = default;
+
+void frmSaveQuote::buildControls() {
+    fraInfo = named(new QFrame(this), "fraInfo");
+    fraInfo->setFrameShape(QFrame::StyledPanel);
+    lblQuoteDocNo = named(new QLabel(fraInfo), "lblQuoteDocNo");
+    lblQuoteDocNo->setTextFormat(Qt::PlainText); // the quote's name is host text
+    lblQuoteDocNo->setAccessibleName(QStringLiteral("Quote"));
+
+    fraContact = named(new QGroupBox(QStringLiteral("Contact"), fraInfo), "fraContact");
+    cboContact = named(new QComboBox(fraContact), "cboContact");
+    cmdViewContact =
+        named(new QPushButton(QStringLiteral("View..."), fraContact), "cmdViewContact");
+    chkAddQuoteDocNo = named(
+        new QCheckBox(QStringLiteral("Add Q&uote Info as a note into Infusionsoft Contact Record"),
+                      fraContact),
+        "chkAddQuoteDocNo");
+    chkUploadQuoteFile = named(
+        new QCheckBox(QStringLiteral("Upload Quote file (&DTF) into Infusionsoft Contact Record"),
+                      fraContact),
+        "chkUploadQuoteFile");
+    chkUploadQuotePDF = named(
+        new QCheckBox(QStringLiteral("Upload Quote file (&PDF) into Infusionsoft Contact Record"),
+                      fraContact),
+        "chkUploadQuotePDF");
+    chkOpenContactRecord = named(
+        new QCheckBox(QStringLiteral("Open the Contact Record automatically after Save Quote"),
+                      fraContact),
+        "chkOpenContactRecord");
+    imgContact = named(new QLabel(fraContact), "imgContact");
+
+    fraOpportunity = named(new QGroupBox(QStringLiteral("Opportunity"), fraInfo), "fraOpportunity");
+    cboOpportunity = named(new QComboBox(fraOpportunity), "cboOpportunity");
+    cmdViewOpportunity =
+        named(new QPushButton(QStringLiteral("View..."), fraOpportunity), "cmdViewOpportunity");
+    chkAddNotes = named(
+        new QCheckBox(QStringLiteral("Add &Notes into Infusionsoft Opportunity"), fraOpportunity),
+        "chkAddNotes");
+    chkUpdateProjectedRevenue =
+        named(new QCheckBox(QStringLiteral("Update the Projected Revenue with the Quote &Total"),
+                            fraOpportunity),
+              "chkUpdateProjectedRevenue");
+    chkOpenOpportunityRecord = named(
+        new QCheckBox(QStringLiteral("Open the Opportunity Record automatically after Save Quote"),
+                      fraOpportunity),
+        "chkOpenOpportunityRecord");
+    imgOpportunity = named(new QLabel(fraOpportunity), "imgOpportunity");
+
+    fraActionSet = named(new QGroupBox(QStringLiteral("Action Set"), fraInfo), "fraActionSet");
+    cboActionSet = named(new QComboBox(fraActionSet), "cboActionSet");
+    cmdViewActionSet =
+        named(new QPushButton(QStringLiteral("View..."), fraActionSet), "cmdViewActionSet");
+    imgActionSet = named(new QLabel(fraActionSet), "imgActionSet");
+
+    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
+    cmdOK->setDefault(true);
+    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+    imgOK = picture(this, "imgOK", QStyle::SP_DialogApplyButton);
+    imgWarning = picture(this, "imgWarning", QStyle::SP_MessageBoxWarning);
+    imgNoSelect = picture(this, "imgNoSelect", QStyle::SP_DialogCancelButton);
+
+    // The lists and the View buttons share a caption each, so they are named by their frame.
+    const std::array<std::tuple<QComboBox*, QPushButton*, QLabel*, QString>, 3> rows = {{
+        {cboContact, cmdViewContact, imgContact, QStringLiteral("Contact")},
+        {cboOpportunity, cmdViewOpportunity, imgOpportunity, QStringLiteral("Opportunity")},
+        {cboActionSet, cmdViewActionSet, imgActionSet, QStringLiteral("Action Set")},
+    }};
+    for (const auto& [list, view, indicator, frame] : rows) {
+        list->setAccessibleName(frame);
+        list->setMinimumContentsLength(56);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        view->setAccessibleName(QStringLiteral("View ") + frame);
+        view->setAutoDefault(false);
+        indicator->setAccessibleName(frame + QStringLiteral(" indicator"));
+        indicator->setFixedSize(20, 20);
+    }
+    for (QCheckBox* option :
+         {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord,
+          chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord}) {
+        QSizePolicy keepPlace = option->sizePolicy();
+        keepPlace.setRetainSizeWhenHidden(true); // hiding options must not move the frames
+        option->setSizePolicy(keepPlace);
+    }
+    cmdCancel->setAutoDefault(false);
+
+    auto* contact = new QVBoxLayout(fraContact);
+    contact->addLayout(listRow(cboContact, cmdViewContact, imgContact));
+    for (QCheckBox* option :
+         {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
+        contact->addWidget(option);
+    auto* opportunity = new QVBoxLayout(fraOpportunity);
+    opportunity->addLayout(listRow(cboOpportunity, cmdViewOpportunity, imgOpportunity));
+    for (QCheckBox* option : {chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord})
+        opportunity->addWidget(option);
+    auto* actionSet = new QVBoxLayout(fraActionSet);
+    actionSet->addLayout(listRow(cboActionSet, cmdViewActionSet, imgActionSet));
+
+    auto* info = new QVBoxLayout(fraInfo);
+    info->addWidget(lblQuoteDocNo);
+    info->addWidget(fraContact);
+    info->addWidget(fraOpportunity);
+    info->addWidget(fraActionSet);
+
+    auto* buttons = new QHBoxLayout;
+    for (QLabel* holder : {imgOK, imgWarning, imgNoSelect})
+        buttons->addWidget(holder);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraInfo);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+
+    QWidget* order[] = {cboContact,
+                        cmdViewContact,
+                        chkAddQuoteDocNo,
+                        chkUploadQuoteFile,
+                        chkUploadQuotePDF,
+                        chkOpenContactRecord,
+                        cboOpportunity,
+                        cmdViewOpportunity,
+                        chkAddNotes,
+                        chkUpdateProjectedRevenue,
+                        chkOpenOpportunityRecord,
+                        cboActionSet,
+                        cmdViewActionSet,
+                        cmdOK,
+                        cmdCancel};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    // activated: the user's picks only; the program's selections call the handlers itself.
+    connect(cboContact, &QComboBox::activated, this, &frmSaveQuote::cboContact_Click);
+    connect(cboOpportunity, &QComboBox::activated, this, &frmSaveQuote::cboOpportunity_Click);
+    connect(cboActionSet, &QComboBox::activated, this, &frmSaveQuote::cboActionSet_Click);
+    connect(cmdViewContact, &QPushButton::clicked, this, &frmSaveQuote::cmdViewContact_Click);
+    connect(cmdViewOpportunity, &QPushButton::clicked, this,
+            &frmSaveQuote::cmdViewOpportunity_Click);
+    connect(cmdViewActionSet, &QPushButton::clicked, this, &frmSaveQuote::cmdViewActionSet_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmSaveQuote::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSaveQuote::cmdCancel_Click);
+}
+
+void frmSaveQuote::ShowForm(std::int32_t p_enmLayout) {
+    if (m_blnShowing) {
+        // Host events do not wait for this window: a second save or e-mail while it is
+        // open must not refill it under the user's hands.
+        DebugLine(QStringLiteral(" - ShowForm - The window is already open, Params: "
+                                 "p_enmLayout = ") +
+                  QString::number(p_enmLayout));
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+        return;
+    }
+    m_blnShowing = true;
+    const auto showingEnds = qScopeGuard([this] { m_blnShowing = false; });
+    Guarded("ShowForm", [&] {
+        if (!PrepareShowing(p_enmLayout))
+            return;
+        DebugLine(QStringLiteral(" - ShowForm - Show the modal form."));
+        exec();
+        DebugLine(QStringLiteral(" - ShowForm - Finished"));
+    });
+}
+
+void frmSaveQuote::ResetForShowing() {
+    for (QComboBox* list : {cboContact, cboOpportunity, cboActionSet}) {
+        const QSignalBlocker quiet(list);
+        list->clear();
+    }
+    lblQuoteDocNo->clear();
+    for (QCheckBox* option :
+         {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord,
+          chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord}) {
+        option->setChecked(false);
+        option->setEnabled(true);
+        option->setVisible(true);
+    }
+    for (QPushButton* view : {cmdViewContact, cmdViewOpportunity, cmdViewActionSet})
+        view->setEnabled(false);
+    for (QLabel* indicator : {imgContact, imgOpportunity, imgActionSet}) {
+        indicator->clear();
+        indicator->setToolTip(QString());
+        indicator->setAccessibleDescription(QString());
+        indicator->setProperty("picture", QVariant());
+    }
+    m_lngDropDownOpportunity = 0;
+    m_lngDropDownActionSet = 0;
+    m_strQuoteNo.clear();
+    m_stages.reset();
+    m_actionSets.reset();
+    m_lngCreatedOpportunityId = 0;
+    m_ranActionSets.clear();
+    cboContact->setFocus();
+}
+
+bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
+    DebugLine(QStringLiteral(" - ShowForm - Started, Params: p_enmLayout = ") +
+              QString::number(layout));
+    ResetForShowing();
+    Form_Load();
+
+    DebugLine(QStringLiteral(" - ShowForm - Get the QuoteWerks Document Number."));
+    const QString name = GetQuoteDocumentName();
+    m_strQuoteNo = GetQuoteDocumentNumber();
+    lblQuoteDocNo->setText(QuoteCaption(name, m_strQuoteNo));
+
+    ReadLastSaveSettings();
+    chkUploadQuotePDF->setEnabled(layout == 1);
+    if (!chkUploadQuotePDF->isEnabled())
+        chkUploadQuotePDF->setChecked(false);
+
+    if (State().g_colStages) {
+        m_stages = State().g_colStages;
+    } else {
+        DebugLine(QStringLiteral(" - ShowForm - Collect the Stages."));
+        WaitCursor busy;
+        m_stages = CollectStages();
+    }
+
+    ListContactsFromQuote();
+    DebugLine(QStringLiteral(" - ShowForm - Number of Contacts: ") +
+              QString::number(cboContact->count()));
+    if (cboContact->count() > 0) {
+        SetSelection(cboContact, 0);
+        cboContact_Click();
+    } else if (!ChooseContactWhenNoneFound()) {
+        return false;
+    }
+
+    if (State().g_colActionSets) {
+        m_actionSets = State().g_colActionSets;
+    } else {
+        DebugLine(QStringLiteral(" - ShowForm - Collect the Action Sets."));
+        WaitCursor busy;
+        m_actionSets = CollectActionSets();
+    }
+    DebugLine(QStringLiteral(" - ShowForm - List the Action Sets."));
+    ListActionSets();
+
+    DebugLine(QStringLiteral(" - ShowForm - Show the Contact Record Options."));
+    ShowContactRecordOptions();
+    DebugLine(QStringLiteral(" - ShowForm - Show the Opportunity Record Options."));
+    ShowOpportunityRecordOptions();
+    DebugLine(QStringLiteral(" - ShowForm - Show the Action Set Record Options."));
+    ShowActionSetRecordOptions();
+    return true;
+}
+
+void frmSaveQuote::ReadLastSaveSettings() {
+    DebugLine(QStringLiteral(" - ShowForm - Get the last save settings from the registry."));
+    const auto reading = [](const QString& valueName) {
+        DebugLine(QStringLiteral(" - ShowForm - Reading ") + valueName +
+                  QStringLiteral(" registry setting."));
+    };
+    const auto flag = [&](const QString& valueName, QCheckBox* box) {
+        reading(valueName);
+        box->setChecked(ReadFlagSetting(valueName));
+    };
+    flag(setting::AddQuoteDocNo, chkAddQuoteDocNo);
+    flag(setting::AddOpportunityNotes, chkAddNotes);
+    flag(setting::UploadQuoteFile, chkUploadQuoteFile);
+    flag(setting::UploadQuotePDFFile, chkUploadQuotePDF);
+    flag(setting::OpenContactRecord, chkOpenContactRecord);
+    flag(setting::UpdateProjectedRevenue, chkUpdateProjectedRevenue);
+    reading(setting::DropDownOpportunity);
+    m_lngDropDownOpportunity = ReadIdSetting(setting::DropDownOpportunity);
+    flag(setting::OpenOpportunityRecord, chkOpenOpportunityRecord);
+    reading(setting::DropDownActionSet);
+    m_lngDropDownActionSet = ReadIdSetting(setting::DropDownActionSet);
+}
+
+// Steps 6 and 7: the sections' e-mail addresses, else their contact names.
+void frmSaveQuote::ListContactsFromQuote() {
+    DebugLine(QStringLiteral(" - ShowForm - Add the Sold, Ship and Bill Email addresses to the "
+                             "drop down list."));
+    std::array<SectionContact, 3> sections;
+    for (std::int16_t type = 0; type < 3; ++type)
+        sections[type].email =
+            HostField(GetNameForContactType(type) + QStringLiteral("Email")).trimmed().toLower();
+    for (const EmailSearch& search : EmailsToSearch(sections)) {
+        DebugLine(QStringLiteral(" - ShowForm - List Contacts For ") + search.section +
+                  QStringLiteral(" Email: ") + search.email);
+        ListContactsForEmail(search.email);
+    }
+    if (cboContact->count() > 0)
+        return;
+    for (std::int16_t type = 0; type < 3; ++type) {
+        const QString name =
+            HostField(GetNameForContactType(type) + QStringLiteral("Contact")).trimmed();
+        if (!name.isEmpty())
+            ListContactsForName(name);
+    }
+}
+
+// Step 10: no CRM contact matched the quote. False when the window is not to be shown.
+bool frmSaveQuote::ChooseContactWhenNoneFound() {
+    std::array<SectionContact, 3> sections;
+    for (std::int16_t type = 0; type < 3; ++type) {
+        const QString prefix = GetNameForContactType(type);
+        sections[type] = {HostField(prefix + QStringLiteral("Contact")).trimmed().toLower(),
+                          HostField(prefix + QStringLiteral("Email")).trimmed().toLower()};
+    }
+    const std::vector<ListEntry> entries = NewContactEntries(sections);
+    for (const ListEntry& entry : entries)
+        AppendEntry(cboContact, entry.text, entry.value);
+    if (!entries.empty()) {
+        DebugLine(QStringLiteral(" - ShowForm - List Opportunities for Contact: No ID"));
+        SetSelection(cboContact, 0);
+        cboContact_Click();
+        ListOpportunitiesForContactId(0);
+        return true;
+    }
+
+    DebugLine(QStringLiteral(" - ShowForm - Warn there is no contact information."));
+    MsgBox(QStringLiteral("No contact information was found in QuoteWerks.") + kCrLf +
+               QStringLiteral("You need to select a contact from Infusionsoft."),
+           MsgIcon::Exclamation);
+    const auto& showContacts = State().Windows.ShowContacts;
+    const std::int32_t id = showContacts ? showContacts(-1, -1) : 0;
+    if (id < 1) {
+        DebugLine(QStringLiteral(" - ShowForm - No Contact was selected."));
+        MsgBox(QStringLiteral("No contact was selected, the Save Quote window will now exit."),
+               MsgIcon::Information);
+        return false;
+    }
+    DebugLine(QStringLiteral(" - ShowForm - Selected Contact ID: ") + QString::number(id));
+    ListContactByID(id);
+    if (cboContact->count() == 0)
+        throw ProgramError(errnum::InvalidProcedureCall,
+                           QStringLiteral("The contact %1 was not found in Infusionsoft.").arg(id));
+    SetSelection(cboContact, 0);
+    cboContact_Click();
+    ListOpportunitiesForContactId(id);
+    WaitCursor busy;
+    SendContactToQuoteWerks(ContactSoldTo, id);
+    return true;
+}
+
+void frmSaveQuote::Form_Load() {
+    Guarded("Form_Load", [&] {
+        SetWindowOnTop(this, true);
+        SetWindowOnTop(this, false);
+    });
+}
+
+void frmSaveQuote::ShowContactRecordOptions() {
+    Guarded("ShowContactRecordOptions", [&] {
+        const std::optional<std::int32_t> value = SelectedValue(cboContact);
+        const bool visible = value && *value != 0;
+        for (QCheckBox* option :
+             {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
+            option->setVisible(visible);
+        cmdViewContact->setEnabled(value && *value >= 1);
+        if (cboContact->count() == 1)
+            SetIndicator(imgContact, imgOK, QStringLiteral("Contact option selected is okay."));
+        else
+            SetIndicator(
+                imgContact, imgWarning,
+                QStringLiteral("More than one contact was found, choose the correct contact."));
+    });
+}
+
+void frmSaveQuote::ShowOpportunityRecordOptions() {
+    Guarded("ShowOpportunityRecordOptions", [&] {
+        const std::optional<std::int32_t> value = SelectedValue(cboOpportunity);
+        const bool visible = value && *value >= kNewOpportunity && *value != 0;
+        for (QCheckBox* option : {chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord})
+            option->setVisible(visible);
+        cmdViewOpportunity->setEnabled(value && *value >= 1);
+        if (visible)
+            SetIndicator(imgOpportunity, imgOK,
+                         QStringLiteral("Opportunity option selected is okay."));
+        else
+            SetIndicator(imgOpportunity, imgNoSelect,
+                         QStringLiteral("No Opportunity option was selected."));
+    });
+}
+
+void frmSaveQuote::ShowActionSetRecordOptions() {
+    Guarded("ShowActionSetRecordOptions", [&] {
+        const bool chosen = cboActionSet->currentIndex() >= 1; // an entry after the blank one
+        cmdViewActionSet->setEnabled(chosen);
+        if (chosen)
+            SetIndicator(imgActionSet, imgOK,
+                         QStringLiteral("Action Set option selected is okay."));
+        else
+            SetIndicator(imgActionSet, imgNoSelect,
+                         QStringLiteral("No Action Set option was selected."));
+    });
+}
+
+void frmSaveQuote::cboContact_Click() {
+    Guarded("cboContact_Click", [&] {
+        ShowContactRecordOptions();
+        if (const std::optional<std::int32_t> value = SelectedValue(cboContact))
+            ListOpportunitiesForContactId(*value);
+    });
+}
+
+void frmSaveQuote::cboOpportunity_Click() {
+    Guarded("cboOpportunity_Click", [&] {
+        ShowOpportunityRecordOptions();
+        if (const std::optional<std::int32_t> value = SelectedValue(cboOpportunity))
+            chkAddNotes->setEnabled(*value >= kNewOpportunity);
+    });
+}
+
+void frmSaveQuote::cboActionSet_Click() {
+    Guarded("cboActionSet_Click", [&] { ShowActionSetRecordOptions(); });
+}
+
+void frmSaveQuote::ViewContactInfusionsoftPage() {
+    Guarded("ViewContactInfusionsoftPage", [&] {
+        const std::optional<std::int32_t> value = SelectedValue(cboContact);
+        if (value && *value >= 1)
+            OpenInfusionsoftPage(PageContact, *value);
+    });
+}
+
+void frmSaveQuote::ViewOpportunityInfusionsoftPage() {
+    Guarded("ViewOpportunityInfusionsoftPage", [&] {
+        const std::optional<std::int32_t> value = SelectedValue(cboOpportunity);
+        if (value && *value >= 1)
+            OpenInfusionsoftPage(PageOpportunity, *value);
+    });
+}
+
+void frmSaveQuote::cmdViewContact_Click() {
+    Guarded("cmdViewContact_Click", [&] { ViewContactInfusionsoftPage(); });
+}
+
+void frmSaveQuote::cmdViewOpportunity_Click() {
+    Guarded("cmdViewOpportunity_Click", [&] { ViewOpportunityInfusionsoftPage(); });
+}
+
+void frmSaveQuote::cmdViewActionSet_Click() {
+    Guarded("cmdViewActionSet_Click", [&] {
+        const std::optional<std::int32_t> value = SelectedValue(cboActionSet);
+        if (value && *value >= 1)
+            OpenInfusionsoftPage(PageActionSet, *value);
+    });
+}
+
+void frmSaveQuote::cmdCancel_Click() {
+    Guarded("cmdCancel_Click", [&] { QDialog::reject(); });
+}
+
+void frmSaveQuote::reject() {
+    cmdCancel_Click();
+}
+
+void InstallSaveQuoteWindow(QWidget* mainWindow) {
+    auto window = std::make_shared<QPointer<frmSaveQuote>>();
+    const QPointer<QWidget> owner = mainWindow;
+    State().Windows.ShowSaveQuote = [window, owner](std::int32_t layout) {
+        if (!*window)
+            *window = new frmSaveQuote(owner);
+        (*window)->ShowForm(layout);
+    };
+}
+
+} // namespace pellwick

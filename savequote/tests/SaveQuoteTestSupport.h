@@ -1,0 +1,123 @@
+#pragma once
+// What the Save Quote window tests share: the program pointed at a fresh CRM sandbox,
+// reading the CRM and its call log, and acting on the window's lists.
+
+#include "SandboxProcess.h"
+#include "pellwick/ProgramState.h"
+#include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
+#include "pellwick/testing/CoreTestScope.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <map>
+#include <memory>
+#include <string>
+#include <tessary/DataService.h>
+#include <tessary/clsHelpers.h>
+#include <tessary/clsInfusionsoftAPI.h>
+#include <vector>
+
+namespace savequote_testing {
+
+inline const char* kApiKey = "savequote-test-key";
+
+// A demo CRM of its own (records in memory) and the program's connection to it.
+inline sandbox::SandboxProcess StartCrm(std::vector<std::string> extraArgs = {}) {
+    sandbox::SandboxOptions options;
+    options.apiKey = kApiKey;
+    options.extraArgs = {"--memory"};
+    options.extraArgs.insert(options.extraArgs.end(), extraArgs.begin(), extraArgs.end());
+    return sandbox::SandboxProcess(options);
+}
+
+inline bool ConnectTo(const sandbox::SandboxProcess& crm,
+                      const pellwick::testing::CoreTestScope& scope) {
+    pellwick::WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
+    pellwick::WriteInfusionsoftAPIKeyToRegistry(QString::fromLatin1(kApiKey));
+    scope.useLocalEndpoint(crm.port(), QString::fromStdString(crm.caFile()));
+    return pellwick::SetupInfusionsoftConnection();
+}
+
+// The records of a CRM table matching `equals` (field -> integer or text), read through
+// the program's connection, each as field -> text.
+using Record = std::map<std::string, std::string>;
+inline std::vector<Record> Records(const std::string& table,
+                                   const std::vector<std::pair<std::string, std::string>>& equals,
+                                   const std::vector<std::string>& fields) {
+    tessary::RpcStruct query;
+    for (const auto& [field, value] : equals)
+        query.AddString(field, value);
+    tessary::RpcArray names;
+    for (const std::string& field : fields)
+        names.AddString(field);
+    auto& api = *pellwick::State().InfusionsoftConnection;
+    std::vector<Record> records;
+    if (const auto found = api.DataService()->Query(table, 1000, 0, query, names))
+        for (const tessary::RpcValue& element : found->Elements()) {
+            Record record;
+            for (const std::string& field : fields)
+                if (element.StructValue()->Exists(field))
+                    record[field] = element.StructValue()->Item(field).StringValue();
+            records.push_back(record);
+        }
+    return records;
+}
+
+// How many logged calls of `method` there were (on `table`, when given).
+inline int Calls(const sandbox::SandboxProcess& crm, const std::string& method,
+                 const std::string& table = std::string()) {
+    int n = 0;
+    for (const sandbox::LoggedCall& call : crm.calls())
+        n += call.method == method &&
+             (table.empty() || (call.params.size() > 1 && call.params[1].value == table));
+    return n;
+}
+
+// A text member of the record sent with the first call of `method` on `table`, as the
+// CRM received it.
+inline QString SentText(const sandbox::SandboxProcess& crm, const std::string& method,
+                        const std::string& table, const std::string& member) {
+    for (const sandbox::LoggedCall& call : crm.calls())
+        if (call.method == method && call.params.size() > 2 && call.params[1].value == table)
+            return QString::fromStdString(call.params[2].value.at(member).at("value"));
+    return QString();
+}
+
+inline QStringList Entries(const QComboBox* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
+}
+
+// The user picks an entry.
+inline void Pick(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+// The user picks the entry with this value.
+inline void PickValue(QComboBox* list, int value) {
+    Pick(list, list->findData(value));
+}
+
+// The host stand-in's sample quote (DocNo "Q1001", Sold To Marion Okafor) in a fake host.
+inline void LoadSampleQuote(pellwick::testing::FakeQuoteWerksApp& host) {
+    QFile file(QString::fromUtf8(PELLWICK_SAMPLE_QUOTE));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("sample quote not found");
+    const QJsonObject quote = QJsonDocument::fromJson(file.readAll()).object();
+    for (auto it = quote.begin(); it != quote.end(); ++it)
+        host.setField(it.key(), it.value().toVariant());
+}
+
+inline QString DebugLog(const pellwick::testing::CoreTestScope& scope) {
+    QFile log(scope.debugLogPath());
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+} // namespace savequote_testing

@@ -1,0 +1,375 @@
+// The Save Quote window, offscreen, on a fake host and a CRM sandbox of its own per
+// test: what ShowForm gathers and preselects, and what OK and Cancel write.
+
+#include "HostFields.h"
+#include "SaveQuoteTestSupport.h"
+#include "pellwick/savequote/frmSaveQuote.h"
+#include "pellwick/testing/WindowTestSupport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+using namespace pellwick;
+using namespace pellwick::testing;
+using namespace savequote_testing;
+
+namespace {
+
+const QString kMarion = QStringLiteral("Marion Okafor - marion.okafor@harbourlane.example - (51)");
+
+// One test's world: a demo CRM, the sample quote in a fake host, debug mode on and the
+// one Save Quote window (a child of a stand-in main window).
+struct World {
+    sandbox::SandboxProcess crm = StartCrm();
+    CoreTestScope scope;
+    std::shared_ptr<FakeQuoteWerksApp> host = scope.attachFakeHost();
+    QWidget mainWindow;
+    frmSaveQuote* window = new frmSaveQuote(&mainWindow);
+
+    World() {
+        LoadSampleQuote(*host);
+        if (!ConnectTo(crm, scope))
+            throw std::runtime_error("no connection to the CRM sandbox");
+        State().DebugMode = true;
+        crm.clearLog();
+        scope.boxes->clear();
+    }
+    template <class W = QWidget> W* child(const char* name) const {
+        return window->findChild<W*>(QString::fromLatin1(name));
+    }
+    QComboBox* list(const char* name) const { return child<QComboBox>(name); }
+    QCheckBox* box(const char* name) const { return child<QCheckBox>(name); }
+    void clearSection(const QString& prefix) const {
+        for (const QString& field : hostfields::sectionFieldNames())
+            host->setField(prefix + field, QString());
+    }
+    // Shows the window; `whileOpen` runs once it is visible; a window still open after it
+    // is cancelled. True when the window opened.
+    bool show(std::int32_t layout, const std::function<void()>& whileOpen) {
+        bool opened = false;
+        WhenWindowOpens(QStringLiteral("frmSaveQuote"), [&](QWidget*) {
+            opened = true;
+            whileOpen();
+            if (window->isVisible())
+                window->reject();
+        });
+        window->ShowForm(layout);
+        return opened;
+    }
+    void ok() const { child<QPushButton>("cmdOK")->click(); }
+    QString lastBox() const {
+        return scope.boxes->boxes().empty() ? QString() : scope.boxes->boxes().back().text;
+    }
+};
+
+} // namespace
+
+class TestFrmSaveQuote : public QObject {
+    Q_OBJECT
+private slots:
+    void firstShowingOffersTheDefaultsAndCancelWritesNothing();
+    void quoteWithoutContactInformationAsksForAContact();
+    void failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone();
+    void everyShowingStartsCleanAndPreselectsByThirtyTwoBits();
+    void okChecksTheOpenQuoteAndItsFileNames();
+    void noteRevenueAndNotesRules();
+    void collectionsReadPartWayAreReadAgain();
+    void wildcardsInTheQuoteFindOnlyEqualText();
+};
+
+void TestFrmSaveQuote::firstShowingOffersTheDefaultsAndCancelWritesNothing() {
+    World w;
+    w.host->setField(QStringLiteral("DocName"), QStringLiteral("<b>Office</b>"));
+    QVERIFY(w.show(0, [&] {
+        auto* caption = w.child<QLabel>("lblQuoteDocNo");
+        QCOMPARE(caption->text(), QStringLiteral("<b>Office</b> <Q1001>"));
+        QCOMPARE(caption->textFormat(), Qt::PlainText);
+        QCOMPARE(w.window->windowTitle(), QStringLiteral("Pellwick - Save Quote"));
+        for (const char* name :
+             {"chkAddQuoteDocNo", "chkUploadQuoteFile", "chkOpenContactRecord", "chkAddNotes",
+              "chkUpdateProjectedRevenue", "chkOpenOpportunityRecord"})
+            QVERIFY2(w.box(name)->isChecked() && w.box(name)->isVisible(), name);
+        QVERIFY(!w.box("chkUploadQuotePDF")->isChecked());
+        QVERIFY(!w.box("chkUploadQuotePDF")->isEnabled());
+
+        QCOMPARE(Entries(w.list("cboContact")), QStringList{kMarion});
+        QCOMPARE(w.child<QLabel>("imgContact")->property("picture").toString(),
+                 QStringLiteral("imgOK"));
+        QCOMPARE(w.child<QLabel>("imgContact")->toolTip(),
+                 QStringLiteral("Contact option selected is okay."));
+        QCOMPARE(w.list("cboOpportunity")->currentText(), QStringLiteral("(New Opportunity)"));
+        QCOMPARE(w.list("cboActionSet")->currentIndex(), -1);
+        QCOMPARE(w.list("cboActionSet")->count(), 7);
+        QCOMPARE(w.list("cboActionSet")->itemText(3), QStringLiteral("(Blank) - (3)"));
+        QCOMPARE(w.child<QLabel>("imgActionSet")->toolTip(),
+                 QStringLiteral("No Action Set option was selected."));
+        QVERIFY(!w.child("cmdViewActionSet")->isEnabled());
+        for (QWidget* control : w.window->findChildren<QWidget*>())
+            if (control->focusPolicy() != Qt::NoFocus && control->isVisible())
+                QVERIFY2(!control->accessibleName().isEmpty() ||
+                             !control->property("text").toString().isEmpty(),
+                         qPrintable(control->objectName()));
+
+        w.child<QPushButton>("cmdViewContact")->click();
+        QCOMPARE(w.scope.shell->opened().size(), size_t(1));
+        QVERIFY(w.scope.shell->opened()[0].toString().endsWith(
+            QStringLiteral("/Contact/manageContact.jsp?view=edit&ID=51")));
+        QTest::keyClick(w.window, Qt::Key_Escape);
+        QVERIFY(!w.window->isVisible());
+    }));
+    QCOMPARE(Calls(w.crm, "DataService.add") + Calls(w.crm, "DataService.update") +
+                 Calls(w.crm, "ContactService.add"),
+             0);
+    QVERIFY(
+        !QSettings(w.scope.settingsFile(), QSettings::IniFormat).contains(setting::AddQuoteDocNo));
+    QCOMPARE(w.scope.mainWindow.minimized, 0);
+    QVERIFY(DebugLog(w.scope).contains(QStringLiteral("frmSaveQuote - ShowForm - Finished")));
+}
+
+void TestFrmSaveQuote::quoteWithoutContactInformationAsksForAContact() {
+    World w;
+    for (const char* section : {"SoldTo", "ShipTo", "BillTo"})
+        w.clearSection(QString::fromLatin1(section));
+    int asked = 0;
+    State().Windows.ShowContacts = [&](std::int16_t type, std::int16_t source) {
+        ++asked;
+        return type == -1 && source == -1 ? 0 : -99;
+    };
+    w.window->ShowForm(0); // never shown: nobody was chosen
+    QCOMPARE(asked, 1);
+    QCOMPARE(w.scope.boxes->texts(),
+             QStringList({"No contact information was found in QuoteWerks.\r\nYou need to select "
+                          "a contact from Infusionsoft.",
+                          "No contact was selected, the Save Quote window will now exit."}));
+    QCOMPARE(w.scope.boxes->boxes()[0].icon, MsgIcon::Exclamation);
+    QCOMPARE(w.scope.boxes->boxes()[1].icon, MsgIcon::Information);
+    QVERIFY(!DebugLog(w.scope).contains(QStringLiteral("ShowForm - Finished")));
+
+    State().Windows.ShowContacts = [](std::int16_t, std::int16_t) { return 51; };
+    QVERIFY(w.show(0, [&] {
+        QCOMPARE(Entries(w.list("cboContact")), QStringList{kMarion});
+        QCOMPARE(Entries(w.list("cboOpportunity")), QStringList({"", "(New Opportunity)"}));
+    }));
+    QCOMPARE(w.host->field(QStringLiteral("SoldToContact")).toString(),
+             QStringLiteral("Marion Okafor"));
+}
+
+void TestFrmSaveQuote::failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone() {
+    World w;
+    w.clearSection(QStringLiteral("SoldTo"));
+    w.clearSection(QStringLiteral("BillTo"));
+    QVERIFY(w.show(0, [&] {
+        QCOMPARE(Entries(w.list("cboContact")), QStringList{"(New Contact - Use 'Ship To')"});
+        QVERIFY(!w.child("cmdViewContact")->isEnabled());
+        QCOMPARE(Entries(w.list("cboOpportunity")), QStringList({"", "(New Opportunity)"}));
+        PickValue(w.list("cboActionSet"), 1);
+
+        // The new contact cannot be created: nothing else is sent, the window stays.
+        w.crm.clearLog();
+        w.crm.setFault("http500", 1);
+        w.ok();
+        QVERIFY(w.window->isVisible());
+        QVERIFY(w.lastBox().contains(QStringLiteral("Error Section: cmdOK_Click")));
+        QCOMPARE(w.crm.calls().size(), size_t(1));
+
+        // Created, the action set run, then the host fails: stop again.
+        w.host->setFieldFailing(QStringLiteral("GrandTotal"), true);
+        w.ok();
+        QVERIFY(w.window->isVisible());
+        QVERIFY(w.lastBox().contains(QStringLiteral("Error Section: cmdOK_Click")));
+        QCOMPARE(w.list("cboContact")->currentText(),
+                 QStringLiteral("Teo Brandt - teo.brandt@harbourlane.example - (52)"));
+
+        w.host->setFieldFailing(QStringLiteral("GrandTotal"), false);
+        w.ok();
+        QVERIFY(!w.window->isVisible());
+    }));
+    QCOMPARE(Calls(w.crm, "ContactService.add"), 2); // the failed one and one contact
+    QCOMPARE(Calls(w.crm, "ContactService.runActionSequence"), 1);
+    QCOMPARE(Calls(w.crm, "DataService.add", "Lead"), 1);
+    QCOMPARE(Records("Lead", {{"ContactID", "52"}}, {"OpportunityTitle"}).size(), size_t(1));
+    QCOMPARE(Records("ContactAction", {{"ContactId", "52"}}, {"Id"}).size(), size_t(1));
+    QCOMPARE(w.scope.mainWindow.minimized, 1);
+    // The quote file was never saved: said once, at the end.
+    QCOMPARE(w.lastBox(), QStringLiteral("These files were not uploaded into the Infusionsoft "
+                                         "Contact Record:\r\n") +
+                              QDir(w.scope.folder()).filePath(QStringLiteral("DTF/Q1001.dtf")));
+    QCOMPARE(w.scope.boxes->boxes().back().icon, MsgIcon::Exclamation);
+}
+
+void TestFrmSaveQuote::everyShowingStartsCleanAndPreselectsByThirtyTwoBits() {
+    World w;
+    auto& data = *State().InfusionsoftConnection->DataService();
+    tessary::RpcStruct noStage, goneStage;
+    noStage.AddInteger("ContactID", 51);
+    noStage.AddString("OpportunityTitle", "No stage");
+    goneStage.AddInteger("ContactID", 51);
+    goneStage.AddString("OpportunityTitle", "Gone stage");
+    goneStage.AddInteger("StageID", 999);
+    QCOMPARE(data.Add("Lead", noStage), 7);
+    QCOMPARE(data.Add("Lead", goneStage), 8);
+    w.scope.store(setting::DropDownOpportunity, QStringLiteral("40000"));
+    w.scope.store(setting::DropDownActionSet, QStringLiteral("2"));
+
+    QVERIFY(w.show(0, [&] {
+        QCOMPARE(Entries(w.list("cboOpportunity")),
+                 QStringList({"", "(New Opportunity)", "Gone stage - (8)", "No stage - (7)"}));
+        QCOMPARE(w.list("cboOpportunity")->currentIndex(), -1); // 40000 is no "new"
+        QCOMPARE(w.list("cboActionSet")->currentText(),
+                 QStringLiteral("New Customer Welcome - (2)"));
+        QVERIFY(w.scope.boxes->boxes().empty());
+
+        // Another save while the window is open: noted, nothing refilled.
+        w.window->ShowForm(1);
+        QVERIFY(DebugLog(w.scope).contains(
+            QStringLiteral("frmSaveQuote - ShowForm - The window is already open, Params: "
+                           "p_enmLayout = 1")));
+        QCOMPARE(w.list("cboOpportunity")->count(), 4);
+        QVERIFY(w.window->isVisible());
+    }));
+
+    w.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q2002"));
+    w.host->setField(QStringLiteral("DocName"), QStringLiteral("Second"));
+    w.host->setField(QStringLiteral("SoldToEmail"),
+                     QStringLiteral("alice.morgan@brightwater.example"));
+    w.host->setField(QStringLiteral("ShipToEmail"), QString());
+    w.host->setField(QStringLiteral("BillToEmail"), QString());
+    w.scope.store(setting::DropDownOpportunity, QStringLiteral("-2"));
+    w.scope.store(setting::AddQuoteDocNo, QStringLiteral("0"));
+    QVERIFY(w.show(1, [&] {
+        QCOMPARE(w.child<QLabel>("lblQuoteDocNo")->text(), QStringLiteral("Second <Q2002>"));
+        QCOMPARE(Entries(w.list("cboContact")),
+                 QStringList{"Alice Morgan - alice.morgan@brightwater.example - (1)"});
+        QCOMPARE(Entries(w.list("cboOpportunity")),
+                 QStringList({"", "(New Opportunity)", "Annual maintenance (New Lead) - (2)",
+                              "Office plumbing refit (Quote Sent) - (1)"}));
+        QCOMPARE(w.list("cboOpportunity")->currentIndex(), 0);
+        QCOMPARE(w.list("cboActionSet")->count(), 7);
+        QVERIFY(!w.box("chkAddQuoteDocNo")->isChecked());
+        QVERIFY(w.box("chkUploadQuotePDF")->isEnabled() && w.box("chkUploadQuotePDF")->isChecked());
+        QVERIFY(!w.box("chkAddNotes")->isVisible()); // the blank entry: no opportunity options
+    }));
+}
+
+void TestFrmSaveQuote::okChecksTheOpenQuoteAndItsFileNames() {
+    World w;
+    const QString pdf = QDir(w.scope.folder()).filePath(QStringLiteral("history/email/Q1001.pdf"));
+    QVERIFY(QDir().mkpath(QFileInfo(pdf).path()));
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0);
+    file.close();
+    const QString changed = QStringLiteral("The quote shown in the Save Quote window is no longer "
+                                           "open in QuoteWerks.\r\nNothing was saved into "
+                                           "Infusionsoft.");
+    QVERIFY(w.show(1, [&] {
+        w.crm.clearLog();
+        w.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q9999"));
+        w.ok();
+        QCOMPARE(w.scope.boxes->texts(), QStringList{changed});
+        w.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q1001"));
+        w.host->setDocumentOpen(false);
+        w.ok();
+        QCOMPARE(w.lastBox(), changed);
+        QVERIFY(w.window->isVisible());
+        QVERIFY(w.crm.calls().empty());
+        w.host->setDocumentOpen(true);
+        w.ok();
+        QVERIFY(!w.window->isVisible());
+    }));
+    QCOMPARE(w.lastBox(),
+             QStringLiteral("These files were not uploaded into the Infusionsoft Contact "
+                            "Record:\r\n") +
+                 QDir(w.scope.folder()).filePath(QStringLiteral("DTF/Q1001.dtf")));
+    QCOMPARE(Records("FileBox", {{"ContactId", "51"}}, {"FileName"}),
+             (std::vector<Record>{{{"FileName", "Q1001.pdf"}}}));
+
+    // A quote number that is no plain file name never names a file to upload.
+    w.host->setField(QStringLiteral("DocNo"), QStringLiteral("../../x"));
+    w.crm.clearLog();
+    QVERIFY(w.show(0, [&] { w.ok(); }));
+    QCOMPARE(Calls(w.crm, "DataService.query", "FileBox") + Calls(w.crm, "FileService.uploadFile"),
+             0);
+    QVERIFY(DebugLog(w.scope).contains(
+        QStringLiteral("frmSaveQuote - cmdOK_Click - The quote number is not a plain file name, "
+                       "not uploaded: ")));
+    QVERIFY(w.lastBox().endsWith(QStringLiteral("/DTF/../../x.dtf")));
+}
+
+void TestFrmSaveQuote::noteRevenueAndNotesRules() {
+    World w;
+    // Contact 1 has a note about quote 1001; this is quote 100, with no total to speak of.
+    w.host->setField(QStringLiteral("SoldToEmail"),
+                     QStringLiteral("alice.morgan@brightwater.example"));
+    w.host->setField(QStringLiteral("ShipToEmail"), QString());
+    w.host->setField(QStringLiteral("BillToEmail"), QString());
+    w.host->setField(QStringLiteral("DocName"), QStringLiteral("Office plumbing refit"));
+    w.host->setField(QStringLiteral("DocNo"), QStringLiteral("100"));
+    w.host->setField(QStringLiteral("GrandTotal"), QStringLiteral("n/a"));
+    QVERIFY(w.show(0, [&] { w.ok(); }));
+    const auto notes = [] {
+        QStringList descriptions;
+        for (const Record& note :
+             Records("ContactAction", {{"ContactId", "1"}}, {"ActionDescription"}))
+            descriptions << QString::fromStdString(note.at("ActionDescription"));
+        return descriptions;
+    };
+    QCOMPARE(notes(), QStringList({"Office plumbing refit <1001>", "Office plumbing refit <100>"}));
+    const std::vector<Record> created =
+        Records("Lead", {{"Id", "7"}},
+                {"ContactID", "OpportunityTitle", "ProjectedRevenueHigh", "OpportunityNotes"});
+    QCOMPARE(created.size(), size_t(1));
+    QCOMPARE(created[0].at("OpportunityTitle"), std::string("Alice Morgan"));
+    QVERIFY(!created[0].count("ProjectedRevenueHigh"));
+    QVERIFY(DebugLog(w.scope).contains(QStringLiteral("The Quote Total is not a number")));
+
+    // The same quote again on the opportunity just made, without notes: the revenue
+    // still changes; the note is not repeated.
+    w.host->setField(QStringLiteral("GrandTotal"), 250);
+    QVERIFY(w.show(0, [&] {
+        PickValue(w.list("cboOpportunity"), 7);
+        w.box("chkAddNotes")->setChecked(false);
+        w.ok();
+    }));
+    const Record updated =
+        Records("Lead", {{"Id", "7"}},
+                {"ProjectedRevenueHigh", "ProjectedRevenueLow", "OpportunityNotes"})
+            .at(0);
+    QCOMPARE(updated.at("ProjectedRevenueHigh"), std::string("250"));
+    QCOMPARE(updated.at("ProjectedRevenueLow"), std::string("250"));
+    QCOMPARE(updated.at("OpportunityNotes"), created[0].at("OpportunityNotes"));
+    QCOMPARE(notes().size(), 2);
+    QCOMPARE(Calls(w.crm, "DataService.add", "Lead"), 1);
+}
+
+void TestFrmSaveQuote::collectionsReadPartWayAreReadAgain() {
+    World w;
+    w.crm.setFault("http500", 1); // the first call: the stages
+    QVERIFY(w.show(0, [&] {
+        QVERIFY(!State().g_colStages);
+        QVERIFY(State().g_colActionSets);
+    }));
+    QVERIFY(w.show(0, [] {}));
+    QVERIFY(w.show(0, [] {}));
+    QCOMPARE(Calls(w.crm, "DataService.query", "Stage"), 2);
+    QCOMPARE(Calls(w.crm, "DataService.query", "ActionSequence"), 1);
+    QVERIFY(State().g_colStages);
+}
+
+void TestFrmSaveQuote::wildcardsInTheQuoteFindOnlyEqualText() {
+    World w;
+    w.host->setField(QStringLiteral("SoldToEmail"), QStringLiteral("%@harbourlane.example"));
+    w.host->setField(QStringLiteral("SoldToContact"), QStringLiteral("M% Okafor"));
+    for (const char* section : {"ShipTo", "BillTo"})
+        w.clearSection(QString::fromLatin1(section));
+    QVERIFY(w.show(0, [&] {
+        QCOMPARE(Entries(w.list("cboContact")), QStringList{"(New Contact - Use 'Sold To')"});
+    }));
+    QCOMPARE(Calls(w.crm, "DataService.query", "Contact"), 2); // found, and not listed
+}
+
+QTEST_MAIN(TestFrmSaveQuote)
+#include "tst_frmSaveQuote.moc"

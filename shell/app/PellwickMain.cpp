@@ -2,6 +2,7 @@
 
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/contacts/ContactsWindow.h"
+#include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/setup/SetupWindows.h"
 #include "pellwick/ui/ProgramIcon.h"
 #include "pellwick/ui/frmMain.h"
@@ -27,6 +28,7 @@ int RunPellwick(int argc, char* argv[], const std::function<void(frmMain&)>& bef
     // The windows the main window opens, composed here so that none includes another.
     InstallSetupWindows(&mainWindow);
     InstallContactsWindow(&mainWindow);
+    InstallSaveQuoteWindow(&mainWindow);
     if (beforeStart)
         beforeStart(mainWindow);
     QTimer::singleShot(0, &mainWindow, &frmMain::Form_Load);

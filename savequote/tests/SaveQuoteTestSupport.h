@@ -7,6 +7,7 @@
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/testing/CoreTestScope.h"
+#include "pellwick/testing/CrmRecords.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -22,6 +23,9 @@
 #include <vector>
 
 namespace savequote_testing {
+
+using pellwick::testing::Record;
+using pellwick::testing::Records;
 
 inline const char* kApiKey = "savequote-test-key";
 
@@ -40,31 +44,6 @@ inline bool ConnectTo(const sandbox::SandboxProcess& crm,
     pellwick::WriteInfusionsoftAPIKeyToRegistry(QString::fromLatin1(kApiKey));
     scope.useLocalEndpoint(crm.port(), QString::fromStdString(crm.caFile()));
     return pellwick::SetupInfusionsoftConnection();
-}
-
-// The records of a CRM table matching `equals` (field -> integer or text), read through
-// the program's connection, each as field -> text.
-using Record = std::map<std::string, std::string>;
-inline std::vector<Record> Records(const std::string& table,
-                                   const std::vector<std::pair<std::string, std::string>>& equals,
-                                   const std::vector<std::string>& fields) {
-    tessary::RpcStruct query;
-    for (const auto& [field, value] : equals)
-        query.AddString(field, value);
-    tessary::RpcArray names;
-    for (const std::string& field : fields)
-        names.AddString(field);
-    auto& api = *pellwick::State().InfusionsoftConnection;
-    std::vector<Record> records;
-    if (const auto found = api.DataService()->Query(table, 1000, 0, query, names))
-        for (const tessary::RpcValue& element : found->Elements()) {
-            Record record;
-            for (const std::string& field : fields)
-                if (element.StructValue()->Exists(field))
-                    record[field] = element.StructValue()->Item(field).StringValue();
-            records.push_back(record);
-        }
-    return records;
 }
 
 // How many logged calls of `method` there were (on `table`, when given).

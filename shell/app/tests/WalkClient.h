@@ -2,7 +2,8 @@
 // The windows of a running pellwick_walk, operated from a test over the session bus (the
 // interface com.pellwick.Walk at /Walk of the bus name Varrow.Pellwick).
 
-#include <QDBusInterface>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDeadlineTimer>
 #include <QJsonDocument>
@@ -41,13 +42,13 @@ public:
     QStringList boxes() { return call<QStringList>("Boxes"); }
     QStringList opened() { return call<QStringList>("Opened"); }
 
-    // Waits until `ready` holds, checking every 20 ms; false after timeoutMs.
+    // Waits until `ready` holds, checking every 50 ms; false after timeoutMs.
     template <class F> static bool waitFor(F ready, int timeoutMs = 20000) {
         QDeadlineTimer deadline(timeoutMs);
         while (!ready()) {
             if (deadline.hasExpired())
                 return false;
-            QTest::qWait(20);
+            QTest::qWait(50);
         }
         return true;
     }
@@ -57,9 +58,12 @@ public:
 
 private:
     template <class T, class... Args> T call(const char* method, const Args&... args) {
-        QDBusInterface walk(QStringLiteral("Varrow.Pellwick"), QStringLiteral("/Walk"),
-                            QStringLiteral("com.pellwick.Walk"));
-        const QDBusReply<T> reply = walk.call(QString::fromLatin1(method), args...);
+        // A plain call, no introspection first: the walk is asked often while it waits.
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            QStringLiteral("Varrow.Pellwick"), QStringLiteral("/Walk"),
+            QStringLiteral("com.pellwick.Walk"), QString::fromLatin1(method));
+        message.setArguments({QVariant::fromValue(args)...});
+        const QDBusReply<T> reply = QDBusConnection::sessionBus().call(message);
         return reply.isValid() ? reply.value() : T();
     }
 };

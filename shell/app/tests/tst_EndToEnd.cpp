@@ -1,104 +1,321 @@
-// End to end: the host stand-in starts pellwick from the add-on list in its site.ini;
-// pellwick attaches to it over D-Bus, finds no CRM account stored, opens its
-// configuration window, is configured against the CRM sandbox there, reports that it
-// runs, and ends when the host exits.
+// End to end, as a user's machine has it: the host stand-in starts pellwick (as
+// pellwick_walk, whose windows the test operates over the session bus) from the add-on
+// list in its site.ini; pellwick attaches to it over D-Bus and writes into the CRM
+// sandbox over HTTPS. Each process is separate; the test plays the user.
 
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
 #include "WalkClient.h"
+#include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
 #include "pellwick/modRegistry.h"
+#include "pellwick/testing/CrmRecords.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
+#include <set>
 
 using namespace pellwick;
+using pellwick::testing::Records;
 using pellwick::testing::WalkClient;
+
+namespace {
+
+const QString kSaveQuote = QStringLiteral("frmSaveQuote");
+const QString kContacts = QStringLiteral("frmContacts");
+
+// One user's machine: pellwick's settings in a private config folder, a CRM with the demo
+// data, and the host stand-in whose site.ini lists pellwick_walk.
+struct Machine {
+    QTemporaryDir home;
+    QString report = home.filePath(QStringLiteral("report.txt"));
+    std::unique_ptr<sandbox::SandboxProcess> crm;
+    std::unique_ptr<hoststandin::HostStandInProcess> host;
+    WalkClient walk;
+
+    // configured: the CRM account is stored and both Save Quote options are on, as after
+    // a completed configuration; else pellwick starts with its configuration window.
+    explicit Machine(bool configured) {
+        const QString config = home.filePath(QStringLiteral("config"));
+        const QString runtime = home.filePath(QStringLiteral("runtime"));
+        QDir().mkpath(config);
+        QDir().mkpath(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // pellwick inherits these through the stand-in.
+        qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+        qputenv("PELLWICK_WALK_REPORT", report.toUtf8());
+
+        sandbox::SandboxOptions crmOptions;
+        crmOptions.apiKey = "e2e-key";
+        crmOptions.extraArgs = {"--memory"};
+        crm = std::make_unique<sandbox::SandboxProcess>(crmOptions);
+
+        // The same store pellwick reads; this process reads the CRM through it too.
+        ResetProgramState();
+        SetSettingsFileOverride(config + QStringLiteral("/Varrow/Pellwick.conf"));
+        WriteSetting(setting::InfusionsoftServiceDomain, QStringLiteral("localhost"));
+        WriteSetting(setting::InfusionsoftServicePort, QString::number(crm->port()));
+        WriteSetting(setting::InfusionsoftCABundle, QString::fromStdString(crm->caFile()));
+        if (configured) {
+            WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
+            WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("e2e-key"));
+            WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("1"));
+            WriteSetting(setting::ShowSaveQuoteOnEmail, QStringLiteral("1"));
+        } else {
+            WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0"));
+        }
+
+        hoststandin::HostStandInProcess::Options hostOptions;
+        hostOptions.addons = true;
+        hostOptions.siteIni = "[General]\r\nCompany=Test\r\n\r\n[Addons]\r\nAutoRun1=" +
+                              QByteArray(PELLWICK_WALK_EXE) + "\r\n";
+        host = std::make_unique<hoststandin::HostStandInProcess>(hostOptions);
+    }
+    ~Machine() {
+        ResetProgramState();
+        SetSettingsFileOverride(QString());
+    }
+
+    QString reportText() const {
+        QFile file(report);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // Starts the host, which starts pellwick; true once pellwick reports that it runs.
+    bool startRunning() {
+        QString error;
+        if (!host->start(&error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        return WalkClient::waitFor(
+            [&] { return reportText().contains(QStringLiteral("QuoteWerks and Pellwick is running.")); },
+            60000);
+    }
+    // This process's own connection to the CRM, to read what pellwick wrote.
+    void readTheCrm() {
+        WriteInfusionsoftAppNameToRegistry(QStringLiteral("demo"));
+        WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("e2e-key"));
+        QVERIFY(SetupInfusionsoftConnection());
+    }
+    std::size_t count(const std::string& table, const std::string& field, const QString& id) {
+        return Records(table, {{field, id.toStdString()}}, {"Id"}).size();
+    }
+    // The TLS connections the calls logged since the last clearLog() came on.
+    std::set<long> connections() const {
+        std::set<long> used;
+        for (const sandbox::LoggedCall& call : crm->calls())
+            used.insert(call.connection);
+        return used;
+    }
+
+    QString text(const QString& window, const QString& control) {
+        return walk.control(window, control)[QStringLiteral("text")].toString();
+    }
+    // Presses OK in the open Save Quote window; true once the window has closed.
+    bool pressOk() {
+        return walk.click(kSaveQuote, QStringLiteral("OK")) &&
+               walk.waitWindow(kSaveQuote, false, 60000);
+    }
+};
+
+} // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
 private slots:
     void startedByTheHostConfiguredAgainstTheCrm();
+    void aSaveAnEmailAndAContactSelection();
+    void theCrmFailingInTheMiddleOfACommit();
 };
 
 void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
-    QTemporaryDir home;
-    QVERIFY(home.isValid());
-    // pellwick inherits this through the stand-in: its settings and lock live here.
-    const QString config = home.filePath(QStringLiteral("config"));
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QVERIFY(QDir().mkpath(config) && QDir().mkpath(runtime));
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_CONFIG_HOME", config.toUtf8());
-    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
-    const QString report = home.filePath(QStringLiteral("report.txt"));
-    qputenv("PELLWICK_WALK_REPORT", report.toUtf8());
-
-    sandbox::SandboxOptions crmOptions;
-    crmOptions.apiKey = "e2e-key";
-    crmOptions.app = "demo";
-    crmOptions.extraArgs = {"--memory"};
-    sandbox::SandboxProcess crm(crmOptions);
-
-    // Where the CRM is: the values the demo also stores, in the store pellwick reads.
-    const QString store = config + QStringLiteral("/Varrow/Pellwick.conf");
-    SetSettingsFileOverride(store);
-    QCOMPARE(WriteSetting(setting::InfusionsoftServiceDomain, QStringLiteral("localhost")), 0);
-    QCOMPARE(WriteSetting(setting::InfusionsoftServicePort, QString::number(crm.port())), 0);
-    QCOMPARE(WriteSetting(setting::InfusionsoftCABundle, QString::fromStdString(crm.caFile())), 0);
-    QCOMPARE(WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0")), 0);
-
-    hoststandin::HostStandInProcess::Options hostOptions;
-    hostOptions.addons = true;
-    hostOptions.siteIni =
-        "[General]\r\nCompany=Test\r\n\r\n[Addons]\r\nAutoRun1=" + QByteArray(PELLWICK_WALK_EXE) +
-        "\r\n";
-    hoststandin::HostStandInProcess host(hostOptions);
+    Machine machine(false);
     QString error;
-    QVERIFY2(host.start(&error), qPrintable(error));
+    QVERIFY2(machine.host->start(&error), qPrintable(error));
 
-    auto reportText = [&] {
-        QFile file(report);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    };
     // Start-up finds no account and opens the configuration window: type it in, press OK.
-    WalkClient walk;
+    WalkClient& walk = machine.walk;
     const QString setup = QStringLiteral("frmSetup");
-    QVERIFY2(walk.waitWindow(setup, true, 60000), qPrintable(reportText() + host.output()));
+    QVERIFY2(walk.waitWindow(setup, true, 60000),
+             qPrintable(machine.reportText() + machine.host->output()));
     QVERIFY(walk.setText(setup, QStringLiteral("txtAppName"), QStringLiteral("demo")));
     QVERIFY(walk.setText(setup, QStringLiteral("txtAPIKey"), QStringLiteral("e2e-key")));
-    QVERIFY(WalkClient::waitFor(
-        [&] { return walk.control(setup, "txtAPIKey")["text"].toString() == "e2e-key"; }));
+    QVERIFY(WalkClient::waitFor([&] { return machine.text(setup, "txtAPIKey") == "e2e-key"; }));
     QVERIFY(walk.click(setup, QStringLiteral("OK")));
-    QVERIFY2(walk.waitWindow(setup, false), qPrintable(reportText()));
-    QTRY_VERIFY2_WITH_TIMEOUT(
-        reportText().contains(QStringLiteral("info: QuoteWerks and Pellwick is running.")),
-        qPrintable(reportText()), 10000);
-    const QString before = reportText();
-    QVERIFY2(before.contains(QStringLiteral("info: Please click on the Configure button below | "
-                                            "to configure connection to Infusionsoft.")),
-             qPrintable(before));
+    QVERIFY2(walk.waitWindow(setup, false), qPrintable(machine.reportText()));
+    QVERIFY2(WalkClient::waitFor([&] {
+                 return machine.reportText().contains(
+                     QStringLiteral("info: QuoteWerks and Pellwick is running."));
+             }),
+             qPrintable(machine.reportText()));
+    QVERIFY2(machine.reportText().contains(
+                 QStringLiteral("info: Please click on the Configure button below | "
+                                "to configure connection to Infusionsoft.")),
+             qPrintable(machine.reportText() + machine.host->output()));
 
     // The account is stored encoded, the CRM was asked twice (window's test, shared one).
     QCOMPARE(ReadSetting(setting::InfusionsoftAppName), QStringLiteral("F6D65646"));
     QCOMPARE(GetInfusionsoftAPIKeyFromRegistry(), QStringLiteral("e2e-key"));
     int queries = 0;
-    for (const auto& call : crm.calls())
+    for (const auto& call : machine.crm->calls())
         queries += call.method == "DataService.query";
     QCOMPARE(queries, 2);
-    QCOMPARE(QSettings(host.programFolder() + QStringLiteral("/site.ini"), QSettings::IniFormat)
+    QCOMPARE(QSettings(machine.host->programFolder() + QStringLiteral("/site.ini"),
+                       QSettings::IniFormat)
                  .value(QStringLiteral("Contact Managers/DefaultContactManager"))
                  .toString(),
              QStringLiteral("10"));
 
     // The host's exit ends pellwick.
-    QVERIFY(host.exit());
-    QTRY_VERIFY2_WITH_TIMEOUT(reportText().contains(QStringLiteral("ended: 0")),
-                              qPrintable(reportText()), 15000);
-    SetSettingsFileOverride(QString());
+    QVERIFY(machine.host->exit());
+    QVERIFY2(WalkClient::waitFor([&] { return machine.reportText().contains("ended: 0"); }, 15000),
+             qPrintable(machine.reportText()));
+}
+
+void TestEndToEnd::aSaveAnEmailAndAContactSelection() {
+    Machine machine(true);
+    QVERIFY2(machine.startRunning(), qPrintable(machine.reportText() + machine.host->output()));
+    machine.readTheCrm();
+    WalkClient& walk = machine.walk;
+    const QString marion = QStringLiteral("51");
+
+    // 1. Save: the window for the sample quote with Marion Okafor chosen; OK as it stands.
+    machine.crm->clearLog();
+    machine.host->save();
+    QVERIFY2(walk.waitWindow(kSaveQuote), qPrintable(machine.reportText() + machine.host->output()));
+    QCOMPARE(machine.text(kSaveQuote, "lblQuoteDocNo"),
+             QStringLiteral("Office network refresh <Q1001>"));
+    QCOMPARE(machine.text(kSaveQuote, "cboContact"),
+             QStringLiteral("Marion Okafor - marion.okafor@harbourlane.example - (51)"));
+    QCOMPARE(machine.text(kSaveQuote, "cboOpportunity"), QStringLiteral("(New Opportunity)"));
+    QVERIFY(machine.pressOk());
+    QCOMPARE(machine.connections().size(), std::size_t(1)); // the whole round, one handshake
+
+    const auto leads = Records("Lead", {{"ContactID", "51"}},
+                               {"Id", "OpportunityTitle", "ProjectedRevenueHigh",
+                                "ProjectedRevenueLow", "OpportunityNotes", "StageID"});
+    QCOMPARE(leads.size(), std::size_t(1));
+    const pellwick::testing::Record& lead = leads.front();
+    QCOMPARE(lead.at("OpportunityTitle"), std::string("Marion Okafor"));
+    QCOMPARE(lead.at("ProjectedRevenueHigh"), std::string("12480.5"));
+    QCOMPARE(lead.at("ProjectedRevenueLow"), std::string("12480.5"));
+    QVERIFY(!lead.count("StageID"));
+    // Sent with CR LF; the CRM's XML answer reads them back as LF.
+    QCOMPARE(lead.at("OpportunityNotes"),
+             std::string("Introduction Notes:\nThank you for the opportunity to quote on your "
+                         "office network refresh.\n\nPurchasing Notes:\nSwitches ship from the "
+                         "distributor within five working days.\n\nClosing Notes:\nPrices are "
+                         "valid for 30 days.\n\nInternal Notes:\nMargin agreed with Dana; do not "
+                         "discount further."));
+    const QString leadId = QString::fromStdString(lead.at("Id"));
+    const auto notes = Records("ContactAction", {{"ContactId", "51"}},
+                               {"ActionDescription", "CreationNotes"});
+    QCOMPARE(notes.size(), std::size_t(1));
+    QCOMPARE(notes.front().at("ActionDescription"), std::string("Office network refresh <Q1001>"));
+    QCOMPARE(notes.front().at("CreationNotes"), std::string("Office network refresh <Q1001>"));
+    const auto files = [] {
+        std::multiset<std::string> names;
+        for (const auto& file : Records("FileBox", {{"ContactId", "51"}}, {"FileName"}))
+            names.insert(file.at("FileName"));
+        return names;
+    };
+    QCOMPARE(files(), (std::multiset<std::string>{"Q1001.dtf"}));
+    const QString site = QStringLiteral("https://demo.localhost:%1").arg(machine.crm->port());
+    const QStringList pages{site + "/Contact/manageContact.jsp?view=edit&ID=51",
+                            site + "/Opportunity/manageOpportunity.jsp?view=edit&ID=" + leadId};
+    QCOMPARE(walk.opened(), pages);
+    QCOMPARE(ReadSetting(setting::DropDownOpportunity), QStringLiteral("-1"));
+
+    // 2. E-mail: the window in its e-mail layout once the PDF is written; the user chooses
+    //    the opportunity just made.
+    machine.host->email();
+    QVERIFY(walk.waitWindow(kSaveQuote, true, 15000));
+    const QJsonObject pdf = walk.control(kSaveQuote, QStringLiteral("chkUploadQuotePDF"));
+    QVERIFY(pdf["enabled"].toBool() && pdf["checked"].toBool());
+    const QString made = QStringLiteral("Marion Okafor - (%1)").arg(leadId);
+    QVERIFY(walk.pick(kSaveQuote, QStringLiteral("cboOpportunity"), made));
+    QVERIFY(WalkClient::waitFor([&] { return machine.text(kSaveQuote, "cboOpportunity") == made; }));
+    QVERIFY(machine.pressOk());
+    QCOMPARE(files(), (std::multiset<std::string>{"Q1001.dtf", "Q1001.pdf"}));
+    QCOMPARE(machine.count("ContactAction", "ContactId", marion), std::size_t(1)); // not repeated
+    QCOMPARE(machine.count("Lead", "ContactID", marion), std::size_t(1));
+    QCOMPARE(walk.opened(), pages + pages);
+
+    // The nine choices, remembered for the next time.
+    const std::pair<QString, QString> remembered[] = {
+        {setting::AddQuoteDocNo, "1"},          {setting::UploadQuoteFile, "1"},
+        {setting::UploadQuotePDFFile, "1"},     {setting::OpenContactRecord, "1"},
+        {setting::AddOpportunityNotes, "1"},    {setting::UpdateProjectedRevenue, "1"},
+        {setting::DropDownOpportunity, leadId}, {setting::OpenOpportunityRecord, "1"},
+        {setting::DropDownActionSet, "-2"}};
+    for (const auto& [name, value] : remembered)
+        QCOMPARE(ReadSetting(name), value);
+
+    // 3. Ship To contact selection: nobody has the section's address; the user searches the
+    //    company, picks the row and puts it into Ship To.
+    machine.host->selectContact(1);
+    QVERIFY(walk.waitWindow(kContacts));
+    QVERIFY(WalkClient::waitFor([&] { return machine.text(kContacts, "lblResults") == "None Found"; }));
+    QVERIFY(walk.setText(kContacts, QStringLiteral("txtSearch"), QStringLiteral("Harbour Lane")));
+    QVERIFY(WalkClient::waitFor([&] { return machine.text(kContacts, "txtSearch") == "Harbour Lane"; }));
+    QVERIFY(walk.key(kContacts, QStringLiteral("Return")));
+    QVERIFY(WalkClient::waitFor([&] { return machine.text(kContacts, "lblResults") == "1 Contacts"; }));
+    QVERIFY(walk.row(kContacts, QStringLiteral("lstContacts"), 0));
+    QVERIFY(WalkClient::waitFor([&] {
+        return walk.control(kContacts, QStringLiteral("lstContacts"))["current"].toInt() == 0;
+    }));
+    QVERIFY(walk.click(kContacts, QStringLiteral("S&hip To")));
+    QVERIFY(walk.waitWindow(kContacts, false));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToContact")), QStringLiteral("Marion Okafor"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToEmail")),
+             QStringLiteral("marion.okafor@harbourlane.example"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToCompany")),
+             QStringLiteral("Harbour Lane Dental"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToPhone")), QStringLiteral("603-555-0141"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToAddress3")), QStringLiteral("Building B"));
+    QCOMPARE(walk.boxes(), QStringList());
+}
+
+void TestEndToEnd::theCrmFailingInTheMiddleOfACommit() {
+    Machine machine(true);
+    QVERIFY2(machine.startRunning(), qPrintable(machine.reportText() + machine.host->output()));
+    machine.readTheCrm();
+    WalkClient& walk = machine.walk;
+    // A quote for someone the CRM does not know: OK is to create the contact first.
+    machine.host->setField(QStringLiteral("SoldToContact"), QStringLiteral("Priya Nandakumar"));
+    machine.host->setField(QStringLiteral("SoldToEmail"), QStringLiteral("priya@northclinic.example"));
+    machine.host->save();
+    QVERIFY(walk.waitWindow(kSaveQuote));
+    QCOMPARE(machine.text(kSaveQuote, "cboContact"), QStringLiteral("(New Contact - Use 'Sold To')"));
+
+    // The CRM fails the contact's creation: the library's box, the commit stops, the
+    // window stays open, nothing is written for contact 0.
+    machine.crm->setFault("http500", 1);
+    QVERIFY(walk.click(kSaveQuote, QStringLiteral("OK")));
+    QVERIFY(WalkClient::waitFor([&] { return walk.boxes().size() >= 2; }));
+    QVERIFY(walk.boxes().first().startsWith(QStringLiteral("XML RPC Error")));
+    QVERIFY(WalkClient::waitFor([&] { return !walk.windows().contains("QMessageBox"); }));
+    QVERIFY(walk.windows().contains(kSaveQuote));
+    for (const auto& [table, field] : {std::pair{"Lead", "ContactID"}, {"ContactAction", "ContactId"},
+                                       {"FileBox", "ContactId"}})
+        QCOMPARE(machine.count(table, field, QStringLiteral("0")), std::size_t(0));
+
+    // OK again completes, once.
+    QVERIFY(machine.pressOk());
+    const auto contacts = Records("Contact", {{"Email", "priya@northclinic.example"}}, {"Id"});
+    QCOMPARE(contacts.size(), std::size_t(1));
+    const QString id = QString::fromStdString(contacts.front().at("Id"));
+    QCOMPARE(machine.count("Lead", "ContactID", id), std::size_t(1));
+    QCOMPARE(machine.count("ContactAction", "ContactId", id), std::size_t(1));
+    QCOMPARE(machine.count("FileBox", "ContactId", id), std::size_t(1));
+    QCOMPARE(walk.boxes().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

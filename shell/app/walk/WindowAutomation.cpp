@@ -38,6 +38,14 @@ QWidget* VisibleWindow(const QString& name) {
     return nullptr;
 }
 
+QStringList OpenWindowNames() {
+    QStringList names;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && !NameOf(window).isEmpty())
+            names << NameOf(window);
+    return names;
+}
+
 QString WithoutMarks(QString caption) {
     return caption.remove(QLatin1Char('&'));
 }
@@ -140,7 +148,7 @@ void WindowAutomation::Report(const QString& line) const {
 }
 
 void WindowAutomation::Watch() {
-    QStringList open = Windows();
+    const QStringList open = OpenWindowNames();
     for (const QString& name : open)
         if (!m_open.contains(name))
             Report(QStringLiteral("open: ") + name);
@@ -156,7 +164,7 @@ void WindowAutomation::Watch() {
         box->setProperty("walkSeen", true);
         m_boxes << box->windowTitle() + QStringLiteral(" | ") + box->text();
         Report(QStringLiteral("box: ") + m_boxes.last());
-        QTimer::singleShot(100, box, [box] { Answer(box); });
+        QMetaObject::invokeMethod(box, [box] { Answer(box); }, Qt::QueuedConnection);
     }
 
     if (QWidget* main = VisibleWindow(QStringLiteral("frmMain")))
@@ -167,15 +175,23 @@ void WindowAutomation::Watch() {
             }
 }
 
-QStringList WindowAutomation::Windows() const {
-    QStringList names;
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->isVisible() && !NameOf(window).isEmpty())
-            names << NameOf(window);
-    return names;
+QStringList WindowAutomation::Windows() {
+    Watch();
+    return OpenWindowNames();
 }
 
-QString WindowAutomation::Describe(const QString& name) const {
+QStringList WindowAutomation::Boxes() {
+    Watch();
+    return m_boxes;
+}
+
+QStringList WindowAutomation::Opened() {
+    Watch();
+    return m_opened;
+}
+
+QString WindowAutomation::Describe(const QString& name) {
+    Watch();
     QWidget* window = VisibleWindow(name);
     if (!window)
         return {};
@@ -191,7 +207,8 @@ QString WindowAutomation::Describe(const QString& name) const {
     return QString::fromUtf8(QJsonDocument(described).toJson(QJsonDocument::Compact));
 }
 
-QWidget* WindowAutomation::Control(const QString& window, const QString& control) const {
+QWidget* WindowAutomation::Control(const QString& window, const QString& control) {
+    Watch();
     QWidget* top = VisibleWindow(window);
     if (!top)
         return nullptr;
@@ -254,6 +271,7 @@ bool WindowAutomation::Row(const QString& window, const QString& list, int row) 
 }
 
 bool WindowAutomation::Key(const QString& window, const QString& keys) {
+    Watch();
     QWidget* top = VisibleWindow(window);
     const QKeySequence sequence(keys);
     if (!top || sequence.isEmpty())
@@ -268,7 +286,8 @@ bool WindowAutomation::Key(const QString& window, const QString& keys) {
     return true;
 }
 
-bool WindowAutomation::Shot(const QString& window, const QString& path) const {
+bool WindowAutomation::Shot(const QString& window, const QString& path) {
+    Watch();
     QWidget* top = VisibleWindow(window);
     return top && top->grab().save(path);
 }

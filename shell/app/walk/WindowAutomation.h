@@ -28,10 +28,10 @@ public:
 
 public slots:
     // objectNames of the visible windows, message boxes as "QMessageBox".
-    Q_SCRIPTABLE QStringList Windows() const;
+    Q_SCRIPTABLE QStringList Windows();
     // A JSON object: the window's title and, per named control, its kind, text, state,
     // entries and rows. "" when no such window is visible.
-    Q_SCRIPTABLE QString Describe(const QString& window) const;
+    Q_SCRIPTABLE QString Describe(const QString& window);
     // Each returns false when the window or control is not there or not enabled; the
     // action itself runs from the event loop right after the answer.
     Q_SCRIPTABLE bool SetText(const QString& window, const QString& control, const QString& text);
@@ -44,16 +44,19 @@ public slots:
     Q_SCRIPTABLE bool Row(const QString& window, const QString& list, int row);
     // Presses keys on the window's focused control, e.g. "Alt+H", "Return", "Escape".
     Q_SCRIPTABLE bool Key(const QString& window, const QString& keys);
-    Q_SCRIPTABLE bool Shot(const QString& window, const QString& path) const;
+    Q_SCRIPTABLE bool Shot(const QString& window, const QString& path);
     // Every message box seen so far: "<title> | <text>".
-    Q_SCRIPTABLE QStringList Boxes() const { return m_boxes; }
+    Q_SCRIPTABLE QStringList Boxes();
     // Every address the program asked the desktop to open, in order.
-    Q_SCRIPTABLE QStringList Opened() const { return m_opened; }
+    Q_SCRIPTABLE QStringList Opened();
 
 private:
+    // Records windows opened and closed, message boxes (and answers them) and the main
+    // window's info text. Run by a timer and at every call: a busy bus can hold timers
+    // back for as long as its traffic lasts.
     void Watch();
     void Report(const QString& line) const;
-    QWidget* Control(const QString& window, const QString& control) const;
+    QWidget* Control(const QString& window, const QString& control);
 
     QString m_reportFile;
     QStringList m_boxes;

@@ -1,7 +1,8 @@
 // End to end: the host stand-in starts pellwick from the add-on list in its site.ini;
 // pellwick attaches to it over D-Bus, finds no CRM account stored, opens its
 // configuration window, is configured against the CRM sandbox there, reports that it
-// runs, and ends when the host exits.
+// runs, and ends when the host exits, and also when a later host crashes, so that the
+// copy the next host starts handles its events.
 
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,6 +92,37 @@ void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
     QVERIFY(host.exit());
     QTRY_VERIFY2_WITH_TIMEOUT(reportText().contains(QStringLiteral("ended: 0")),
                               qPrintable(reportText()), 15000);
+
+    // A host that crashes sends no AfterAppExit; its pellwick ends all the same, so the
+    // one the restarted host starts takes over and handles its events.
+    const auto count = [&](const QString& line) { return reportText().count(line); };
+    const QString running = QStringLiteral("info: QuoteWerks and Pellwick is running.");
+    hoststandin::HostStandInProcess crashing(hostOptions);
+    QVERIFY2(crashing.start(&error), qPrintable(error));
+    QTRY_VERIFY2_WITH_TIMEOUT(count(running) == 2, qPrintable(reportText()), 30000);
+    crashing.kill();
+    QTRY_VERIFY2_WITH_TIMEOUT(count(QStringLiteral("ended: 0")) == 2, qPrintable(reportText()),
+                              15000);
+
+    QCOMPARE(WriteSetting(setting::DebugMode, QStringLiteral("1")), 0);
+    const QString debugLog =
+        QFileInfo(QStringLiteral(PELLWICK_E2E_EXE)).path() + QStringLiteral("/DebugLog.txt");
+    QFile::remove(debugLog);
+    hoststandin::HostStandInProcess restarted(hostOptions);
+    QVERIFY2(restarted.start(&error), qPrintable(error));
+    QTRY_VERIFY2_WITH_TIMEOUT(count(running) == 3, qPrintable(reportText()), 30000);
+    QCOMPARE(restarted.save(), qint16(0));
+    const auto logText = [&] {
+        QFile file(debugLog);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        logText().contains(QStringLiteral("frmMain - QuoteWerksApp_AfterSaveDocument - Started - "
+                                          "Params: iResult = 0")),
+        qPrintable(logText()), 10000);
+    QVERIFY(restarted.exit());
+    QTRY_VERIFY2_WITH_TIMEOUT(count(QStringLiteral("ended: 0")) == 3, qPrintable(reportText()),
+                              15000);
     SetSettingsFileOverride(QString());
 }
 

@@ -12,6 +12,7 @@
 #include "pellwick/modQWAPI.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -242,6 +243,10 @@ void frmSetup::ShowForm() {
         txtAPIKey->setText(GetInfusionsoftAPIKeyFromRegistry());
         lblAppNameInfo->setText(AppNameInfoText(ConfiguredServiceDomain()));
         lblAPIKeyInfo->setText(APIKeyInfoText());
+        // The log is beside the program only where the user may write; say where it is.
+        cmdOpenAppFolder->setToolTip(
+            QStringLiteral("Open the Application Folder to see the Debug Log File.\nDebug log: ") +
+            QDir::toNativeSeparators(DebugLogPath()));
         txtContactNotesActionDescription->setText(
             GetInfusionsoftContactNotesActionDescriptionFromRegistry());
         txtContactNotesCreationNotes->setText(

@@ -271,9 +271,14 @@ void TestFrmSetup::installRemoveAndAppFolderButtons() {
         QCOMPARE(scope.mainWindow.ended, 0);
         QVERIFY(setup.isVisible());
 
+        // The button names the debug log and shows its folder (the program's stand-in
+        // here, which is writable).
+        QVERIFY(child<QPushButton>(&setup, "cmdOpenAppFolder")
+                    ->toolTip()
+                    .endsWith(QStringLiteral("\nDebug log: ") + scope.debugLogPath()));
         child<QPushButton>(&setup, "cmdOpenAppFolder")->click();
         QCOMPARE(scope.shell->opened().size(), size_t(1));
-        QCOMPARE(scope.shell->opened().front().toLocalFile(), ProgramExecutableFolder());
+        QCOMPARE(scope.shell->opened().front().toLocalFile(), scope.folder());
     });
     SetPluginExecutablePathOverride(QString());
 }

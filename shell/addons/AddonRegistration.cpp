@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <set>
+#include <sys/stat.h>
 
 namespace pellwick {
 
@@ -24,6 +25,8 @@ const QString kAddonsSection = QStringLiteral("addons");
 const QString kAutoRun = QStringLiteral("autorun");
 const QString kIntegrationTitle = QStringLiteral("Pellwick - Integration");
 const QString kNoSiteIni = QStringLiteral("Unable to find QuoteWerks - Site.ini file.");
+const QString kNotInstalledStatus =
+    QStringLiteral("Plugin needs to be installed, press 'Install' button.");
 
 QString g_executableOverride;
 
@@ -67,6 +70,38 @@ IniDocument LoadSiteIni(const QString& path) {
 
 bool SiteIniExists(const QString& path) {
     return QFileInfo(path).isFile();
+}
+
+// A reason appended to one of the fixed messages, after an empty line.
+QString WithCause(const QString& message, const QString& cause) {
+    return cause.isEmpty() ? message : message + QStringLiteral("\r\n\r\n") + cause;
+}
+
+// "Unable to find ..." for a site.ini that is missing, or that is something else than a
+// file (a folder), saying which.
+void ReportNoSiteIni(const QString& path) {
+    const QString cause =
+        QFileInfo::exists(path) ? IniDocument::rewriteProblem(path).value_or(QString()) : QString();
+    MsgBox(WithCause(kNoSiteIni, cause), MsgIcon::Critical);
+}
+
+void ReportInstallProblem(const QString& cause) {
+    MsgBox(WithCause(QStringLiteral("There was a problem installing the Plugin into QuoteWerks."
+                                    "\r\n\r\nQuoteWerks will unable to load the plugin "
+                                    "automatically."),
+                     cause),
+           MsgIcon::Critical, MsgButtons::Ok, kIntegrationTitle);
+}
+
+// A free backup name: the dated one, or, when a backup was made within the same second,
+// that name followed by "_2", "_3", ...
+QString FreeBackupPath(const QString& folder, const QDateTime& when) {
+    const QString dated = QDir(folder).filePath(BackupINIFileName(when));
+    QString path = dated;
+    for (int n = 2; QFileInfo::exists(path); ++n) {
+        path = dated + QLatin1Char('_') + QString::number(n);
+    }
+    return path;
 }
 
 } // namespace
@@ -134,7 +169,7 @@ bool CheckIfPluginIsInstalled() {
     return Guarded("CheckIfPluginIsInstalled", false, [] {
         const QString path = SiteIniPath(ProgramFolder());
         if (!SiteIniExists(path)) {
-            MsgBox(kNoSiteIni, MsgIcon::Critical);
+            ReportNoSiteIni(path);
             return false;
         }
         return !FindPluginEntries(LoadSiteIni(path), PluginExecutablePath()).empty();
@@ -148,8 +183,7 @@ bool BackupINIFile() {
         if (!SiteIniExists(path)) {
             return false;
         }
-        const QString backup =
-            QDir(folder).filePath(BackupINIFileName(QDateTime::currentDateTime()));
+        const QString backup = FreeBackupPath(folder, QDateTime::currentDateTime());
         QFile source(path);
         if (!source.open(QIODevice::ReadOnly)) {
             throw ProgramError(
@@ -159,8 +193,12 @@ bool BackupINIFile() {
         const QByteArray bytes = source.readAll();
         QSaveFile target(backup);
         target.setDirectWriteFallback(false);
+        // The copy is as private as the file: a site.ini others may not read keeps a
+        // backup they may not read either.
+        struct stat info {};
         if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size() ||
-            !target.commit()) {
+            ::fstat(source.handle(), &info) != 0 ||
+            ::fchmod(target.handle(), info.st_mode & 07777) != 0 || !target.commit()) {
             throw ProgramError(
                 errnum::PathFileAccess,
                 QStringLiteral("Cannot write %1: %2").arg(backup, target.errorString()));
@@ -173,10 +211,8 @@ bool CheckPluginStatus(const std::function<void(const QString&)>& setPluginStatu
     return Guarded("CheckPluginStatus", false, [&] {
         const bool installed = CheckIfPluginIsInstalled();
         if (setPluginStatus) {
-            setPluginStatus(
-                installed
-                    ? QStringLiteral("Plugin is currently installed.")
-                    : QStringLiteral("Plugin needs to be installed, press 'Install' button."));
+            setPluginStatus(installed ? QStringLiteral("Plugin is currently installed.")
+                                      : kNotInstalledStatus);
         }
         return installed;
     });
@@ -188,22 +224,48 @@ void cmdInstallPlugin_Click(const PluginSetupHooks& hooks) {
             MsgBox(QStringLiteral("Plugin is already installed."), MsgIcon::Information);
             return;
         }
-        BackupINIFile();
-
         // Another add-on may hold "AutoRun1" already; writing there would replace its
         // entry, so the plug-in takes the lowest number no key uses.
         const QString path = SiteIniPath(ProgramFolder());
-        const int number = LowestFreeAutoRunNumber(LoadSiteIni(path));
+        const QString executable = PluginExecutablePath();
+        QString refusal = IniDocument::rewriteProblem(path).value_or(QString());
+        std::optional<IniDocument> trial;
+        if (refusal.isEmpty()) {
+            trial = IniDocument::load(path, &refusal);
+        }
+        const QString key = QStringLiteral("AutoRun") +
+                            QString::number(trial ? LowestFreeAutoRunNumber(*trial) : 1);
+        // Tried on the file's content first: a change the file cannot take is refused
+        // before anything, the backup included, is written.
+        if (trial) {
+            trial->setValue(QStringLiteral("Addons"), key, executable, &refusal);
+        }
+        if (!refusal.isEmpty()) {
+            if (hooks.SetPluginStatus) {
+                hooks.SetPluginStatus(kNotInstalledStatus); // as found above
+            }
+            ReportInstallProblem(refusal);
+            return;
+        }
+        BackupINIFile();
+
         clsINIFile ini;
         ini.SetPath(path);
         ini.SetSection(QStringLiteral("Addons"));
-        ini.SetKey(QStringLiteral("AutoRun") + QString::number(number));
+        ini.SetKey(key);
         DebugMessage(QStringLiteral("frmSetup - cmdInstallPlugin_Click - Add the plugin to "
                                     "the QuoteWerks addons. Params: Key = %1, Value = %2")
-                         .arg(ini.Key(), PluginExecutablePath()));
-        ini.SetValue(PluginExecutablePath());
+                         .arg(ini.Key(), executable));
+        ini.SetValue(executable);
+        // The host starts what the entry names: the whole path must read back as written,
+        // not only the file name that the status check looks at.
+        const QString stored = ini.Value();
+        const QString problem = !ini.Success() ? ini.LastError()
+                                : stored != executable
+                                    ? QStringLiteral("The entry reads back as \"%1\".").arg(stored)
+                                    : QString();
 
-        if (CheckPluginStatus(hooks.SetPluginStatus)) {
+        if (CheckPluginStatus(hooks.SetPluginStatus) && problem.isEmpty()) {
             const MsgAnswer answer =
                 MsgBox(QStringLiteral("Pellwick is now integrated into QuoteWerks.\r\n\r\n"
                                       "The next time QuoteWerks is loaded, this plugin will "
@@ -216,10 +278,7 @@ void cmdInstallPlugin_Click(const PluginSetupHooks& hooks) {
                 }
             }
         } else {
-            MsgBox(QStringLiteral("There was a problem installing the Plugin into QuoteWerks."
-                                  "\r\n\r\nQuoteWerks will unable to load the plugin "
-                                  "automatically."),
-                   MsgIcon::Critical, MsgButtons::Ok, kIntegrationTitle);
+            ReportInstallProblem(problem);
         }
     });
 }
@@ -228,12 +287,16 @@ void cmdRemovePlugin_Click(const PluginSetupHooks& hooks) {
     Guarded("cmdRemovePlugin_Click", [&] {
         const QString path = SiteIniPath(ProgramFolder());
         if (!SiteIniExists(path)) {
-            MsgBox(kNoSiteIni, MsgIcon::Critical);
+            ReportNoSiteIni(path);
             return;
         }
         const std::vector<PluginEntry> entries =
             FindPluginEntries(LoadSiteIni(path), PluginExecutablePath());
+        QString problem;
         if (!entries.empty()) {
+            problem = IniDocument::rewriteProblem(path).value_or(QString());
+        }
+        if (!entries.empty() && problem.isEmpty()) {
             // The entry is deleted by the key it was found under, whole: "AutoRun12"
             // must not become "autorun1", which may be another add-on's.
             const PluginEntry& entry = entries.back();
@@ -246,17 +309,19 @@ void cmdRemovePlugin_Click(const PluginSetupHooks& hooks) {
                                         "from the QuoteWerks addons. Params: Key = %1")
                              .arg(entry.key));
             ini.DeleteKey();
+            problem = ini.LastError();
             QStringList keys;
             int count = 0;
             ini.EnumerateCurrentSection(keys, count);
-            if (ini.Success() && count == 0) {
+            // Comments someone wrote into the section keep it (and themselves).
+            if (ini.Success() && count == 0 && LoadSiteIni(path).sectionIsEmpty(kAddonsSection)) {
                 ini.DeleteSection();
             }
         }
 
         if (CheckPluginStatus(hooks.SetPluginStatus)) {
-            MsgBox(QStringLiteral("There was a problem removing the Pellwick."), MsgIcon::Critical,
-                   MsgButtons::Ok, kIntegrationTitle);
+            MsgBox(WithCause(QStringLiteral("There was a problem removing the Pellwick."), problem),
+                   MsgIcon::Critical, MsgButtons::Ok, kIntegrationTitle);
         } else {
             MsgBox(QStringLiteral("The Pellwick is now removed from QuoteWerks."),
                    MsgIcon::Information, MsgButtons::Ok, kIntegrationTitle);

@@ -55,17 +55,22 @@ struct PluginSetupHooks {
 // True when site.ini lists this program. A missing site.ini shows "Unable to find
 // QuoteWerks - Site.ini file." and gives false.
 bool CheckIfPluginIsInstalled();
-// Copies site.ini to its dated backup name in the same folder; false when there is no
-// site.ini (or the copy failed, which is reported).
+// Copies site.ini, with its mode, to its dated backup name in the same folder ("_2",
+// "_3", ... appended when that name is taken within the same second); false when there
+// is no site.ini (or the copy failed, which is reported).
 bool BackupINIFile();
 // Sets the status label from CheckIfPluginIsInstalled and returns its answer.
 bool CheckPluginStatus(const std::function<void(const QString&)>& setPluginStatus);
 // The Install button: adds this program as "AutoRun<lowest free number>" of
 // "[addons]" after a backup, then reports and offers to close the program (after the
-// window's SaveSettings).
+// window's SaveSettings). A site.ini that cannot take the entry as it is (a folder,
+// read-only, an owner or group that would be lost, an encoding that cannot hold the
+// path) is refused before anything is written, and the problem message names why; so
+// does an entry that does not read back as the whole path.
 void cmdInstallPlugin_Click(const PluginSetupHooks& hooks);
 // The Remove button: deletes this program's entry after a backup (and the section when
-// it has no keys left), then reports.
+// nothing, not even a comment, is left in it), then reports, naming the cause of a
+// failure.
 void cmdRemovePlugin_Click(const PluginSetupHooks& hooks);
 
 } // namespace pellwick

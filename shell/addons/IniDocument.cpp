@@ -1,8 +1,16 @@
 #include "IniDocument.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pellwick {
 
@@ -23,6 +31,25 @@ QString unquote(const QString& value) {
         return value.mid(1, value.size() - 2);
     }
     return value;
+}
+
+QString userName(uid_t uid) {
+    const passwd* entry = ::getpwuid(uid);
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString::number(uid);
+}
+
+QString groupName(gid_t gid) {
+    const group* entry = ::getgrgid(gid);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(gid);
+}
+
+bool inGroup(gid_t gid) {
+    if (gid == ::getegid()) {
+        return true;
+    }
+    std::vector<gid_t> groups(std::max(::getgroups(0, nullptr), 0));
+    groups.resize(std::max(::getgroups(int(groups.size()), groups.data()), 0));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
 bool hasLineBreakOrNul(const QString& text) {
@@ -48,24 +75,26 @@ IniDocument IniDocument::fromBytes(const QByteArray& content) {
     }
     doc.m_utf8 = isValidUtf8(body);
 
+    // A line ends at CR LF, LF or a lone CR (as old Mac editors leave it).
     bool eolSeen = false;
     qsizetype start = 0;
     while (start < body.size()) {
-        const qsizetype nl = body.indexOf('\n', start);
+        qsizetype end = start;
+        while (end < body.size() && body.at(end) != '\n' && body.at(end) != '\r') {
+            ++end;
+        }
         Line line;
-        if (nl < 0) {
-            line.text = body.mid(start);
-            start = body.size();
-        } else {
-            const bool crlf = nl > start && body.at(nl - 1) == '\r';
-            line.text = body.mid(start, (crlf ? nl - 1 : nl) - start);
-            line.eol = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+        line.text = body.mid(start, end - start);
+        if (end < body.size()) {
+            const bool crlf =
+                body.at(end) == '\r' && end + 1 < body.size() && body.at(end + 1) == '\n';
+            line.eol = crlf ? QByteArrayLiteral("\r\n") : body.mid(end, 1);
             if (!eolSeen) {
                 doc.m_eol = line.eol;
                 eolSeen = true;
             }
-            start = nl + 1;
         }
+        start = end + line.eol.size();
         doc.classify(line);
         doc.m_lines.push_back(std::move(line));
     }
@@ -86,6 +115,12 @@ std::optional<IniDocument> IniDocument::load(const QString& path, QString* error
     if (!file.exists()) {
         return IniDocument();
     }
+    if (QFileInfo(path).isDir()) {
+        if (error) {
+            *error = QStringLiteral("%1 is a folder, not a file.").arg(path);
+        }
+        return std::nullopt;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         if (error) {
             *error = file.errorString();
@@ -95,17 +130,73 @@ std::optional<IniDocument> IniDocument::load(const QString& path, QString* error
     return fromBytes(file.readAll());
 }
 
+std::optional<QString> IniDocument::rewriteProblem(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return std::nullopt; // a new file
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return QStringLiteral("%1 is a folder, not a file.").arg(path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return QStringLiteral("%1 is not a regular file.").arg(path);
+    }
+    // A file without any write permission is read-only on purpose, also for root.
+    if ((info.st_mode & 0222) == 0) {
+        return QStringLiteral("%1 is read-only.").arg(path);
+    }
+    const uid_t me = ::geteuid();
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0) {
+        return QStringLiteral("%1 may not be written by %2, the user Pellwick runs as.")
+            .arg(path, userName(me));
+    }
+    // The rewrite creates a new file; only root may give it to another user, and only a
+    // member of a group to that group. Changing them would lock others out of the file.
+    if (me != 0 && info.st_uid != me) {
+        return QStringLiteral("%1 belongs to the user %2; rewritten by %3, the user Pellwick runs "
+                              "as, it would belong to %3, and %2 might no longer read it.")
+            .arg(path, userName(info.st_uid), userName(me));
+    }
+    if (me != 0 && !inGroup(info.st_gid)) {
+        return QStringLiteral("%1 belongs to the group %2, which %3, the user Pellwick runs as, "
+                              "is not a member of; rewritten, it would lose that group.")
+            .arg(path, groupName(info.st_gid), userName(me));
+    }
+    return std::nullopt;
+}
+
 bool IniDocument::save(const QString& path, QString* error) const {
+    auto failed = [error](const QString& why) {
+        if (error) {
+            *error = why;
+        }
+        return false;
+    };
+    if (const std::optional<QString> problem = rewriteProblem(path)) {
+        return failed(*problem);
+    }
+    struct stat original {};
+    const bool existed = ::stat(QFile::encodeName(path).constData(), &original) == 0;
     QSaveFile file(path);
     // Never fall back to writing the file in place: that is what could leave half a file.
     file.setDirectWriteFallback(false);
     const QByteArray bytes = toBytes();
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!ok && error) {
-        *error = file.errorString();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        return failed(file.errorString());
     }
-    return ok;
+    // The new file takes the old one's owner, group and mode before it replaces it.
+    if (existed && (::fchown(file.handle(), original.st_uid, original.st_gid) != 0 ||
+                    ::fchmod(file.handle(), original.st_mode & 07777) != 0)) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        file.cancelWriting();
+        file.commit();
+        return failed(
+            QStringLiteral("The owner, group and mode of %1 cannot be kept: %2").arg(path, why));
+    }
+    if (!file.commit()) {
+        return failed(file.errorString());
+    }
+    return true;
 }
 
 QString IniDocument::decode(const QByteArray& bytes) const {
@@ -252,12 +343,28 @@ bool IniDocument::hasSection(const QString& section) const {
     return findSection(section) >= 0;
 }
 
-bool IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
+bool IniDocument::setValue(const QString& section, const QString& key, const QString& value,
+                           QString* why) {
     const QString sectionName = section.trimmed();
     const QString keyName = key.trimmed();
     if (sectionName.isEmpty() || keyName.isEmpty() || hasLineBreakOrNul(section) ||
         hasLineBreakOrNul(key) || hasLineBreakOrNul(value) || sectionName.contains(u']') ||
         keyName.contains(u'=') || keyName.startsWith(u'[') || keyName.startsWith(u';')) {
+        if (why) {
+            *why = QStringLiteral("An INI file cannot hold the entry %1 = \"%2\" of section [%3].")
+                       .arg(key, value, section);
+        }
+        return false;
+    }
+    // Latin-1 would turn every other character into "?": a different text, not ours.
+    const QString written = sectionName + keyName + value;
+    if (!m_utf8 &&
+        std::any_of(written.begin(), written.end(), [](QChar c) { return c > u'\xFF'; })) {
+        if (why) {
+            *why = QStringLiteral("The file is not UTF-8 text, and its encoding (Latin-1) cannot "
+                                  "hold every character of \"%1\".")
+                       .arg(value);
+        }
         return false;
     }
 
@@ -305,6 +412,20 @@ bool IniDocument::removeKey(const QString& section, const QString& key) {
         return false;
     }
     m_lines.erase(m_lines.begin() + at);
+    return true;
+}
+
+bool IniDocument::sectionIsEmpty(const QString& section) const {
+    const qsizetype header = findSection(section);
+    if (header < 0) {
+        return false;
+    }
+    const qsizetype end = sectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
+        if (!decode(m_lines[i].text).trimmed().isEmpty()) {
+            return false;
+        }
+    }
     return true;
 }
 

@@ -2,11 +2,11 @@
 // A small INI file editor that changes only what it is asked to change.
 //
 // The host's site.ini is edited by hand and by other add-ons, so every line we do not
-// touch (comments, blank lines, odd spacing, unknown sections, the file's line endings
-// and byte-order mark) is written back byte for byte. Names follow the platform's INI
-// functions: section and key names compare without regard to case, a lookup uses the
-// first section of that name and the first key of that name inside it, values are read
-// trimmed and without one pair of enclosing quotes.
+// touch (comments, blank lines, odd spacing, unknown sections, the file's line endings,
+// CR LF, LF or a lone CR, and its byte-order mark) is written back byte for byte. Names
+// follow the platform's INI functions: section and key names compare without regard to
+// case, a lookup uses the first section of that name and the first key of that name
+// inside it, values are read trimmed and without one pair of enclosing quotes.
 
 #include <QByteArray>
 #include <QString>
@@ -29,12 +29,18 @@ public:
     QByteArray toBytes() const;
 
     // Reads a file; a missing file gives an empty document. nullopt when the file exists
-    // but cannot be read (the reason in *error when given).
+    // but cannot be read, a folder for one (the reason in *error when given).
     static std::optional<IniDocument> load(const QString& path, QString* error = nullptr);
     // Writes the document through a temporary file in the same folder that is renamed
     // over the target, so the file is either the old one or the new one, never half of
-    // each. Fails (and leaves the file alone) when the file or the folder is read-only.
+    // each. The new file keeps the old one's owner, group and mode. Fails (and leaves the
+    // file alone, with the reason in *error) when rewriteProblem names one or the folder
+    // is read-only.
     bool save(const QString& path, QString* error = nullptr) const;
+    // Why an existing file cannot be rewritten in place of itself, in words for the user:
+    // it is a folder, has no write permission (even for root), or its owner or group
+    // could not be kept by this user. nullopt when it can (or does not exist).
+    static std::optional<QString> rewriteProblem(const QString& path);
 
     // Value of key in section, trimmed; nullopt when the section or key is missing.
     std::optional<QString> value(const QString& section, const QString& key) const;
@@ -51,10 +57,15 @@ public:
     // spelling and spacing before the value), else adds the key after the section's
     // last line, else adds the section at the end of the file. Returns false, changing
     // nothing, for names or values the file format cannot hold (empty names, line
-    // breaks, a key with "=" or starting with "[" or ";", a section name with "]").
-    bool setValue(const QString& section, const QString& key, const QString& value);
+    // breaks, a key with "=" or starting with "[" or ";", a section name with "]") or the
+    // file's encoding cannot (a Latin-1 file and characters beyond it); the reason in
+    // *why when given.
+    bool setValue(const QString& section, const QString& key, const QString& value,
+                  QString* why = nullptr);
     // Removes the key's line; false when there was nothing to remove.
     bool removeKey(const QString& section, const QString& key);
+    // True when the section exists and holds nothing but blank lines (no key, no comment).
+    bool sectionIsEmpty(const QString& section) const;
     // Removes the section's header and all its lines; false when there was no section.
     bool removeSection(const QString& section);
 

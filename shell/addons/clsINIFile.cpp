@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace pellwick {
@@ -40,34 +41,41 @@ void clsINIFile::SetValue(const QString& text) {
 }
 
 void clsINIFile::writeValue(const QString& key, const QString& text) {
-    m_lastReturnCode = 0;
-    if (m_path.isEmpty()) {
-        return;
-    }
-    std::optional<IniDocument> doc = IniDocument::load(m_path);
-    if (doc && doc->setValue(m_section, key, text) && doc->save(m_path)) {
-        m_lastReturnCode = 1;
-    }
+    change(
+        [&](IniDocument& doc, QString& why) { return doc.setValue(m_section, key, text, &why); });
 }
 
 void clsINIFile::DeleteKey() {
-    m_lastReturnCode = 0;
-    if (m_path.isEmpty()) {
-        return;
-    }
-    std::optional<IniDocument> doc = IniDocument::load(m_path);
-    if (doc && (!doc->removeKey(m_section, m_key) || doc->save(m_path))) {
-        m_lastReturnCode = 1;
-    }
+    change([&](IniDocument& doc, QString&) { return doc.removeKey(m_section, m_key); });
 }
 
 void clsINIFile::DeleteSection() {
+    change([&](IniDocument& doc, QString&) { return doc.removeSection(m_section); });
+}
+
+void clsINIFile::change(const std::function<bool(IniDocument&, QString&)>& edit) {
     m_lastReturnCode = 0;
+    m_lastError.clear();
     if (m_path.isEmpty()) {
+        m_lastError = QStringLiteral("No INI file was named.");
         return;
     }
-    std::optional<IniDocument> doc = IniDocument::load(m_path);
-    if (doc && (!doc->removeSection(m_section) || doc->save(m_path))) {
+    std::optional<IniDocument> doc = IniDocument::load(m_path, &m_lastError);
+    if (!doc) {
+        return;
+    }
+    // An edit that finds nothing to change (a key that is not there) leaves the file
+    // untouched and counts as done; one that is refused names its reason.
+    QString why;
+    if (!edit(*doc, why)) {
+        if (why.isEmpty()) {
+            m_lastReturnCode = 1;
+        } else {
+            m_lastError = why;
+        }
+        return;
+    }
+    if (doc->save(m_path, &m_lastError)) {
         m_lastReturnCode = 1;
     }
 }

@@ -2,19 +2,25 @@
 // One INI file, section and key at a time, the way the rest of the program reaches
 // site.ini. Every read parses the file afresh and every write or delete rewrites it
 // through IniDocument (temporary file + rename), so nothing is cached between calls.
-// The class reports nothing itself: a failure leaves LastReturnCode at 0.
+// The class reports nothing itself: a failure leaves LastReturnCode at 0 and its reason,
+// in words for the user, in LastError.
 
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace pellwick {
+
+class IniDocument;
 
 class clsINIFile {
 public:
     // Result of the last write or delete: non-zero means success.
     qint32 LastReturnCode() const { return m_lastReturnCode; }
     bool Success() const { return m_lastReturnCode != 0; }
+    // Why the last write or delete failed; empty after a success.
+    QString LastError() const { return m_lastError; }
 
     QString Default() const { return m_default; }
     void SetDefault(const QString& text) { m_default = text; }
@@ -85,12 +91,16 @@ public:
 
 private:
     void writeValue(const QString& key, const QString& text);
+    // Loads the file, applies edit and saves it; sets LastReturnCode and LastError.
+    // edit returns false with an empty reason when it had nothing to change.
+    void change(const std::function<bool(IniDocument&, QString&)>& edit);
 
     QString m_path;
     QString m_section;
     QString m_key;
     QString m_default;
     qint32 m_lastReturnCode = 0;
+    QString m_lastError;
 };
 
 } // namespace pellwick

@@ -6,8 +6,10 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QMetaType>
+#include <utility>
 
 namespace pellwick {
 
@@ -72,6 +74,16 @@ DBusQuoteWerksApp::DBusQuoteWerksApp(const QDBusConnection& bus, const QString& 
                                      int callTimeoutMs, QObject* parent)
     : QuoteWerksApp(parent), m_bus(bus), m_host(hostUniqueName), m_timeoutMs(callTimeoutMs),
       m_document(std::make_unique<Document>(*this)) {
+    // A crashed host sends no AfterAppExit; the bus still tells when its name loses the
+    // owner we attached to. Watched before anything is asked of the host, so a host
+    // that dies after answering is always noticed.
+    auto* watcher = new QDBusServiceWatcher(QString::fromLatin1(hostbus::kServiceName), m_bus,
+                                            QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString& oldOwner, const QString&) {
+                if (oldOwner == m_host && !std::exchange(m_vanished, true))
+                    emit HostVanished();
+            });
     const QString path = QString::fromLatin1(hostbus::kObjectPath);
     const QString iface = QString::fromLatin1(hostbus::kInterface);
     // The bus delivers these to this object's thread; the slots re-emit them as the

@@ -20,9 +20,10 @@ namespace pellwick {
 // Every call blocks the calling (UI) thread for at most the time-out given and never
 // runs the event loop meanwhile; a failed, refused or unanswered call throws
 // HostError. The host's signals arrive as this object's signals on the thread that
-// owns it. The by-reference arguments of BeforeContactSelection (iSource) and
-// BeforePrintDocument (bCancel) cannot travel back over a D-Bus signal: handlers may
-// change them, but the host never sees the change.
+// owns it. HostVanished is emitted once the attached host no longer owns
+// "QuoteWerks.Application" (it ended or crashed). The by-reference arguments of
+// BeforeContactSelection (iSource) and BeforePrintDocument (bCancel) cannot travel back over a
+// D-Bus signal: handlers may change them, but the host never sees the change.
 class DBusQuoteWerksApp final : public QuoteWerksApp {
     Q_OBJECT
 public:
@@ -56,6 +57,7 @@ private:
     QString m_host;
     int m_timeoutMs;
     bool m_subscribed = false;
+    bool m_vanished = false;
     std::unique_ptr<Document> m_document;
 };
 

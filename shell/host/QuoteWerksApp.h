@@ -50,6 +50,9 @@ signals:
     void BeforeContactSelection(qint16 iType, qint16& iSource);
     void BeforePrintDocument(qint16 iPrintMethod, qint16 iLayoutType,
                              const QString& sLayoutFileName, bool& bCancel);
+    // Not one of the host's events: the host is gone (ended, or crashed without
+    // AfterAppExit), so none of its events will ever arrive here again.
+    void HostVanished();
 };
 
 } // namespace pellwick

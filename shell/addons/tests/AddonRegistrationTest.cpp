@@ -39,7 +39,7 @@ protected:
 
     QString siteIni() const { return folder.file("site.ini"); }
     QStringList backups() const {
-        return folder.entries().filter(QRegularExpression("^site\\.ini_bak_\\d{14}$"));
+        return folder.entries().filter(QRegularExpression("^site\\.ini_bak_\\d{14}(_\\d+)?$"));
     }
     std::string siteText() const { return readFile(siteIni()).toStdString(); }
 
@@ -202,6 +202,76 @@ TEST_F(AddonRegistration, RemovingTheLastKeyRemovesTheSection) {
     EXPECT_EQ(scope.boxes->texts(), QStringList{"The Pellwick is now removed from QuoteWerks."});
 }
 
+TEST_F(AddonRegistration, RemovingKeepsTheSectionsCommentsAndReadsCrOnlyFiles) {
+    writeFile(siteIni(),
+              "[General]\rx=1\r[addons]\r; our tools\rAutoRun1=/opt/pellwick/bin/pellwick\r");
+    EXPECT_TRUE(CheckIfPluginIsInstalled());
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(siteText(), "[General]\rx=1\r[addons]\r; our tools\r");
+
+    scope.boxes->QueueAnswer(MsgAnswer::No);
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(siteText(),
+              "[General]\rx=1\r[addons]\r; our tools\rAutoRun1=/opt/pellwick/bin/pellwick\r");
+    EXPECT_EQ(scope.boxes->texts().back(), kInstalledQuestion);
+}
+
+TEST_F(AddonRegistration, APathTheFilesEncodingCannotHoldIsRefusedWithNothingWritten) {
+    const QByteArray latin1 = "[addons]\nAutoRun1=C:\\Caf\xE9\\tool.exe\n";
+    writeFile(siteIni(), latin1);
+    SetPluginExecutablePathOverride(QString::fromUtf8("/opt/Łódź/pellwick"));
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(readFile(siteIni()), latin1);
+    EXPECT_EQ(folder.entries(), QStringList{"site.ini"}) << "not even a backup";
+    ASSERT_EQ(scope.boxes->boxes().size(), 1u);
+    EXPECT_TRUE(scope.boxes->texts()[0].startsWith(kInstallProblem + "\r\n\r\n"));
+    EXPECT_TRUE(scope.boxes->texts()[0].contains("Latin-1"))
+        << scope.boxes->texts()[0].toStdString();
+    EXPECT_EQ(scope.boxes->boxes()[0].icon, MsgIcon::Critical);
+}
+
+TEST_F(AddonRegistration, ASiteIniThatIsReadOnlyOrAFolderIsNamedAsTheCause) {
+    const QByteArray installed = "[addons]\nAutoRun1=/opt/pellwick/bin/pellwick\n";
+    writeFile(siteIni(), installed);
+    ASSERT_EQ(::chmod(QFile::encodeName(siteIni()).constData(), 0444), 0);
+    cmdRemovePlugin_Click(hooks);
+    EXPECT_EQ(scope.boxes->texts(),
+              QStringList{"There was a problem removing the Pellwick.\r\n\r\n" + siteIni() +
+                          " is read-only."});
+    writeFile(siteIni(), "[addons]\n");
+    scope.boxes->clear();
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(scope.boxes->texts(),
+              QStringList{kInstallProblem + "\r\n\r\n" + siteIni() + " is read-only."});
+    EXPECT_EQ(readFile(siteIni()), "[addons]\n");
+    EXPECT_EQ(folder.entries(), QStringList{"site.ini"});
+
+    QFile::remove(siteIni());
+    ASSERT_TRUE(QDir().mkdir(siteIni()));
+    const QString isFolder = "\r\n\r\n" + siteIni() + " is a folder, not a file.";
+    scope.boxes->clear();
+    EXPECT_FALSE(CheckIfPluginIsInstalled());
+    cmdRemovePlugin_Click(hooks);
+    cmdInstallPlugin_Click(hooks);
+    EXPECT_EQ(scope.boxes->texts(),
+              QStringList({kNoSiteIni + isFolder, kNoSiteIni + isFolder, kNoSiteIni + isFolder,
+                           kInstallProblem + isFolder}));
+}
+
+TEST_F(AddonRegistration, BackupsWithinOneSecondGetTheirOwnNamesAndTheSourcesMode) {
+    const QByteArray content = "[addons]\nAutoRun1=C:\\x.exe\n";
+    writeFile(siteIni(), content);
+    ASSERT_EQ(::chmod(QFile::encodeName(siteIni()).constData(), 0640), 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(BackupINIFile());
+    }
+    ASSERT_EQ(backups().size(), 3) << backups().join(' ').toStdString();
+    for (const QString& backup : backups()) {
+        EXPECT_EQ(readFile(folder.file(backup)), content);
+        EXPECT_EQ(statusOf(folder.file(backup)).mode, 0640) << backup.toStdString();
+    }
+}
+
 TEST_F(AddonRegistration, BackupCopiesTheFileUnderItsDatedName) {
     EXPECT_EQ(BackupINIFileName(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))),
               "site.ini_bak_20260102030405");
@@ -248,6 +318,9 @@ TEST_F(AddonRegistration, MissingSiteIni) {
 TEST_F(AddonRegistration, ReadOnlyFolderFailsCleanly) {
     const QByteArray before = "[addons]\nAutoRun1=C:\\Tools\\Other.exe\n";
     writeFile(siteIni(), before);
+    if (geteuid() == 0) { // the file is "nobody"'s own, only the folder is read-only
+        ASSERT_EQ(::chown(QFile::encodeName(siteIni()).constData(), 65534, getegid()), 0);
+    }
     folder.setReadOnly(true);
     cmdInstallPlugin_Click(hooks);
     folder.setReadOnly(false);
@@ -258,7 +331,7 @@ TEST_F(AddonRegistration, ReadOnlyFolderFailsCleanly) {
     // The backup could not be written: reported, and the install went on to fail.
     EXPECT_EQ(scope.boxes->boxes()[0].title, "Pellwick Error");
     EXPECT_TRUE(scope.boxes->boxes()[0].text.contains("Error Section: BackupINIFile"));
-    EXPECT_EQ(scope.boxes->boxes()[1].text, kInstallProblem);
+    EXPECT_TRUE(scope.boxes->boxes()[1].text.startsWith(kInstallProblem + "\r\n\r\n"));
     EXPECT_EQ(scope.boxes->boxes()[1].title, kIntegration);
     EXPECT_EQ(scope.boxes->boxes()[1].icon, MsgIcon::Critical);
 
@@ -272,7 +345,8 @@ TEST_F(AddonRegistration, ReadOnlyFolderFailsCleanly) {
     EXPECT_EQ(folder.entries(), QStringList{"site.ini"});
     ASSERT_EQ(scope.boxes->boxes().size(), 2u);
     EXPECT_TRUE(scope.boxes->boxes()[0].text.contains("Error Section: BackupINIFile"));
-    EXPECT_EQ(scope.boxes->boxes()[1].text, "There was a problem removing the Pellwick.");
+    EXPECT_TRUE(scope.boxes->boxes()[1].text.startsWith(
+        "There was a problem removing the Pellwick.\r\n\r\n"));
     EXPECT_EQ(scope.boxes->boxes()[1].icon, MsgIcon::Critical);
     EXPECT_EQ(scope.boxes->boxes()[1].title, kIntegration);
 }

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using pellwick::IniDocument;
 using namespace pellwick::test;
@@ -133,11 +134,25 @@ TEST(IniDocument, RefusesWhatTheFormatCannotHold) {
     EXPECT_EQ(str(doc.toBytes()), str(kSite));
 }
 
+TEST(IniDocument, ReadsAndKeepsCrOnlyLineEndings) {
+    const QByteArray cr = "[General]\rName=Main\r\r[Addons]\rAutoRun1=/x\r";
+    IniDocument doc = IniDocument::fromBytes(cr);
+    EXPECT_EQ(doc.value("addons", "autorun1"), QString("/x"));
+    EXPECT_EQ(doc.sections(), QStringList({"General", "Addons"}));
+    ASSERT_TRUE(doc.setValue("Addons", "AutoRun2", "/y"));
+    EXPECT_EQ(str(doc.toBytes()), str(cr + "AutoRun2=/y\r"));
+}
+
 TEST(IniDocument, KeepsALatin1FileInLatin1) {
     const QByteArray latin1 = "[a]\nName=Caf\xE9\nk=1\n";
     IniDocument doc = IniDocument::fromBytes(latin1);
     EXPECT_EQ(doc.value("a", "name"), QString::fromUtf8("Café"));
     ASSERT_TRUE(doc.setValue("a", "k", QString::fromUtf8("Zoë")));
+    EXPECT_EQ(str(doc.toBytes()), str("[a]\nName=Caf\xE9\nk=Zo\xEB\n"));
+    // Characters Latin-1 cannot hold are refused, never written as "?".
+    QString why;
+    EXPECT_FALSE(doc.setValue("a", "k", QString::fromUtf8("/opt/Łódź/pellwick"), &why));
+    EXPECT_TRUE(why.contains("Latin-1")) << why.toStdString();
     EXPECT_EQ(str(doc.toBytes()), str("[a]\nName=Caf\xE9\nk=Zo\xEB\n"));
 
     IniDocument utf8 = IniDocument::fromBytes("[a]\nk=1\n");
@@ -185,6 +200,47 @@ TEST(IniDocumentFile, ReadOnlyFolderFailsAndLeavesTheFileAlone) {
     EXPECT_FALSE(doc->save(path, &error));
     EXPECT_FALSE(error.isEmpty());
     folder.setReadOnly(false);
+    EXPECT_EQ(str(readFile(path)), str(kSite));
+    EXPECT_EQ(folder.entries(), QStringList({"site.ini"}));
+}
+
+TEST(IniDocumentFile, SaveKeepsTheFilesOwnerGroupAndMode) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another user";
+    }
+    TempFolder folder;
+    const QString path = folder.file("site.ini");
+    writeFile(path, kSite);
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    IniDocument doc = *IniDocument::load(path);
+    ASSERT_TRUE(doc.setValue("Last", "x", "2"));
+    QString error;
+    ASSERT_TRUE(doc.save(path, &error)) << error.toStdString();
+    const FileStatus after = statusOf(path);
+    EXPECT_EQ(after.uid, 65534u);
+    EXPECT_EQ(after.gid, 65534u);
+    EXPECT_EQ(after.mode, 0640);
+}
+
+TEST(IniDocumentFile, RefusesAnotherUsersFileItWouldTakeOver) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can make a file of another user";
+    }
+    TempFolder folder;
+    const QString path = folder.file("site.ini");
+    writeFile(path, kSite);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0777), 0);
+    IniDocument doc = *IniDocument::load(path);
+    ASSERT_TRUE(doc.setValue("Last", "x", "2"));
+    QString error;
+    {
+        const ActingAsNobody nobody; // root's file: rewritten it would be nobody's
+        EXPECT_FALSE(doc.save(path, &error));
+    }
+    EXPECT_TRUE(error.contains("belongs to the user root")) << error.toStdString();
+    EXPECT_EQ(statusOf(path).uid, 0u);
     EXPECT_EQ(str(readFile(path)), str(kSite));
     EXPECT_EQ(folder.entries(), QStringList({"site.ini"}));
 }

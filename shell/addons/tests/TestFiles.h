@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pellwick::test {
@@ -26,9 +28,41 @@ inline QByteArray readFile(const QString& path) {
     return file.readAll();
 }
 
+// Owner, group and permission bits of a file.
+struct FileStatus {
+    unsigned uid = 0;
+    unsigned gid = 0;
+    int mode = -1;
+};
+inline FileStatus statusOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        return {};
+    }
+    return {info.st_uid, info.st_gid, int(info.st_mode & 07777)};
+}
+
+// While it lives, a test run as root acts as "nobody" (effective id only, the real id
+// stays root and takes the privileges back). Does nothing for other users.
+class ActingAsNobody {
+public:
+    ActingAsNobody() : m_dropped(geteuid() == 0 && seteuid(65534) == 0) {
+        EXPECT_TRUE(m_dropped || geteuid() != 0);
+    }
+    ~ActingAsNobody() {
+        if (m_dropped) {
+            EXPECT_EQ(seteuid(0), 0);
+        }
+    }
+    ActingAsNobody(const ActingAsNobody&) = delete;
+    ActingAsNobody& operator=(const ActingAsNobody&) = delete;
+
+private:
+    bool m_dropped;
+};
+
 // A temporary folder that the test can make read-only. Root ignores file permissions,
-// so while the folder is read-only a test run as root acts as "nobody" (effective id
-// only; the real id stays root and takes the privileges back afterwards).
+// so while the folder is read-only a test run as root acts as "nobody".
 class TempFolder {
 public:
     TempFolder() {
@@ -50,15 +84,9 @@ public:
             QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner |
                                                     QFile::ReadGroup | QFile::ExeGroup |
                                                     QFile::ReadOther | QFile::ExeOther);
-            if (geteuid() == 0) {
-                ASSERT_EQ(seteuid(65534), 0);
-                m_droppedRoot = true;
-            }
+            m_nobody.emplace();
         } else {
-            if (m_droppedRoot) {
-                EXPECT_EQ(seteuid(0), 0);
-                m_droppedRoot = false;
-            }
+            m_nobody.reset();
             QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                     QFile::ExeOwner | QFile::ReadGroup |
                                                     QFile::ExeGroup | QFile::ReadOther |
@@ -75,7 +103,7 @@ public:
 private:
     QTemporaryDir m_dir;
     bool m_readOnly = false;
-    bool m_droppedRoot = false;
+    std::optional<ActingAsNobody> m_nobody;
 };
 
 } // namespace pellwick::test

@@ -1,7 +1,8 @@
 // End to end, as a user's machine has it: the host stand-in starts pellwick (as
 // pellwick_walk, whose windows the test operates over the session bus) from the add-on
 // list in its site.ini; pellwick attaches to it over D-Bus and writes into the CRM
-// sandbox over HTTPS. Each process is separate; the test plays the user.
+// sandbox over HTTPS. Each process is separate; the test plays the user. Every machine
+// ends its host, and so its pellwick, before the next one starts.
 
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
@@ -36,6 +37,7 @@ struct Machine {
     QTemporaryDir home;
     QString report = home.filePath(QStringLiteral("report.txt"));
     std::unique_ptr<sandbox::SandboxProcess> crm;
+    hoststandin::HostStandInProcess::Options hostOptions;
     std::unique_ptr<hoststandin::HostStandInProcess> host;
     WalkClient walk;
 
@@ -72,13 +74,15 @@ struct Machine {
             WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0"));
         }
 
-        hoststandin::HostStandInProcess::Options hostOptions;
         hostOptions.addons = true;
         hostOptions.siteIni = "[General]\r\nCompany=Test\r\n\r\n[Addons]\r\nAutoRun1=" +
                               QByteArray(PELLWICK_WALK_EXE) + "\r\n";
         host = std::make_unique<hoststandin::HostStandInProcess>(hostOptions);
     }
     ~Machine() {
+        // The host's exit ends its pellwick, which holds the program's bus name.
+        if (host->isRunning() && host->exit())
+            WalkClient::waitFor([&] { return ended() == started(); }, 15000);
         ResetProgramState();
         SetSettingsFileOverride(QString());
     }
@@ -87,16 +91,24 @@ struct Machine {
         QFile file(report);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    // Starts the host, which starts pellwick; true once pellwick reports that it runs.
+    // How many pellwick runs reported their start, and their end.
+    qsizetype started() const { return reportText().count(QStringLiteral("started: ")); }
+    qsizetype ended() const { return reportText().count(QStringLiteral("ended: ")); }
+    // Starts the host, which starts pellwick; true once that pellwick reports that it runs.
     bool startRunning() {
+        const QString running = QStringLiteral("info: QuoteWerks and Pellwick is running.");
+        const qsizetype before = reportText().count(running);
         QString error;
         if (!host->start(&error)) {
             qWarning("%s", qPrintable(error));
             return false;
         }
-        return WalkClient::waitFor(
-            [&] { return reportText().contains(QStringLiteral("QuoteWerks and Pellwick is running.")); },
-            60000);
+        return WalkClient::waitFor([&] { return reportText().count(running) > before; }, 60000);
+    }
+    // A new host in a new program folder, as after the host was started again.
+    bool restartHost() {
+        host = std::make_unique<hoststandin::HostStandInProcess>(hostOptions);
+        return startRunning();
     }
     // This process's own connection to the CRM, to read what pellwick wrote.
     void readTheCrm() {
@@ -133,6 +145,7 @@ private slots:
     void startedByTheHostConfiguredAgainstTheCrm();
     void aSaveAnEmailAndAContactSelection();
     void theCrmFailingInTheMiddleOfACommit();
+    void aHostKilledWhileTheSaveQuoteWindowIsOpen();
 };
 
 void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
@@ -167,11 +180,11 @@ void TestEndToEnd::startedByTheHostConfiguredAgainstTheCrm() {
     for (const auto& call : machine.crm->calls())
         queries += call.method == "DataService.query";
     QCOMPARE(queries, 2);
-    QCOMPARE(QSettings(machine.host->programFolder() + QStringLiteral("/site.ini"),
-                       QSettings::IniFormat)
-                 .value(QStringLiteral("Contact Managers/DefaultContactManager"))
-                 .toString(),
-             QStringLiteral("10"));
+    QCOMPARE(
+        QSettings(machine.host->programFolder() + QStringLiteral("/site.ini"), QSettings::IniFormat)
+            .value(QStringLiteral("Contact Managers/DefaultContactManager"))
+            .toString(),
+        QStringLiteral("10"));
 
     // The host's exit ends pellwick.
     QVERIFY(machine.host->exit());
@@ -189,7 +202,8 @@ void TestEndToEnd::aSaveAnEmailAndAContactSelection() {
     // 1. Save: the window for the sample quote with Marion Okafor chosen; OK as it stands.
     machine.crm->clearLog();
     machine.host->save();
-    QVERIFY2(walk.waitWindow(kSaveQuote), qPrintable(machine.reportText() + machine.host->output()));
+    QVERIFY2(walk.waitWindow(kSaveQuote),
+             qPrintable(machine.reportText() + machine.host->output()));
     QCOMPARE(machine.text(kSaveQuote, "lblQuoteDocNo"),
              QStringLiteral("Office network refresh <Q1001>"));
     QCOMPARE(machine.text(kSaveQuote, "cboContact"),
@@ -215,8 +229,8 @@ void TestEndToEnd::aSaveAnEmailAndAContactSelection() {
                          "valid for 30 days.\n\nInternal Notes:\nMargin agreed with Dana; do not "
                          "discount further."));
     const QString leadId = QString::fromStdString(lead.at("Id"));
-    const auto notes = Records("ContactAction", {{"ContactId", "51"}},
-                               {"ActionDescription", "CreationNotes"});
+    const auto notes =
+        Records("ContactAction", {{"ContactId", "51"}}, {"ActionDescription", "CreationNotes"});
     QCOMPARE(notes.size(), std::size_t(1));
     QCOMPARE(notes.front().at("ActionDescription"), std::string("Office network refresh <Q1001>"));
     QCOMPARE(notes.front().at("CreationNotes"), std::string("Office network refresh <Q1001>"));
@@ -241,7 +255,8 @@ void TestEndToEnd::aSaveAnEmailAndAContactSelection() {
     QVERIFY(pdf["enabled"].toBool() && pdf["checked"].toBool());
     const QString made = QStringLiteral("Marion Okafor - (%1)").arg(leadId);
     QVERIFY(walk.pick(kSaveQuote, QStringLiteral("cboOpportunity"), made));
-    QVERIFY(WalkClient::waitFor([&] { return machine.text(kSaveQuote, "cboOpportunity") == made; }));
+    QVERIFY(
+        WalkClient::waitFor([&] { return machine.text(kSaveQuote, "cboOpportunity") == made; }));
     QVERIFY(machine.pressOk());
     QCOMPARE(files(), (std::multiset<std::string>{"Q1001.dtf", "Q1001.pdf"}));
     QCOMPARE(machine.count("ContactAction", "ContactId", marion), std::size_t(1)); // not repeated
@@ -262,24 +277,30 @@ void TestEndToEnd::aSaveAnEmailAndAContactSelection() {
     //    company, picks the row and puts it into Ship To.
     machine.host->selectContact(1);
     QVERIFY(walk.waitWindow(kContacts));
-    QVERIFY(WalkClient::waitFor([&] { return machine.text(kContacts, "lblResults") == "None Found"; }));
+    QVERIFY(
+        WalkClient::waitFor([&] { return machine.text(kContacts, "lblResults") == "None Found"; }));
     QVERIFY(walk.setText(kContacts, QStringLiteral("txtSearch"), QStringLiteral("Harbour Lane")));
-    QVERIFY(WalkClient::waitFor([&] { return machine.text(kContacts, "txtSearch") == "Harbour Lane"; }));
+    QVERIFY(WalkClient::waitFor(
+        [&] { return machine.text(kContacts, "txtSearch") == "Harbour Lane"; }));
     QVERIFY(walk.key(kContacts, QStringLiteral("Return")));
-    QVERIFY(WalkClient::waitFor([&] { return machine.text(kContacts, "lblResults") == "1 Contacts"; }));
+    QVERIFY(
+        WalkClient::waitFor([&] { return machine.text(kContacts, "lblResults") == "1 Contacts"; }));
     QVERIFY(walk.row(kContacts, QStringLiteral("lstContacts"), 0));
     QVERIFY(WalkClient::waitFor([&] {
         return walk.control(kContacts, QStringLiteral("lstContacts"))["current"].toInt() == 0;
     }));
     QVERIFY(walk.click(kContacts, QStringLiteral("S&hip To")));
     QVERIFY(walk.waitWindow(kContacts, false));
-    QCOMPARE(machine.host->formField(QStringLiteral("ShipToContact")), QStringLiteral("Marion Okafor"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToContact")),
+             QStringLiteral("Marion Okafor"));
     QCOMPARE(machine.host->formField(QStringLiteral("ShipToEmail")),
              QStringLiteral("marion.okafor@harbourlane.example"));
     QCOMPARE(machine.host->formField(QStringLiteral("ShipToCompany")),
              QStringLiteral("Harbour Lane Dental"));
-    QCOMPARE(machine.host->formField(QStringLiteral("ShipToPhone")), QStringLiteral("603-555-0141"));
-    QCOMPARE(machine.host->formField(QStringLiteral("ShipToAddress3")), QStringLiteral("Building B"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToPhone")),
+             QStringLiteral("603-555-0141"));
+    QCOMPARE(machine.host->formField(QStringLiteral("ShipToAddress3")),
+             QStringLiteral("Building B"));
     QCOMPARE(walk.boxes(), QStringList());
 }
 
@@ -290,10 +311,12 @@ void TestEndToEnd::theCrmFailingInTheMiddleOfACommit() {
     WalkClient& walk = machine.walk;
     // A quote for someone the CRM does not know: OK is to create the contact first.
     machine.host->setField(QStringLiteral("SoldToContact"), QStringLiteral("Priya Nandakumar"));
-    machine.host->setField(QStringLiteral("SoldToEmail"), QStringLiteral("priya@northclinic.example"));
+    machine.host->setField(QStringLiteral("SoldToEmail"),
+                           QStringLiteral("priya@northclinic.example"));
     machine.host->save();
     QVERIFY(walk.waitWindow(kSaveQuote));
-    QCOMPARE(machine.text(kSaveQuote, "cboContact"), QStringLiteral("(New Contact - Use 'Sold To')"));
+    QCOMPARE(machine.text(kSaveQuote, "cboContact"),
+             QStringLiteral("(New Contact - Use 'Sold To')"));
 
     // The CRM fails the contact's creation: the library's box, the commit stops, the
     // window stays open, nothing is written for contact 0.
@@ -303,8 +326,8 @@ void TestEndToEnd::theCrmFailingInTheMiddleOfACommit() {
     QVERIFY(walk.boxes().first().startsWith(QStringLiteral("XML RPC Error")));
     QVERIFY(WalkClient::waitFor([&] { return !walk.windows().contains("QMessageBox"); }));
     QVERIFY(walk.windows().contains(kSaveQuote));
-    for (const auto& [table, field] : {std::pair{"Lead", "ContactID"}, {"ContactAction", "ContactId"},
-                                       {"FileBox", "ContactId"}})
+    for (const auto& [table, field] :
+         {std::pair{"Lead", "ContactID"}, {"ContactAction", "ContactId"}, {"FileBox", "ContactId"}})
         QCOMPARE(machine.count(table, field, QStringLiteral("0")), std::size_t(0));
 
     // OK again completes, once.
@@ -316,6 +339,28 @@ void TestEndToEnd::theCrmFailingInTheMiddleOfACommit() {
     QCOMPARE(machine.count("ContactAction", "ContactId", id), std::size_t(1));
     QCOMPARE(machine.count("FileBox", "ContactId", id), std::size_t(1));
     QCOMPARE(walk.boxes().size(), 2);
+}
+
+void TestEndToEnd::aHostKilledWhileTheSaveQuoteWindowIsOpen() {
+    Machine machine(true);
+    QVERIFY2(machine.startRunning(), qPrintable(machine.reportText() + machine.host->output()));
+    machine.host->save();
+    QVERIFY(machine.walk.waitWindow(kSaveQuote));
+
+    // A crash sends no AfterAppExit: pellwick still ends, without a crash or a box...
+    machine.host->kill();
+    QVERIFY2(WalkClient::waitFor([&] { return machine.ended() == 1; }, 15000),
+             qPrintable(machine.reportText()));
+    QVERIFY(machine.reportText().contains(QStringLiteral("ended: 0")));
+    QCOMPARE(machine.reportText().count(QStringLiteral("box: ")), 0);
+
+    // ... so that the copy the restarted host starts takes over and handles its events.
+    QVERIFY2(machine.restartHost(), qPrintable(machine.reportText()));
+    machine.host->save();
+    QVERIFY(machine.walk.waitWindow(kSaveQuote));
+    QVERIFY(machine.walk.click(kSaveQuote, QStringLiteral("Cancel")));
+    QVERIFY(machine.walk.waitWindow(kSaveQuote, false));
+    QCOMPARE(machine.started(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

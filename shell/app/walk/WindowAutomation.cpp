@@ -164,7 +164,8 @@ void WindowAutomation::Watch() {
         box->setProperty("walkSeen", true);
         m_boxes << box->windowTitle() + QStringLiteral(" | ") + box->text();
         Report(QStringLiteral("box: ") + m_boxes.last());
-        QMetaObject::invokeMethod(box, [box] { Answer(box); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            box, [box] { Answer(box); }, Qt::QueuedConnection);
     }
 
     if (QWidget* main = VisibleWindow(QStringLiteral("frmMain")))

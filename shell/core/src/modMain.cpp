@@ -1,5 +1,6 @@
 #include "pellwick/modMain.h"
 
+#include "PrivateFiles.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modRegistry.h"
@@ -13,6 +14,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QWindow>
+#include <unistd.h>
 #include <utility>
 
 namespace pellwick {
@@ -105,6 +107,25 @@ QString MaskSecrets(QString message) {
         if (!secret.trimmed().isEmpty())
             message.replace(secret, QStringLiteral("********"));
     return message;
+}
+
+const QString kDebugLogName = QStringLiteral("/DebugLog.txt");
+
+// Appends one line to the log, creating it private to the user; on failure adds
+// "<path>: <reason>" to failures.
+bool AppendToLog(const QString& path, const QByteArray& line, QStringList& failures) {
+    QFile log(path);
+    const bool existed = log.exists();
+    if (!existed)
+        MakePrivateFolder(QFileInfo(path).path());
+    bool written = log.open(QIODevice::WriteOnly | QIODevice::Append,
+                            QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                   log.write(line) == line.size() && log.flush();
+    if (written && existed)
+        NarrowToOwner(path); // a log from an earlier version may be readable by all
+    if (!written)
+        failures << QDir::toNativeSeparators(path) + QStringLiteral(": ") + log.errorString();
+    return written;
 }
 
 } // namespace
@@ -248,29 +269,49 @@ void SetDebugLogFolderOverride(const QString& folder) {
     DebugLogFolderOverride() = folder;
 }
 
+QString UserStateFolder() {
+    // The XDG base directory rules: $XDG_STATE_HOME when it is an absolute path, else
+    // ~/.local/state; logs belong there.
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return QDir::cleanPath(base + QStringLiteral("/Varrow/Pellwick"));
+}
+
 QString DebugLogPath() {
     const QString folder =
         DebugLogFolderOverride().isEmpty() ? ProgramExecutableFolder() : DebugLogFolderOverride();
-    return folder + QStringLiteral("/DebugLog.txt");
+    const QString besideProgram = folder + kDebugLogName;
+    // An installed program's folder is not the user's to write; the log then goes to
+    // the user's own folder instead of failing on every line.
+    const QFileInfo log(besideProgram);
+    const bool writable =
+        log.exists() ? log.isFile() && ::access(QFile::encodeName(besideProgram), W_OK) == 0
+                     : ::access(QFile::encodeName(folder), W_OK) == 0;
+    return writable ? besideProgram : UserStateFolder() + kDebugLogName;
 }
 
 void DebugMessage(const QString& message) {
     Guarded("DebugMessage", [&] {
         if (!State().DebugMode)
             return;
-        const QString path = DebugLogPath();
-        QFile log(path);
-        if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
-            throw ProgramError(errnum::PathFileAccess,
-                               QStringLiteral("Path/File access error (%1: %2)")
-                                   .arg(QDir::toNativeSeparators(path), log.errorString()));
         const QByteArray line =
             (LogTimestamp() + QStringLiteral(" - ") + MaskSecrets(message) + QStringLiteral("\r\n"))
                 .toUtf8();
-        if (log.write(line) != line.size() || !log.flush())
-            throw ProgramError(errnum::PathFileAccess,
-                               QStringLiteral("Path/File access error (%1: %2)")
-                                   .arg(QDir::toNativeSeparators(path), log.errorString()));
+        QStringList failures;
+        const QString path = DebugLogPath();
+        if (AppendToLog(path, line, failures))
+            return;
+        const QString fallback = UserStateFolder() + kDebugLogName;
+        if (path != fallback && AppendToLog(fallback, line, failures))
+            return;
+        // Once per run: a box for every line would stop the program at each step.
+        if (std::exchange(State().DebugLogFailureReported, true))
+            return;
+        throw ProgramError(errnum::PathFileAccess,
+                           QStringLiteral("Path/File access error (the debug log cannot be "
+                                          "written: %1)")
+                               .arg(failures.join(QStringLiteral("; "))));
     });
 }
 

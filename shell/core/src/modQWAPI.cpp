@@ -1,5 +1,6 @@
 #include "pellwick/modQWAPI.h"
 
+#include "PrivateFiles.h"
 #include "QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
@@ -8,6 +9,7 @@
 #include "pellwick/ShellOpen.h"
 #include "pellwick/modMain.h"
 
+#include <QFileInfo>
 #include <QUrl>
 #include <array>
 #include <tessary/DataService.h>
@@ -333,8 +335,13 @@ void OpenWebpage(const QString& address) {
 }
 
 void OpenPluginApplicationFolder() {
-    Guarded("OpenPluginApplicationFolder",
-            [] { ShellOpen(QUrl::fromLocalFile(ProgramExecutableFolder())); });
+    Guarded("OpenPluginApplicationFolder", [] {
+        // The folder is opened to look at the debug log, so it is the log's folder: the
+        // executable's, or the user's own when the program's folder is not writable.
+        const QString folder = QFileInfo(DebugLogPath()).path();
+        MakePrivateFolder(folder);
+        ShellOpen(QUrl::fromLocalFile(folder));
+    });
 }
 
 } // namespace pellwick

@@ -1,9 +1,16 @@
 #include "pellwick/modRegistry.h"
 
+#include "PrivateFiles.h"
+
+#include <QDir>
+#include <QFile>
 #include <QSettings>
+#include <QStringDecoder>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <sys/stat.h>
 
 namespace pellwick {
 namespace {
@@ -71,6 +78,57 @@ std::int32_t ReadText(const QString& hive, const QString& key, const QString& va
     else
         text = stored.toString();
     return regstatus::Success;
+}
+
+// True when QSettings reads every line of the file and so writes back all it holds:
+// valid UTF-8 without a byte-order mark, and only blank lines, section headers and
+// "key=value" lines (no comments, no control characters).
+bool StoreKeepsEveryLine(const QByteArray& content) {
+    if (content.startsWith("\xEF\xBB\xBF"))
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(content);
+    if (utf8.hasError())
+        return false;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (std::any_of(line.begin(), line.end(), [](QChar c) { return c < u' ' && c != u'\t'; }))
+            return false;
+        const QStringView trimmed = line.trimmed();
+        if (trimmed.isEmpty() || (trimmed.startsWith(u'[') && trimmed.endsWith(u']')))
+            continue;
+        const qsizetype eq = trimmed.indexOf(u'=');
+        if (eq <= 0 || trimmed.startsWith(u';') || trimmed.startsWith(u'#'))
+            return false;
+    }
+    return true;
+}
+
+// Makes the store's file ready for a write: an existing one must be fully readable and
+// is made private to the user; a missing one is created private, so the API key never
+// lies in a file others can read. 0 or the status to refuse the write with.
+std::int32_t PrepareStoreFile(const QString& file, bool& created) {
+    created = false;
+    if (!QDir::isAbsolutePath(file))
+        return regstatus::Success; // not a file (the Windows registry)
+    QFile existing(file);
+    if (existing.exists()) {
+        if (!existing.open(QIODevice::ReadOnly))
+            return regstatus::AccessDenied;
+        if (!StoreKeepsEveryLine(existing.readAll()))
+            return regstatus::InvalidData;
+        return NarrowToOwner(file) ? regstatus::Success : regstatus::AccessDenied;
+    }
+    return CreatePrivateFile(file, &created) ? regstatus::Success : regstatus::AccessDenied;
+}
+
+// The file's permission bits, or -1 when it has none (the registry, a missing file).
+int FileMode(const QString& file) {
+    struct stat info {};
+    return QDir::isAbsolutePath(file) && ::stat(QFile::encodeName(file).constData(), &info) == 0
+               ? int(info.st_mode & 07777)
+               : -1;
 }
 
 std::optional<bool> TextToBool(const QString& text) {
@@ -198,13 +256,31 @@ std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const Q
     }
 
     const std::unique_ptr<QSettings> store = OpenStore();
-    if (store->status() == QSettings::FormatError)
-        return regstatus::InvalidData; // never overwrite a file we could not parse
+    // QSettings rewrites the whole file and drops what it cannot read, even while it
+    // reports the error: refuse before it gets the chance.
+    if (store->status() != QSettings::NoError)
+        return StatusOf(*store);
+    bool created = false;
+    if (const std::int32_t status = PrepareStoreFile(store->fileName(), created))
+        return status;
+    store->allKeys(); // parses every section, so a format error shows now
+    if (store->status() != QSettings::NoError) {
+        if (created)
+            QFile::remove(store->fileName());
+        return StatusOf(*store);
+    }
+    const int mode = FileMode(store->fileName());
     const QVariant previous = store->value(*path);
     store->setValue(*path, text);
     store->sync(); // written through a temporary file and renamed: all or nothing
     const std::int32_t status = StatusOf(*store);
+    // The new file copies the mode as Qt sees it, which gives the owner the write
+    // permission of whoever may write (root): put the user's mode back as it was.
+    if (mode >= 0 && FileMode(store->fileName()) != mode)
+        ::chmod(QFile::encodeName(store->fileName()).constData(), mode_t(mode));
     if (status != regstatus::Success) {
+        if (created)
+            QFile::remove(store->fileName());
         // The change stays pending in QSettings' in-process cache; put the old value
         // back so later reads in this run do not see a value that never reached disk.
         if (previous.isValid())

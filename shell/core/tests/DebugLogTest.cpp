@@ -1,10 +1,12 @@
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
+#include "pellwick/modQWAPI.h"
 #include "pellwick/testing/CoreTestScope.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -18,6 +20,39 @@ QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
+
+// The user's state folder pointed into the test's folder for the test's duration.
+class StateHomeIn {
+public:
+    explicit StateHomeIn(const QString& folder)
+        : m_wasSet(qEnvironmentVariableIsSet("XDG_STATE_HOME")), m_old(qgetenv("XDG_STATE_HOME")) {
+        qputenv("XDG_STATE_HOME", QFile::encodeName(folder));
+    }
+    ~StateHomeIn() {
+        if (m_wasSet)
+            qputenv("XDG_STATE_HOME", m_old);
+        else
+            qunsetenv("XDG_STATE_HOME");
+    }
+
+private:
+    bool m_wasSet;
+    QByteArray m_old;
+};
+
+// A folder below a plain file: no one can write there, root included.
+QString UnwritableFolder(const CoreTestScope& scope) {
+    const QString blocker = scope.folder() + QStringLiteral("/blocker");
+    QFile file(blocker);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    return blocker + QStringLiteral("/bin");
+}
+
+// The owner's, group's and others' permissions (what the current user may do is left out).
+QFile::Permissions ModeOf(const QString& path) {
+    return QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+}
+const QFile::Permissions kOwnerReadWrite = QFile::ReadOwner | QFile::WriteOwner;
 
 TEST(DebugLog, WritesNothingWhileDebugModeIsOff) {
     CoreTestScope scope;
@@ -40,6 +75,7 @@ TEST(DebugLog, AppendsOneDatedLinePerMessageWithCrLf) {
     DebugMessage(QStringLiteral("frmSaveQuote - ShowForm - Params: 12"));
     const QDate after = QDate::currentDate();
 
+    EXPECT_EQ(ModeOf(scope.debugLogPath()), kOwnerReadWrite) << "the log is the user's alone";
     const QList<QByteArray> lines = ReadAll(scope.debugLogPath()).split('\n');
     ASSERT_EQ(lines.size(), 4) << "three lines and nothing after the last CR LF";
     EXPECT_EQ(lines[0], QByteArray("earlier line\r"));
@@ -65,26 +101,42 @@ TEST(DebugLog, AppendsOneDatedLinePerMessageWithCrLf) {
     }
 }
 
-TEST(DebugLog, AnUnwritableLogShowsTheErrorReportForEveryMessage) {
+TEST(DebugLog, GoesToTheUsersOwnFolderWhenTheProgramsFolderIsNotWritable) {
     CoreTestScope scope;
-    // A folder where the file should be: no one can open it for appending.
+    const StateHomeIn state(scope.folder() + QStringLiteral("/state"));
+    SetDebugLogFolderOverride(UnwritableFolder(scope));
+    const QString log = scope.folder() + QStringLiteral("/state/Varrow/Pellwick/DebugLog.txt");
+    EXPECT_EQ(DebugLogPath(), log);
+    State().DebugMode = true;
+    DebugMessage(QStringLiteral("frmMain - Form_Load - Started"));
+    DebugMessage(QStringLiteral("frmMain - Form_Load - Finished"));
+    EXPECT_TRUE(scope.boxes->boxes().empty()) << scope.boxes->texts().join('|').toStdString();
+    EXPECT_EQ(ReadAll(log).count("\r\n"), 2);
+    EXPECT_EQ(ModeOf(log), kOwnerReadWrite);
+    EXPECT_EQ(ModeOf(QFileInfo(log).path()), kOwnerReadWrite | QFile::ExeOwner);
+
+    // Open App Folder shows where the log is.
+    OpenPluginApplicationFolder();
+    ASSERT_EQ(scope.shell->opened().size(), 1u);
+    EXPECT_EQ(scope.shell->opened()[0].toLocalFile(), QFileInfo(log).path());
+}
+
+TEST(DebugLog, ALogThatCannotBeWrittenAnywhereIsReportedOncePerRun) {
+    CoreTestScope scope;
+    const StateHomeIn state(UnwritableFolder(scope));
+    // Beside the program, a folder where the file should be.
     ASSERT_TRUE(QDir().mkpath(scope.debugLogPath()));
     State().DebugMode = true;
     DebugMessage(QStringLiteral("frmMain - Form_Load - Started"));
     DebugMessage(QStringLiteral("frmMain - Form_Load - Finished"));
     const QStringList texts = scope.boxes->texts();
-    ASSERT_EQ(texts.size(), 2);
-    for (const QString& text : texts) {
-        EXPECT_TRUE(text.startsWith(QStringLiteral("Error Reported From Pellwick.\r\n\r\n"
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("Error Reported From Pellwick.\r\n\r\n"
                                                    "Error Section: DebugMessage\r\n"
                                                    "Error Source: Pellwick\r\n")));
-        EXPECT_TRUE(text.contains(QStringLiteral("Error Number: 75\r\n")));
-        EXPECT_TRUE(text.contains(QStringLiteral("DebugLog.txt")));
-    }
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("Error Number: 75\r\n")));
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("DebugLog.txt")));
     EXPECT_EQ(scope.boxes->boxes()[0].title, QStringLiteral("Pellwick Error"));
-    State().DebugMode = false;
-    DebugMessage(QStringLiteral("quiet"));
-    EXPECT_EQ(scope.boxes->boxes().size(), 2u);
 }
 
 TEST(DebugLog, NeverCarriesTheApiKeyOrTheStoredForms) {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace pellwick;
 using pellwick::testing::CoreTestScope;
@@ -14,6 +15,22 @@ namespace {
 
 const QString kHive = QStringLiteral("HKCU");
 const QString kTemplate = QStringLiteral("[QUOTE_NAME] <[QUOTE_NO]>");
+
+int ModeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
 
 TEST(Settings, NoStoreAtAllGivesEveryDefault) {
     CoreTestScope scope;
@@ -225,6 +242,55 @@ TEST(Registry, UnwritableStoreGivesNonZeroStatusAndKeepsNoPhantomValue) {
     EXPECT_FALSE(ReadDebugModeSetting()) << "a value that never reached the store";
     EXPECT_TRUE(scope.boxes->boxes().empty());
     SetSettingsFileOverride(scope.settingsFile());
+}
+
+TEST(Registry, TheStoreIsPrivateToTheUser) {
+    CoreTestScope scope;
+    const QString config = scope.folder() + QStringLiteral("/config");
+    const QString store = config + QStringLiteral("/Varrow/Pellwick.conf");
+    SetSettingsFileOverride(store);
+    ASSERT_EQ(WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("k3y")), 0);
+    EXPECT_EQ(ModeOf(config), 0700);
+    EXPECT_EQ(ModeOf(config + QStringLiteral("/Varrow")), 0700);
+    EXPECT_EQ(ModeOf(store), 0600);
+
+    // A file others could read (an earlier version's) is narrowed by the next write; a
+    // stricter mode the user chose stays.
+    ASSERT_EQ(::chmod(QFile::encodeName(store).constData(), 0644), 0);
+    ASSERT_EQ(WriteSetting(setting::DebugMode, QStringLiteral("1")), 0);
+    EXPECT_EQ(ModeOf(store), 0600);
+    ASSERT_EQ(::chmod(QFile::encodeName(store).constData(), 0400), 0);
+    WriteSetting(setting::DebugMode, QStringLiteral("0")); // refused unless run as root
+    EXPECT_EQ(ModeOf(store), 0400);
+    SetSettingsFileOverride(scope.settingsFile());
+}
+
+TEST(Registry, AWriteKeepsEveryOtherLineOrChangesNothing) {
+    CoreTestScope scope;
+    // Lines the store cannot read back: it would drop them, so the write is refused.
+    const QByteArray unreadable[] = {
+        "[General]\nDebugMode=0\nno equals sign\n",
+        "\xEF\xBB\xBF[General]\nDebugMode=0\n",
+        "[General]\nDebugMode=0\n; the CRM sandbox, set by hand\n",
+        "# a note\n[General]\nDebugMode=0\n",
+        "[General]\nDebugMode=0\n\x01\x02\xFF\xFE\n",
+    };
+    for (const QByteArray& content : unreadable) {
+        WriteFile(scope.settingsFile(), content);
+        EXPECT_EQ(WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0")), 13)
+            << content.toStdString();
+        EXPECT_EQ(ReadAll(scope.settingsFile()), content);
+        EXPECT_TRUE(ReadFlagSetting(setting::ShowSaveQuoteOnSave)) << "a value never stored";
+    }
+    // Everything it can read is kept.
+    WriteFile(scope.settingsFile(), "[General]\r\nDebugMode = 1\r\n\r\n[Sub]\r\nName=v\r\n");
+    ASSERT_EQ(WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0")), 0);
+    EXPECT_FALSE(ReadFlagSetting(setting::ShowSaveQuoteOnSave));
+    EXPECT_TRUE(ReadDebugModeSetting());
+    QString value;
+    ReadRegistryValue(kHive, SettingsKey + QStringLiteral("\\Sub"), QStringLiteral("Name"),
+                      QStringLiteral("S"), QString(), value);
+    EXPECT_EQ(value, QStringLiteral("v"));
 }
 
 TEST(Settings, EndpointValuesAndTheSiteBase) {

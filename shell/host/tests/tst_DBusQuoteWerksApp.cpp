@@ -35,12 +35,14 @@ struct PrintEvent {
 // Records every event the adapter passes on.
 struct EventLog {
     int exits = 0;
+    int vanished = 0; // HostVanished: not a host event, the bus's word that it is gone
     std::vector<qint16> saves;
     std::vector<ContactSelection> selections;
     std::vector<PrintEvent> prints;
 
     explicit EventLog(QuoteWerksApp& app) {
         QObject::connect(&app, &QuoteWerksApp::AfterAppExit, [this] { ++exits; });
+        QObject::connect(&app, &QuoteWerksApp::HostVanished, [this] { ++vanished; });
         QObject::connect(&app, &QuoteWerksApp::AfterSaveDocument,
                          [this](qint16 r) { saves.push_back(r); });
         QObject::connect(&app, &QuoteWerksApp::BeforeContactSelection, [this](qint16 t, qint16& s) {
@@ -359,6 +361,7 @@ void TestDBusQuoteWerksApp::hostExitingMidRun() {
 
     QVERIFY(host.exit());
     QTRY_COMPARE(log.exits, 1);
+    QTRY_COMPARE(log.vanished, 1);
     QElapsedTimer clock;
     clock.start();
     QVERIFY_THROWS_EXCEPTION(HostError, app->ProgramFolder());
@@ -382,8 +385,10 @@ void TestDBusQuoteWerksApp::hostKilledMidRun() {
     QVERIFY_THROWS_EXCEPTION(HostError, app->DocumentAccess().SetFieldValue(
                                             QStringLiteral("DocNo"), QStringLiteral("x"), true));
     QVERIFY(clock.elapsed() < 1000);
+    QTRY_COMPARE(log.vanished, 1); // the bus tells, once
     QTest::qWait(100);
     QCOMPARE(log.exits, 0); // a crash says nothing
+    QCOMPARE(log.vanished, 1);
 }
 
 void TestDBusQuoteWerksApp::hungHostTimesOut() {

@@ -233,6 +233,10 @@ void frmMain::HookHostEvents(QuoteWerksApp* host) {
             &frmMain::QuoteWerksApp_BeforeContactSelection);
     connect(host, &QuoteWerksApp::BeforePrintDocument, this,
             &frmMain::QuoteWerksApp_BeforePrintDocument);
+    // A host gone without AfterAppExit (a crash) can never reach this copy again: end,
+    // so that the copy the restarted host starts can take over.
+    connect(host, &QuoteWerksApp::HostVanished, this,
+            [this] { Guarded("QuoteWerksApp_HostVanished", [&] { EndProgram(); }); });
 }
 
 void frmMain::SetInfoText(const QString& text) {

@@ -305,6 +305,12 @@ void TestFrmMain::eventsWhileNotConfiguredOnlyReport() {
     QCOMPARE(run.ended, 0); // an unconfigured plug-in outlives the host's exit
     QCOMPARE(source, qint16(3));
     QVERIFY(!cancel);
+
+    // But not the host itself: with it gone no event can ever come, and the copy the
+    // restarted host starts must be able to take over.
+    emit run.host->HostVanished();
+    QCOMPARE(run.ended, 1);
+    QCOMPARE(run.scope.boxes->texts().size(), 5);
 }
 
 void TestFrmMain::connectionFailureKeepsTheProgramRunning() {

@@ -32,6 +32,8 @@ struct ProgramState {
     bool DebugMode = false;
     bool ShowSaveQuoteOnSave = false;
     bool ShowSaveQuoteOnEmail = false;
+    // Set once a debug log that cannot be written has been reported in this run.
+    bool DebugLogFailureReported = false;
 
     // Null when no main window is registered (nothing is shown or closed then).
     ::pellwick::MainWindowLink* MainWindow = nullptr;

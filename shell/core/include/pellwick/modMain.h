@@ -90,17 +90,23 @@ bool ReadDebugModeSetting();
 // Sets ShowSaveQuoteOnEmail then ShowSaveQuoteOnSave from the store.
 void ReadSettings();
 
-// The folder of the program's executable (the debug log lives there).
+// The folder of the program's executable.
 QString ProgramExecutableFolder();
-// Test seam: the folder DebugMessage writes DebugLog.txt to (empty: the executable's).
+// Test seam: the folder standing in for the executable's (empty: the executable's).
 void SetDebugLogFolderOverride(const QString& folder);
-// Full path of the debug log in force.
+// The user's own folder for the program's state: $XDG_STATE_HOME (else ~/.local/state)
+// followed by "/Varrow/Pellwick".
+QString UserStateFolder();
+// Where the debug log is written: "DebugLog.txt" beside the executable when that folder
+// (or the log there) is writable, else in UserStateFolder().
 QString DebugLogPath();
 
 // While DebugMode is set, appends "<date> <time> - <message>" + CR LF to the debug log,
-// opening and closing the file for the one line. A log that cannot be written shows the
-// error report with section "DebugMessage". The stored connection values and the
-// decoded API key are masked should they appear in a message.
+// opening and closing the file for the one line; a new log is created private to the
+// user (0600). Should the log beside the executable fail, the line goes to the user's
+// folder. A log that cannot be written anywhere shows the error report with section
+// "DebugMessage" once per run. The stored connection values and the decoded API key are
+// masked should they appear in a message.
 void DebugMessage(const QString& message);
 
 // Keeps a window above all others (true) or lets it go back to normal (false);

@@ -62,6 +62,7 @@ QString InfusionsoftPageAddress(std::int16_t kind, std::int32_t id);
 void OpenInfusionsoftPage(std::int16_t kind, std::int32_t id);
 void OpenEmail(const QString& address);
 void OpenWebpage(const QString& address);
+// Shows the folder that holds the debug log (DebugLogPath) in the file browser.
 void OpenPluginApplicationFolder();
 
 } // namespace pellwick

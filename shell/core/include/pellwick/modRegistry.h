@@ -46,8 +46,12 @@ std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QS
                                const QString& typeCode, bool defaultValue, bool& value);
 
 // Writes one value as text ("S" as given, "B" as "1"/"0", "D" as decimal text; other
-// codes write nothing). The value is on disk when this returns 0; 5 when the store
-// cannot be written (the previous file stays intact), 99 for an unknown hive.
+// codes write nothing). The value is on disk, with every other value of the file, when
+// this returns 0; otherwise the file's bytes are unchanged: 5 when the store cannot be
+// written, 13 when the file holds lines the store cannot read back (a line without "=",
+// a comment, a byte-order mark, text that is not UTF-8), 99 for an unknown hive. The
+// file and any folder made for it are private to the user (0600, 0700); a stricter mode
+// the user set stays.
 std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
                                 const QString& typeCode, const QString& value);
 

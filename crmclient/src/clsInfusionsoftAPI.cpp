@@ -327,9 +327,12 @@ constexpr std::size_t kKeptTextLimit = 64 * 1024;
 void DropLongTexts(RpcParamList& params) {
     for (std::size_t n = 1; n <= params.Count(); ++n) {
         const std::string* text = params.Item(n).TextPointer();
-        if (text && text->size() >= kKeptTextLimit)
-            params.SetItem(n, RpcValue::String("(" + std::to_string(text->size()) +
-                                               " characters sent, not kept)"));
+        if (!text || text->size() < kKeptTextLimit)
+            continue;
+        std::string note = "(";
+        note += std::to_string(text->size());
+        note += " characters sent, not kept)";
+        params.SetItem(n, RpcValue::String(std::move(note)));
     }
 }
 

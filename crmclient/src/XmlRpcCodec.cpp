@@ -98,12 +98,10 @@ RpcResponse ParseError(std::string why, long httpStatus) {
     return RpcResponse(RpcStatus::XmlParseError, {}, RpcFault("", std::move(why)), httpStatus);
 }
 
-} // namespace
-
-namespace {
 // Texts from this size on are escaped while the body is read rather than copied
 // into it: file contents, in practice.
 constexpr std::size_t kLongText = 64 * 1024;
+
 } // namespace
 
 CallBody::CallBody(std::string_view methodName, const RpcParamList& params) {
@@ -118,7 +116,7 @@ CallBody::CallBody(std::string_view methodName, const RpcParamList& params) {
     }
     Markup() += "</params></methodCall>\n";
     for (const Piece& piece : pieces_)
-        size_ += piece.text ? PlanText(*piece.text, true).size : piece.markup.size();
+        size_ += piece.text ? piece.textSize : piece.markup.size();
 }
 
 std::string& CallBody::Markup() {
@@ -132,9 +130,11 @@ void CallBody::Text(const std::string& text) {
         AppendEscaped(Markup(), text);
         return;
     }
+    const TextPlan plan = PlanText(text, true);
     Piece piece;
     piece.text = &text;
-    piece.form = PlanText(text, true).form;
+    piece.form = plan.form;
+    piece.textSize = plan.size;
     pieces_.push_back(std::move(piece));
 }
 

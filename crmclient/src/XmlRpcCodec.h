@@ -44,6 +44,7 @@ private:
         std::string markup;                // written out, when text is null
         const std::string* text = nullptr; // a long text, escaped as it is read
         TextForm form = TextForm::Utf8;
+        std::size_t textSize = 0; // of the text's written form
     };
     std::string& Markup();
     void Text(const std::string& text);

@@ -447,6 +447,15 @@ TEST_F(TessarySandbox, ACallWhoseAnswerIsLostIsNeverSentAgain) {
     const auto found = api->DataService()->Query("Contact", 10, 0, query, Fields({"Id"}));
     ASSERT_TRUE(found);
     EXPECT_EQ(found->Count(), 1u) << "one record, neither lost nor doubled";
+
+    // The same for a body streamed to the server (a file's contents).
+    box->setFault("drop", 1);
+    const std::string data = api->Helpers()->EncodeBase64(std::string(100000, 'x'));
+    EXPECT_EQ(api->FileService()->UploadFile(
+                  "big.txt", data, found->Item(1).StructValue()->Item("Id").IntegerValue()),
+              0);
+    EXPECT_EQ(WireLog().back(), "FileService.uploadFile(string,int,string,string)");
+    EXPECT_EQ(WireLog().size(), 4u) << "the upload reached the server once";
 }
 
 TEST_F(TessarySandbox, CertificateFromAnotherAuthorityIsRefused) {

@@ -373,8 +373,9 @@ TEST_F(TessaryFileBox, OnlyAFileOfTheSameNameIsReplaced) {
         EXPECT_TRUE(api->FileService()->UpdateFileInFileBox(41, c.path));
         ASSERT_EQ(transport->posted.size(), c.answers.size() + 1);
         EXPECT_EQ(LastCall().rfind(std::string("FileService.") + c.last, 0), 0u) << LastCall();
-        if (c.answers.size() == 2)
+        if (c.answers.size() == 2) {
             EXPECT_EQ(ReadCall(transport->posted[1].body).params[3].text, "1") << "second page";
+        }
     }
     EXPECT_TRUE(notifier->boxes.empty());
 }

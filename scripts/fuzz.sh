@@ -21,8 +21,12 @@ build=${PELLWICK_FUZZ_BUILD_DIR:-${PELLWICK_BUILD_DIR:-$root/build}-fuzz}
 seconds=${PELLWICK_FUZZ_SECONDS:-30}
 targets=(response roundtrip base64)
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPELLWICK_BUILD_FUZZ=ON -DPELLWICK_BUILD_TESTS=OFF >/dev/null
+mkdir -p "$build"
+if ! CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPELLWICK_BUILD_FUZZ=ON -DPELLWICK_BUILD_TESTS=OFF >"$build/configure.log" 2>&1; then
+    cat "$build/configure.log"
+    exit 1
+fi
 cmake --build "$build" -j2 --target "${targets[@]/#/tessary_fuzz_}"
 
 status=0

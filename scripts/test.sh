@@ -34,4 +34,6 @@ if [ -z "${PELLWICK_SKIP_SANITIZE:-}" ]; then
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
     run_suite "${build}-asan" -DCMAKE_BUILD_TYPE=Debug -DPELLWICK_SANITIZE=ON || status=1
 fi
+echo "== Fuzzing tessary (scripts/fuzz.sh: about 30 s per target, needs clang)"
+"$root/scripts/fuzz.sh" || status=1
 exit $status

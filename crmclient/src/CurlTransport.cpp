@@ -12,26 +12,49 @@ void InitCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-struct SinkState {
-    std::string* body;
+// What one call's callbacks share.
+struct CallState {
+    std::string* answer;
     std::size_t cap;
     bool overflow = false;
+    CallBody* request = nullptr;
+    int sendings = 0;
+    bool resendRefused = false;
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<SinkState*>(user);
+    auto* state = static_cast<CallState*>(user);
     const size_t bytes = size * count;
-    if (sink->body->size() + bytes > sink->cap) {
-        sink->overflow = true;
+    if (state->answer->size() + bytes > state->cap) {
+        state->overflow = true;
         return 0; // makes curl abort the transfer with CURLE_WRITE_ERROR
     }
-    sink->body->append(data, bytes);
+    state->answer->append(data, bytes);
     return bytes;
 }
 
+size_t ReadBody(char* buffer, size_t size, size_t count, void* user) {
+    return static_cast<CallState*>(user)->request->Read(buffer, size * count);
+}
+
+// libcurl calls this right before it sends the request on a connection. When a
+// reused connection dies without an answer, libcurl sends the same request again
+// on a new one; but the server may have received and carried out the call on the
+// first (a record added twice), so a second sending within one call is stopped.
+int BeforeSending(void* user, char*, char*, int, int) {
+    auto* state = static_cast<CallState*>(user);
+    if (++state->sendings == 1)
+        return CURL_PREREQFUNC_OK;
+    state->resendRefused = true;
+    return CURL_PREREQFUNC_ABORT;
+}
+
+// Pieces of a streamed body handed to libcurl at a time.
+constexpr long kUploadBuffer = 256 * 1024;
+
 // Words for the user: what went wrong, then curl's own detail.
 std::string Explain(CURLcode code, const char* detail, const std::string& url,
-                    const TransportOptions& options, bool overflow) {
+                    const TransportOptions& options, const CallState& state) {
     std::string what;
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -60,6 +83,9 @@ std::string Explain(CURLcode code, const char* detail, const std::string& url,
                std::to_string(options.maxResponseBytes) + " bytes";
         break;
     case CURLE_GOT_NOTHING:
+        what = "The server closed the connection without answering; the call was not sent "
+               "again, as the server may have carried it out";
+        break;
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
     case CURLE_PARTIAL_FILE:
@@ -69,9 +95,12 @@ std::string Explain(CURLcode code, const char* detail, const std::string& url,
         what = "The call to the server failed";
         break;
     }
-    if (overflow)
+    if (state.overflow)
         what = "The answer was larger than the limit of " +
                std::to_string(options.maxResponseBytes) + " bytes";
+    if (state.resendRefused)
+        what = "The connection to the server broke off after the call was sent; the call was not "
+               "sent again, as the server may have carried it out";
     std::string text = what + " (" + url + "): ";
     text += (detail && *detail) ? detail : curl_easy_strerror(code);
     return text;
@@ -100,7 +129,8 @@ public:
         // connection cache and reuses the TLS connection when nothing relevant changed.
         curl_easy_reset(handle_);
         HttpReply reply;
-        SinkState sink{&reply.body, options.maxResponseBytes};
+        CallState state{&reply.body, options.maxResponseBytes};
+        state.request = post.body;
         char errorBuffer[CURL_ERROR_SIZE] = {0};
 
         curl_slist* headers = nullptr;
@@ -112,9 +142,19 @@ public:
         curl_easy_setopt(handle_, CURLOPT_URL, post.url.c_str());
         curl_easy_setopt(handle_, CURLOPT_PROTOCOLS_STR, "https");
         curl_easy_setopt(handle_, CURLOPT_POST, 1L);
-        curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, post.body.data());
+        if (const std::string* whole = post.body->Whole()) {
+            curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, whole->data());
+        } else {
+            curl_easy_setopt(handle_, CURLOPT_READFUNCTION, &ReadBody);
+            curl_easy_setopt(handle_, CURLOPT_READDATA, &state);
+            curl_easy_setopt(handle_, CURLOPT_UPLOAD_BUFFERSIZE, kUploadBuffer);
+        }
         curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE_LARGE,
-                         static_cast<curl_off_t>(post.body.size()));
+                         static_cast<curl_off_t>(post.body->Size()));
+        curl_easy_setopt(handle_, CURLOPT_PREREQFUNCTION, &BeforeSending);
+        curl_easy_setopt(handle_, CURLOPT_PREREQDATA, &state);
+        curl_easy_setopt(handle_, CURLOPT_MAXAGE_CONN,
+                         static_cast<long>(options.reuseIdleLimit.count()));
         curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(handle_, CURLOPT_USERAGENT, "tessary/5.0");
         curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
@@ -130,7 +170,7 @@ public:
                          static_cast<curl_off_t>(options.maxResponseBytes));
         curl_easy_setopt(handle_, CURLOPT_ACCEPT_ENCODING, "");
         curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &WriteBody);
-        curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &sink);
+        curl_easy_setopt(handle_, CURLOPT_WRITEDATA, &state);
         curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer);
 
         const CURLcode code = curl_easy_perform(handle_);
@@ -138,8 +178,7 @@ public:
         curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, nullptr);
         curl_slist_free_all(headers);
         if (code != CURLE_OK)
-            throw TransportError(code,
-                                 Explain(code, errorBuffer, post.url, options, sink.overflow));
+            throw TransportError(code, Explain(code, errorBuffer, post.url, options, state));
         curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &reply.status);
         return reply;
     }

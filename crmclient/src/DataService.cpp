@@ -5,6 +5,7 @@
 
 namespace tessary {
 
+using detail::Expect;
 using detail::Guarded;
 using detail::Invoke;
 using detail::LockConnection;
@@ -14,10 +15,11 @@ using detail::SendKey;
 std::int32_t DataService::Add(const std::string& p_strTable, const RpcStruct& p_sctValues) {
     return Guarded("Add", std::int32_t{0}, [&] {
         auto api = LockConnection(connection_);
-        const auto result = Invoke(*api, "DataService.add", SendKey::Yes, [&](RpcParamList& p) {
-            p.AddString(p_strTable);
-            p.AddStruct(p_sctValues);
-        });
+        const auto result =
+            Invoke(*api, "DataService.add", SendKey::Yes, Expect::Integer, [&](RpcParamList& p) {
+                p.AddString(p_strTable);
+                p.AddStruct(p_sctValues);
+            });
         return result ? result->IntegerValue() : 0;
     });
 }
@@ -26,11 +28,12 @@ std::shared_ptr<RpcStruct> DataService::Load(const std::string& p_strTable, std:
                                              const RpcArray& p_arrFields) {
     return Guarded("Load", std::shared_ptr<RpcStruct>(), [&] {
         auto api = LockConnection(connection_);
-        const auto result = Invoke(*api, "DataService.load", SendKey::Yes, [&](RpcParamList& p) {
-            p.AddString(p_strTable);
-            p.AddInteger(p_lngID);
-            p.AddArray(p_arrFields);
-        });
+        const auto result =
+            Invoke(*api, "DataService.load", SendKey::Yes, Expect::Struct, [&](RpcParamList& p) {
+                p.AddString(p_strTable);
+                p.AddInteger(p_lngID);
+                p.AddArray(p_arrFields);
+            });
         return result ? result->StructValue() : nullptr;
     });
 }
@@ -39,11 +42,12 @@ std::optional<std::int32_t> DataService::Update(const std::string& p_strTable, s
                                                 const RpcStruct& p_sctValues) {
     return Guarded("Update", std::optional<std::int32_t>(), [&] {
         auto api = LockConnection(connection_);
-        const auto result = Invoke(*api, "DataService.update", SendKey::Yes, [&](RpcParamList& p) {
-            p.AddString(p_strTable);
-            p.AddInteger(p_lngID);
-            p.AddStruct(p_sctValues);
-        });
+        const auto result =
+            Invoke(*api, "DataService.update", SendKey::Yes, Expect::Integer, [&](RpcParamList& p) {
+                p.AddString(p_strTable);
+                p.AddInteger(p_lngID);
+                p.AddStruct(p_sctValues);
+            });
         return std::optional<std::int32_t>(result ? result->IntegerValue() : 0);
     });
 }
@@ -52,7 +56,7 @@ bool DataService::Delete(const std::string& p_strTable, std::int32_t p_lngID) {
     return Guarded("Delete", false, [&] {
         auto api = LockConnection(connection_);
         const auto result = Invoke(
-            *api, "DataService.delete", SendKey::Yes,
+            *api, "DataService.delete", SendKey::Yes, Expect::Boolean,
             [&](RpcParamList& p) {
                 p.AddString(p_strTable);
                 p.AddInteger(p_lngID);
@@ -70,7 +74,7 @@ std::shared_ptr<RpcArray> DataService::FindByField(const std::string& p_strTable
     return Guarded("FindByField", std::shared_ptr<RpcArray>(), [&] {
         auto api = LockConnection(connection_);
         const auto result = Invoke(
-            *api, "DataService.findByField", SendKey::Yes,
+            *api, "DataService.findByField", SendKey::Yes, Expect::Array,
             [&](RpcParamList& p) {
                 p.AddString(p_strTable);
                 p.AddInteger(p_lngLimit);
@@ -100,7 +104,7 @@ std::shared_ptr<RpcArray> DataService::Query(const std::string& p_strTable, std:
     return Guarded("Query", std::shared_ptr<RpcArray>(), [&] {
         auto api = LockConnection(connection_);
         const auto result = Invoke(
-            *api, "DataService.query", SendKey::Yes,
+            *api, "DataService.query", SendKey::Yes, Expect::Array,
             [&](RpcParamList& p) {
                 p.AddString(p_strTable);
                 p.AddInteger(p_lngLimit);
@@ -119,13 +123,13 @@ std::optional<std::int32_t> DataService::AddCustomField(const std::string& p_str
                                                         std::int32_t p_lngGroupId) {
     return Guarded("AddCustomField", std::optional<std::int32_t>(), [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "DataService.addCustomField", SendKey::Yes, [&](RpcParamList& p) {
-                p.AddString(p_strContext);
-                p.AddString(p_strDisplayName);
-                p.AddString(p_strDataType);
-                p.AddInteger(p_lngGroupId);
-            });
+        const auto result = Invoke(*api, "DataService.addCustomField", SendKey::Yes,
+                                   Expect::Integer, [&](RpcParamList& p) {
+                                       p.AddString(p_strContext);
+                                       p.AddString(p_strDisplayName);
+                                       p.AddString(p_strDataType);
+                                       p.AddInteger(p_lngGroupId);
+                                   });
         return std::optional<std::int32_t>(result ? result->IntegerValue() : 0);
     });
 }
@@ -134,11 +138,11 @@ std::int32_t DataService::AuthenticateUser(const std::string& p_strUsername,
                                            const std::string& p_strPasswordHash) {
     return Guarded("AuthenticateUser", std::int32_t{0}, [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "DataService.authenticateUser", SendKey::Yes, [&](RpcParamList& p) {
-                p.AddString(p_strUsername);
-                p.AddString(p_strPasswordHash);
-            });
+        const auto result = Invoke(*api, "DataService.authenticateUser", SendKey::Yes,
+                                   Expect::Integer, [&](RpcParamList& p) {
+                                       p.AddString(p_strUsername);
+                                       p.AddString(p_strPasswordHash);
+                                   });
         return result ? result->IntegerValue() : 0;
     });
 }
@@ -147,11 +151,11 @@ std::string DataService::GetAppSetting(const std::string& p_strModule,
                                        const std::string& p_strSetting) {
     return Guarded("GetAppSetting", std::string(), [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "DataService.getAppSetting", SendKey::Yes, [&](RpcParamList& p) {
-                p.AddString(p_strModule);
-                p.AddString(p_strSetting);
-            });
+        const auto result = Invoke(*api, "DataService.getAppSetting", SendKey::Yes, Expect::Text,
+                                   [&](RpcParamList& p) {
+                                       p.AddString(p_strModule);
+                                       p.AddString(p_strSetting);
+                                   });
         return result ? result->StringValue() : std::string();
     });
 }
@@ -161,12 +165,12 @@ std::string DataService::GetTemporaryKey(const std::string& p_strVendorKey,
                                          const std::string& p_strPasswordHash) {
     return Guarded("GetTemporaryKey", std::string(), [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "DataService.getTemporaryKey", SendKey::No, [&](RpcParamList& p) {
-                p.AddString(p_strVendorKey);
-                p.AddString(p_strUsername);
-                p.AddString(p_strPasswordHash);
-            });
+        const auto result = Invoke(*api, "DataService.getTemporaryKey", SendKey::No, Expect::Text,
+                                   [&](RpcParamList& p) {
+                                       p.AddString(p_strVendorKey);
+                                       p.AddString(p_strUsername);
+                                       p.AddString(p_strPasswordHash);
+                                   });
         return result ? result->StringValue() : std::string();
     });
 }
@@ -174,11 +178,11 @@ std::string DataService::GetTemporaryKey(const std::string& p_strVendorKey,
 bool DataService::UpdateCustomField(std::int32_t p_lngCustomFieldID, const RpcStruct& p_sctValues) {
     return Guarded("UpdateCustomField", false, [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "DataService.updateCustomField", SendKey::Yes, [&](RpcParamList& p) {
-                p.AddInteger(p_lngCustomFieldID);
-                p.AddStruct(p_sctValues);
-            });
+        const auto result = Invoke(*api, "DataService.updateCustomField", SendKey::Yes,
+                                   Expect::Boolean, [&](RpcParamList& p) {
+                                       p.AddInteger(p_lngCustomFieldID);
+                                       p.AddStruct(p_sctValues);
+                                   });
         return result ? result->BooleanValue() : false;
     });
 }

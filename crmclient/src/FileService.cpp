@@ -2,10 +2,12 @@
 
 #include "Guard.h"
 #include "ServiceCall.h"
-#include "tessary/DataService.h"
-#include "tessary/Encoding.h"
-#include "tessary/clsHelpers.h"
+#include "WireText.h"
+#include "encoding/Base64Lines.h"
+#include "encoding/Buffer.h"
+#include "tessary/clsInfusionsoftAPI.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -13,9 +15,11 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 namespace tessary {
 
+using detail::Expect;
 using detail::Guarded;
 using detail::Invoke;
 using detail::LibraryError;
@@ -68,20 +72,94 @@ std::string FileNameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-std::string ReadWholeFile(const std::string& path) {
+// The file's contents in base64 (EncodeBase64), read a piece at a time so that the
+// raw bytes never sit in memory beside their encoding.
+std::string EncodeFileBase64(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw LibraryError(detail::kFileFailure,
                            "The file '" + path + "' could not be opened: " + std::strerror(errno));
+    std::string out;
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
-    std::string bytes;
     if (!ec)
-        bytes.reserve(static_cast<std::size_t>(size));
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        encoding::SizeForOverwrite(out, encoding::Base64Size(static_cast<std::size_t>(size)));
+    // Whole lines per piece, so that the pieces' encodings join up.
+    std::string piece(encoding::kBase64LineBytes * 4096, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0)
+            break;
+        const std::size_t need = encoding::Base64Size(got);
+        if (out.size() < used + need)
+            out.resize(used + need); // the file grew since its size was taken
+        encoding::EncodeBase64To({piece.data(), got}, out.data() + used);
+        used += need;
+        if (got < piece.size())
+            break;
+    }
     if (in.bad())
         throw LibraryError(detail::kFileFailure, "The file '" + path + "' could not be read");
-    return bytes;
+    out.resize(used);
+    return out;
+}
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Records per page of the file-box lookup (the most a query may ask for).
+constexpr std::int32_t kFileBoxPage = 1000;
+
+// The Id of the contact's file called `fileName`, compared as the server stores
+// names and ignoring case; 0 when there is none; std::nullopt when the lookup
+// failed (its box has been shown). The query takes the name as a pattern ('%'
+// matches any run of characters), so it may also find other files, which do not
+// count.
+std::optional<std::int32_t> FindInFileBox(clsInfusionsoftAPI& api, std::int32_t contactId,
+                                          const std::string& fileName) {
+    const std::string storedName = detail::WireText(fileName);
+    RpcStruct query;
+    query.AddString("FileName", fileName);
+    query.AddInteger("ContactId", contactId);
+    RpcArray fields;
+    fields.AddString("Id");
+    fields.AddString("FileName");
+    for (std::int32_t page = 0;; ++page) {
+        const auto result =
+            Invoke(api, "DataService.query", SendKey::Yes, Expect::Array, [&](RpcParamList& p) {
+                p.AddString("FileBox");
+                p.AddInteger(kFileBoxPage);
+                p.AddInteger(page);
+                p.AddStruct(query);
+                p.AddArray(fields);
+            });
+        if (!result)
+            return std::nullopt;
+        const auto files = result->ArrayValue();
+        for (const RpcValue& file : files->Elements()) {
+            const auto record = file.StructValue();
+            if (!record)
+                throw LibraryError(
+                    detail::kTypeMismatch,
+                    "Type mismatch: the file box lookup answered with an entry that is no record");
+            if (!SameNameIgnoringCase(record->Item("FileName").StringValue(), storedName))
+                continue;
+            const std::int32_t id = record->Item("Id").IntegerValue();
+            if (id <= 0)
+                throw LibraryError(detail::kTypeMismatch, "Type mismatch: the file box entry '" +
+                                                              storedName + "' has no valid Id");
+            return id;
+        }
+        if (files->Count() < static_cast<std::size_t>(kFileBoxPage))
+            return 0;
+    }
 }
 
 } // namespace
@@ -90,7 +168,7 @@ std::string FileService::GetFile(const RpcValue& p_lngFileID) {
     return Guarded("GetFile", std::string(), [&] {
         const std::int32_t id = FileIdFrom(p_lngFileID);
         auto api = LockConnection(connection_);
-        const auto result = Invoke(*api, "FileService.getFile", SendKey::Yes,
+        const auto result = Invoke(*api, "FileService.getFile", SendKey::Yes, Expect::Text,
                                    [&](RpcParamList& p) { p.AddInteger(id); });
         return result ? result->StringValue() : std::string();
     });
@@ -101,13 +179,13 @@ std::int32_t FileService::UploadFile(const std::string& p_strFileName,
                                      std::int32_t p_lngContactId) {
     return Guarded("UploadFile", std::int32_t{0}, [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "FileService.uploadFile", SendKey::Yes, [&](RpcParamList& p) {
-                if (p_lngContactId > 0)
-                    p.AddInteger(p_lngContactId);
-                p.AddString(p_strFileName);
-                p.AddString(std::move(p_strBase64EncodedData));
-            });
+        const auto result = Invoke(*api, "FileService.uploadFile", SendKey::Yes, Expect::Integer,
+                                   [&](RpcParamList& p) {
+                                       if (p_lngContactId > 0)
+                                           p.AddInteger(p_lngContactId);
+                                       p.AddString(p_strFileName);
+                                       p.AddString(std::move(p_strBase64EncodedData));
+                                   });
         return result ? result->IntegerValue() : 0;
     });
 }
@@ -115,11 +193,11 @@ std::int32_t FileService::UploadFile(const std::string& p_strFileName,
 bool FileService::ReplaceFile(std::int32_t p_lngFileID, std::string p_strBase64EncodedData) {
     return Guarded("ReplaceFile", false, [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "FileService.replaceFile", SendKey::Yes, [&](RpcParamList& p) {
-                p.AddInteger(p_lngFileID);
-                p.AddString(std::move(p_strBase64EncodedData));
-            });
+        const auto result = Invoke(*api, "FileService.replaceFile", SendKey::Yes, Expect::Boolean,
+                                   [&](RpcParamList& p) {
+                                       p.AddInteger(p_lngFileID);
+                                       p.AddString(std::move(p_strBase64EncodedData));
+                                   });
         return result ? result->BooleanValue() : false;
     });
 }
@@ -127,11 +205,11 @@ bool FileService::ReplaceFile(std::int32_t p_lngFileID, std::string p_strBase64E
 bool FileService::RenameFile(std::int32_t p_lngFileID, const std::string& p_strFileName) {
     return Guarded("RenameFile", false, [&] {
         auto api = LockConnection(connection_);
-        const auto result =
-            Invoke(*api, "FileService.renameFile", SendKey::Yes, [&](RpcParamList& p) {
-                p.AddInteger(p_lngFileID);
-                p.AddString(p_strFileName);
-            });
+        const auto result = Invoke(*api, "FileService.renameFile", SendKey::Yes, Expect::Boolean,
+                                   [&](RpcParamList& p) {
+                                       p.AddInteger(p_lngFileID);
+                                       p.AddString(p_strFileName);
+                                   });
         return result ? result->BooleanValue() : false;
     });
 }
@@ -139,7 +217,7 @@ bool FileService::RenameFile(std::int32_t p_lngFileID, const std::string& p_strF
 std::string FileService::GetDownloadUrl(std::int32_t p_lngFileID) {
     return Guarded("GetDownloadUrl", std::string(), [&] {
         auto api = LockConnection(connection_);
-        const auto result = Invoke(*api, "FileService.getDownloadUrl", SendKey::Yes,
+        const auto result = Invoke(*api, "FileService.getDownloadUrl", SendKey::Yes, Expect::Text,
                                    [&](RpcParamList& p) { p.AddInteger(p_lngFileID); });
         return result ? result->StringValue() : std::string();
     });
@@ -153,29 +231,17 @@ bool FileService::UpdateFileInFileBox(std::int32_t p_lngContactId, const std::st
         if (!std::filesystem::is_regular_file(p_strFile, ec) || fileName.empty() ||
             fileName.front() == '.')
             return false;
-        const std::string bytes = ReadWholeFile(p_strFile);
+        std::string encoded = EncodeFileBase64(p_strFile);
 
+        // Uploading after a failed lookup could put a second copy of the file in
+        // the box, so a failed lookup stores nothing.
         auto api = LockConnection(connection_);
-        std::int32_t fileId = 0;
-        if (auto data = api->DataService()) {
-            RpcStruct query;
-            query.AddString("FileName", fileName);
-            query.AddInteger("ContactId", p_lngContactId);
-            RpcArray fields;
-            fields.AddString("Id");
-            const auto found = data->Query("FileBox", 1, 0, query, fields);
-            if (found && found->Count() > 0)
-                if (const auto record = found->Item(1).StructValue())
-                    fileId = clsHelpers().SafeIntegerValue(*record, "Id");
-        }
-        std::string encoded = EncodeBase64(bytes);
-        // An encoding that failed (already reported) gives empty text; sending that
-        // would replace the contact's stored file with an empty one.
-        if (encoded.empty() && !bytes.empty())
+        const std::optional<std::int32_t> fileId = FindInFileBox(*api, p_lngContactId, fileName);
+        if (!fileId)
             return false;
         // A failed upload or replacement has shown its own box already.
-        if (fileId != 0)
-            ReplaceFile(fileId, std::move(encoded));
+        if (*fileId != 0)
+            ReplaceFile(*fileId, std::move(encoded));
         else
             UploadFile(fileName, std::move(encoded), p_lngContactId);
         return true;

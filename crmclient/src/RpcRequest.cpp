@@ -8,6 +8,9 @@
 namespace tessary {
 
 namespace {
+// The error code of an answer over a limit: curl's own for one over the size cap.
+constexpr long kOverLimit = 63; // CURLE_FILESIZE_EXCEEDED
+
 const RpcValue& NoValue() {
     static const RpcValue empty;
     return empty;
@@ -45,6 +48,11 @@ const RpcValue& RpcParamList::Item(std::size_t n) const {
     return items_[n - 1];
 }
 
+void RpcParamList::SetItem(std::size_t n, RpcValue value) {
+    if (n != 0 && n <= items_.size())
+        items_[n - 1] = std::move(value);
+}
+
 RpcRequest::RpcRequest() = default;
 RpcRequest::RpcRequest(std::shared_ptr<detail::Transport> transport)
     : transport_(std::move(transport)) {}
@@ -58,13 +66,13 @@ RpcResponse RpcRequest::Submit() {
     if (transportMode_ != 1)
         throw std::invalid_argument("Transport mode " + std::to_string(transportMode_) +
                                     " is not supported; only 1 (HTTPS) is");
-    const std::string body = detail::EncodeCall(methodName_, params_);
+    detail::CallBody body(methodName_, params_);
     if (!transport_)
         transport_ = detail::MakeCurlTransport();
     detail::HttpPost post;
     post.url = Url();
     post.headers = headers_;
-    post.body = body;
+    post.body = &body;
     post.options = &options_;
     detail::HttpReply reply = transport_->Post(post);
     if (reply.status != 200)
@@ -73,6 +81,11 @@ RpcResponse RpcRequest::Submit() {
             RpcFault(std::to_string(reply.status),
                      "The server answered with HTTP status " + std::to_string(reply.status)),
             reply.status);
+    if (detail::CountElements(reply.body) > options_.maxResponseElements)
+        throw TransportError(kOverLimit, "The answer held more than " +
+                                             std::to_string(options_.maxResponseElements) +
+                                             " XML elements, the limit for one answer (" +
+                                             post.url + ")");
     return detail::DecodeResponse(std::move(reply.body), reply.status);
 }
 

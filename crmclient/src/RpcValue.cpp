@@ -1,6 +1,7 @@
 #include "tessary/RpcValue.h"
 
 #include "TextNumbers.h"
+#include "encoding/Dates.h"
 #include "tessary/Encoding.h"
 
 #include <algorithm>
@@ -49,6 +50,10 @@ RpcValue RpcValue::Double(double value) {
     return RpcValue(Storage(value));
 }
 RpcValue RpcValue::Date(double automationDate) {
+    // A date without a text form is kept as an empty text, which Submit refuses to
+    // send; the failure is then reported under the operation that sends it.
+    if (!encoding::IsWritableDate(automationDate))
+        return DateTimeIso({});
     return DateTimeIso(Iso8601FromAutomationDate(automationDate));
 }
 RpcValue RpcValue::DateTimeIso(std::string iso) {

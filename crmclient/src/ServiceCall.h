@@ -22,21 +22,35 @@ enum class Quiet {
     RecordNotFound,
 };
 
+// Whether the API key goes with the call (first parameter, and the current
+// endpoint's header).
 enum class SendKey { Yes, No };
+
+// The type an operation reads its result as. An answer holding a value that does
+// not read as that type without loss (a string where an array or an integer is
+// expected, text that is no number, a nil) is no result but a failure.
+enum class Expect {
+    Integer, // an integer, or a double or text holding a whole 32-bit number
+    Boolean, // a boolean, an integer, or the text 0, 1, true or false
+    Text,    // any scalar
+    Struct,
+    Array,
+};
 
 // The connection behind a service; throws when it no longer exists.
 std::shared_ptr<clsInfusionsoftAPI> LockConnection(const std::weak_ptr<clsInfusionsoftAPI>& weak);
 
-// Replaces the connection's request by a fresh one aimed at the account; throws on
-// a setting that cannot make a safe address.
-void PrepareRequest(clsInfusionsoftAPI& api);
+// Replaces the connection's request by a fresh one aimed at the account (with the
+// current endpoint's key header unless keyHeader is false); throws on a setting
+// that cannot make a safe address.
+void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
 
 // Runs one call; parameter 1 of the answer when it is ParamsReturned, otherwise
 // std::nullopt after the box (unless `quiet` covers the case). Throws (for the
 // operation's guard to report) when no answer came, or when a ParamsReturned
-// answer holds no value at all.
+// answer holds no value at all or one that is not of the type expected.
 std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
-                               const std::function<void(RpcParamList&)>& fill,
+                               Expect expect, const std::function<void(RpcParamList&)>& fill,
                                Quiet quiet = Quiet::Nothing);
 
 // True when `text` contains `needle`, ignoring ASCII case.

@@ -2,6 +2,7 @@
 // The HTTP layer under RpcRequest::Submit. CurlTransport is the real one; tests
 // put a Transport of their own under a connection to feed canned answers.
 
+#include "XmlRpcCodec.h"
 #include "tessary/RpcRequest.h"
 
 #include <memory>
@@ -14,7 +15,7 @@ namespace tessary::detail {
 struct HttpPost {
     std::string url;
     std::vector<std::string> headers; // "Name: value"
-    std::string_view body;
+    CallBody* body = nullptr;         // read from its start, once
     const TransportOptions* options = nullptr;
 };
 
@@ -27,7 +28,7 @@ class Transport {
 public:
     virtual ~Transport() = default;
     // Posts the body and returns the answer whatever its HTTP status; throws
-    // TransportError when no complete answer came.
+    // TransportError when no complete answer came. Never sends the body twice.
     virtual HttpReply Post(const HttpPost& post) = 0;
 };
 

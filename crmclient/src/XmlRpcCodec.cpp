@@ -2,6 +2,7 @@
 
 #include "TextNumbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -12,18 +13,6 @@
 
 namespace tessary::detail {
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool NameIs(const pugi::xml_node& node, const char* name) {
     return std::strcmp(node.name(), name) == 0;
@@ -109,52 +98,61 @@ RpcResponse ParseError(std::string why, long httpStatus) {
     return RpcResponse(RpcStatus::XmlParseError, {}, RpcFault("", std::move(why)), httpStatus);
 }
 
+// Texts from this size on are escaped while the body is read rather than copied
+// into it: file contents, in practice.
+constexpr std::size_t kLongText = 64 * 1024;
+
 } // namespace
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* entity = nullptr;
-        switch (text[i]) {
-        case '&':
-            entity = "&amp;";
-            break;
-        case '<':
-            entity = "&lt;";
-            break;
-        case '>':
-            entity = "&gt;";
-            break;
-        case '\r':
-            entity = "&#13;";
-            break;
-        default:
-            continue;
-        }
-        out.append(text.substr(start, i - start));
-        out.append(entity);
-        start = i + 1;
+CallBody::CallBody(std::string_view methodName, const RpcParamList& params) {
+    std::string& out = Markup();
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<methodCall><methodName>";
+    AppendEscaped(out, methodName);
+    out += "</methodName><params>";
+    for (const RpcValue& p : params.Items()) {
+        Markup() += "<param>";
+        Value(p);
+        Markup() += "</param>";
     }
-    out.append(text.substr(start));
+    Markup() += "</params></methodCall>\n";
+    for (const Piece& piece : pieces_)
+        size_ += piece.text ? piece.textSize : piece.markup.size();
 }
 
-void EncodeValue(std::string& out, const RpcValue& value) {
-    out += "<value>";
+std::string& CallBody::Markup() {
+    if (pieces_.empty() || pieces_.back().text)
+        pieces_.emplace_back();
+    return pieces_.back().markup;
+}
+
+void CallBody::Text(const std::string& text) {
+    if (text.size() < kLongText) {
+        AppendEscaped(Markup(), text);
+        return;
+    }
+    const TextPlan plan = PlanText(text, true);
+    Piece piece;
+    piece.text = &text;
+    piece.form = plan.form;
+    piece.textSize = plan.size;
+    pieces_.push_back(std::move(piece));
+}
+
+void CallBody::Value(const RpcValue& value) {
+    Markup() += "<value>";
     switch (value.Type()) {
     case RpcType::Empty:
         break; // no nil in XML-RPC 1.0: an absent value travels as empty text
     case RpcType::Integer:
-        out += "<int>";
-        out += std::to_string(value.IntegerValue());
-        out += "</int>";
+        Markup() += "<int>" + std::to_string(value.IntegerValue()) + "</int>";
         break;
     case RpcType::Boolean:
-        out += value.BooleanValue() ? "<boolean>1</boolean>" : "<boolean>0</boolean>";
+        Markup() += value.BooleanValue() ? "<boolean>1</boolean>" : "<boolean>0</boolean>";
         break;
     case RpcType::String:
-        out += "<string>";
-        AppendEscaped(out, *value.TextPointer());
-        out += "</string>";
+        Markup() += "<string>";
+        Text(*value.TextPointer());
+        Markup() += "</string>";
         break;
     case RpcType::Double: {
         const double number = value.DoubleValue();
@@ -163,63 +161,100 @@ void EncodeValue(std::string& out, const RpcValue& value) {
         char buffer[400];
         const auto written =
             std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed);
-        out += "<double>";
-        out.append(buffer, written.ptr);
-        out += "</double>";
+        Markup() += "<double>";
+        Markup().append(buffer, written.ptr);
+        Markup() += "</double>";
         break;
     }
     case RpcType::DateTime:
-        out += "<dateTime.iso8601>";
-        AppendEscaped(out, *value.TextPointer());
-        out += "</dateTime.iso8601>";
+        // RpcValue::Date leaves the text empty for a date it cannot write.
+        if (TrimBlanks(*value.TextPointer()).empty())
+            throw std::invalid_argument(
+                "A date that is empty or outside the years 100 to 9999 cannot be sent");
+        Markup() += "<dateTime.iso8601>";
+        Text(*value.TextPointer());
+        Markup() += "</dateTime.iso8601>";
         break;
     case RpcType::Base64:
-        out += "<base64>";
-        AppendEscaped(out, *value.TextPointer());
-        out += "</base64>";
+        Markup() += "<base64>";
+        Text(*value.TextPointer());
+        Markup() += "</base64>";
         break;
     case RpcType::Struct:
-        out += "<struct>";
+        Markup() += "<struct>";
         for (const auto& [name, member] : value.StructValue()->Members()) {
-            out += "<member><name>";
-            AppendEscaped(out, name);
-            out += "</name>";
-            EncodeValue(out, member);
-            out += "</member>";
+            Markup() += "<member><name>";
+            Text(name);
+            Markup() += "</name>";
+            Value(member);
+            Markup() += "</member>";
         }
-        out += "</struct>";
+        Markup() += "</struct>";
         break;
     case RpcType::Array:
-        out += "<array><data>";
+        Markup() += "<array><data>";
         for (const RpcValue& element : value.ArrayValue()->Elements())
-            EncodeValue(out, element);
-        out += "</data></array>";
+            Value(element);
+        Markup() += "</data></array>";
         break;
     }
-    out += "</value>";
+    Markup() += "</value>";
 }
 
-std::string EncodeCall(std::string_view methodName, const RpcParamList& params) {
-    std::string out;
-    std::size_t estimate = 128 + methodName.size();
-    for (const RpcValue& p : params.Items())
-        if (const std::string* text = p.TextPointer())
-            estimate += text->size() + 64;
-    out.reserve(estimate);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<methodCall><methodName>";
-    AppendEscaped(out, methodName);
-    out += "</methodName><params>";
-    for (const RpcValue& p : params.Items()) {
-        out += "<param>";
-        EncodeValue(out, p);
-        out += "</param>";
+const std::string* CallBody::Whole() const {
+    return pieces_.size() == 1 && !pieces_[0].text ? &pieces_[0].markup : nullptr;
+}
+
+std::size_t CallBody::Read(char* out, std::size_t room) {
+    std::size_t written = 0;
+    while (written < room) {
+        if (pendingFrom_ < pendingTo_) {
+            out[written++] = pending_[pendingFrom_++];
+            continue;
+        }
+        if (piece_ == pieces_.size())
+            break;
+        const Piece& piece = pieces_[piece_];
+        if (!piece.text) {
+            const std::size_t n = std::min(room - written, piece.markup.size() - offset_);
+            std::memcpy(out + written, piece.markup.data() + offset_, n);
+            written += n;
+            offset_ += n;
+        } else {
+            written += WriteSomeText(*piece.text, piece.form, true, offset_, out + written,
+                                     room - written);
+            // A character whose entity does not fit the room left waits for the next read.
+            if (written < room && offset_ < piece.text->size()) {
+                pendingTo_ = WriteOneChar(*piece.text, piece.form, true, offset_, pending_);
+                pendingFrom_ = 0;
+            }
+        }
+        if (offset_ == (piece.text ? piece.text->size() : piece.markup.size())) {
+            ++piece_;
+            offset_ = 0;
+        }
     }
-    out += "</params></methodCall>\n";
+    return written;
+}
+
+std::string CallBody::ToString() const {
+    std::string out;
+    out.reserve(size_);
+    for (const Piece& piece : pieces_) {
+        if (piece.text)
+            AppendEscaped(out, *piece.text);
+        else
+            out += piece.markup;
+    }
     return out;
 }
 
+std::string EncodeCall(std::string_view methodName, const RpcParamList& params) {
+    return CallBody(methodName, params).ToString();
+}
+
 std::optional<RpcValue> DecodeInteger(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '+')
         digits.remove_prefix(1);
@@ -241,7 +276,7 @@ std::optional<RpcValue> DecodeInteger(std::string_view text) {
 }
 
 std::optional<RpcValue> DecodeBoolean(std::string_view text) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (text == "1" || text == "true")
         return RpcValue::Boolean(true);
     if (text == "0" || text == "false")
@@ -257,11 +292,11 @@ std::optional<RpcValue> DecodeDouble(std::string_view text) {
 }
 
 std::optional<RpcValue> DecodeDateTime(std::string_view text) {
-    return RpcValue::DateTimeIso(std::string(Trim(text)));
+    return RpcValue::DateTimeIso(std::string(TrimBlanks(text)));
 }
 
 std::optional<RpcValue> DecodeBase64Element(std::string_view text) {
-    return RpcValue::Base64(std::string(Trim(text)));
+    return RpcValue::Base64(std::string(TrimBlanks(text)));
 }
 
 std::optional<RpcValue> DecodeValue(const pugi::xml_node& value, int depth) {
@@ -306,7 +341,8 @@ std::optional<RpcValue> DecodeValue(const pugi::xml_node& value, int depth) {
 RpcResponse DecodeResponse(std::string body, long httpStatus) {
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_buffer_inplace(
-        body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
+        body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata_single,
+        pugi::encoding_auto);
     if (!parsed)
         return ParseError("The answer is not well-formed XML (" +
                               std::string(parsed.description()) + " at byte " +
@@ -347,6 +383,18 @@ RpcResponse DecodeResponse(std::string body, long httpStatus) {
         params.AddValue(std::move(*value));
     }
     return RpcResponse(RpcStatus::ParamsReturned, std::move(params), {}, httpStatus);
+}
+
+std::size_t CountElements(std::string_view body) {
+    std::size_t count = 0;
+    const char* p = body.data();
+    const char* const end = p + body.size();
+    while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p))))) {
+        ++p;
+        if (p == end || *p != '/')
+            ++count;
+    }
+    return count;
 }
 
 } // namespace tessary::detail

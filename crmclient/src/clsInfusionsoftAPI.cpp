@@ -2,6 +2,7 @@
 
 #include "Guard.h"
 #include "ServiceCall.h"
+#include "TextNumbers.h"
 #include "Transport.h"
 #include "tessary/ContactService.h"
 #include "tessary/DataService.h"
@@ -11,6 +12,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <limits>
+#include <optional>
 
 namespace tessary {
 
@@ -43,8 +47,8 @@ bool ContainsNoCase(std::string_view text, std::string_view needle) {
                        [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
 }
 
-void PrepareRequest(clsInfusionsoftAPI& api) {
-    api.ConnectOrThrow();
+void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader) {
+    api.ConnectOrThrow(keyHeader);
 }
 
 } // namespace detail
@@ -74,7 +78,7 @@ void clsInfusionsoftAPI::Connect() {
     detail::GuardedVoid("Connect", [&] { ConnectOrThrow(); });
 }
 
-void clsInfusionsoftAPI::ConnectOrThrow() {
+void clsInfusionsoftAPI::ConnectOrThrow(bool keyHeader) {
     // The previous request goes first, so a failed Connect leaves none behind.
     request_.reset();
     if (!detail::IsHostText(applicationName_))
@@ -91,7 +95,7 @@ void clsInfusionsoftAPI::ConnectOrThrow() {
     if (options_.useCurrentEndpoint) {
         request->SetHostName("api." + options_.serviceDomain);
         request->SetPath("/crm/xmlrpc");
-        if (!apiKey_.empty())
+        if (keyHeader && !apiKey_.empty())
             request->AddHeader("X-Keap-API-Key: " + apiKey_);
     } else {
         request->SetHostName(applicationName_ + "." + options_.serviceDomain);
@@ -104,6 +108,8 @@ void clsInfusionsoftAPI::ConnectOrThrow() {
     transport.connectTimeout = options_.connectTimeout;
     transport.totalTimeout = options_.totalTimeout;
     transport.maxResponseBytes = options_.maxResponseBytes;
+    transport.maxResponseElements = options_.maxResponseElements;
+    transport.reuseIdleLimit = options_.reuseIdleLimit;
     request->SetOptions(std::move(transport));
     request_ = std::move(request);
 }
@@ -241,23 +247,130 @@ void clsInfusionsoftAPI::SetTransport(std::shared_ptr<detail::Transport> transpo
 
 namespace detail {
 
+namespace {
+
+const char* TypeName(RpcType type) {
+    switch (type) {
+    case RpcType::Empty:
+        return "no value (nil)";
+    case RpcType::Integer:
+        return "an integer";
+    case RpcType::Boolean:
+        return "a boolean";
+    case RpcType::String:
+        return "a string";
+    case RpcType::Double:
+        return "a double";
+    case RpcType::DateTime:
+        return "a date";
+    case RpcType::Base64:
+        return "base64 data";
+    case RpcType::Struct:
+        return "a struct";
+    case RpcType::Array:
+        return "an array";
+    }
+    return "an unknown value";
+}
+
+const char* ExpectedName(Expect expect) {
+    switch (expect) {
+    case Expect::Integer:
+        return "an integer";
+    case Expect::Boolean:
+        return "a boolean";
+    case Expect::Text:
+        return "a text";
+    case Expect::Struct:
+        return "a struct";
+    case Expect::Array:
+        return "an array";
+    }
+    return "a value";
+}
+
+bool IsWhole32(std::optional<double> n) {
+    return n && *n == std::trunc(*n) && *n >= std::numeric_limits<std::int32_t>::min() &&
+           *n <= std::numeric_limits<std::int32_t>::max();
+}
+
+bool ReadsAs(const RpcValue& value, Expect expect) {
+    const RpcType type = value.Type();
+    switch (expect) {
+    case Expect::Integer:
+        if (type == RpcType::Double)
+            return IsWhole32(value.DoubleValue());
+        return type == RpcType::Integer ||
+               (type == RpcType::String && IsWhole32(NumberFromText(*value.TextPointer())));
+    case Expect::Boolean: {
+        if (type == RpcType::Boolean || type == RpcType::Integer)
+            return true;
+        if (type != RpcType::String)
+            return false;
+        const std::string_view text = TrimBlanks(*value.TextPointer());
+        return text == "0" || text == "1" || text == "true" || text == "false";
+    }
+    case Expect::Text:
+        return type != RpcType::Empty && type != RpcType::Struct && type != RpcType::Array;
+    case Expect::Struct:
+        return type == RpcType::Struct;
+    case Expect::Array:
+        return type == RpcType::Array;
+    }
+    return false;
+}
+
+// Texts from this size on (file contents) are not kept in the connection's last
+// request once they have been sent.
+constexpr std::size_t kKeptTextLimit = 64 * 1024;
+
+void DropLongTexts(RpcParamList& params) {
+    for (std::size_t n = 1; n <= params.Count(); ++n) {
+        const std::string* text = params.Item(n).TextPointer();
+        if (!text || text->size() < kKeptTextLimit)
+            continue;
+        std::string note = "(";
+        note += std::to_string(text->size());
+        note += " characters sent, not kept)";
+        params.SetItem(n, RpcValue::String(std::move(note)));
+    }
+}
+
+} // namespace
+
 std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
-                               const std::function<void(RpcParamList&)>& fill, Quiet quiet) {
-    PrepareRequest(api);
+                               Expect expect, const std::function<void(RpcParamList&)>& fill,
+                               Quiet quiet) {
+    PrepareRequest(api, sendKey == SendKey::Yes);
     const std::shared_ptr<RpcRequest> request = api.XMLRPC_Request();
     request->SetMethodName(method);
     if (sendKey == SendKey::Yes)
         request->Params().AddString(api.InfusionsoftAPIKey());
     fill(request->Params());
-    api.XMLRPC_Response(request->Submit());
+    std::optional<RpcResponse> answer;
+    try {
+        answer = request->Submit();
+    } catch (...) {
+        DropLongTexts(request->Params());
+        throw;
+    }
+    DropLongTexts(request->Params());
+    api.XMLRPC_Response(std::move(*answer));
     const std::shared_ptr<const RpcResponse> response = api.XMLRPC_Response();
     if (response->Status() == RpcStatus::ParamsReturned) {
-        // A normal answer without any value carries no result to read: a failure of
-        // the operation (reported), not a quiet 0, false or empty result.
+        // A normal answer without any value, or with a value that does not read as
+        // the operation's type, carries no result to read: a failure of the
+        // operation (reported), not a quiet 0, false or empty result.
         if (response->Params().Count() == 0)
             throw LibraryError(kSubscriptOutOfRange,
                                "The server's answer to " + std::string(method) + " holds no value");
-        return response->Params().Item(1);
+        const RpcValue& result = response->Params().Item(1);
+        if (!ReadsAs(result, expect))
+            throw LibraryError(kTypeMismatch, "Type mismatch: the server's answer to " +
+                                                  std::string(method) + " holds " +
+                                                  TypeName(result.Type()) + " where " +
+                                                  ExpectedName(expect) + " was expected");
+        return result;
     }
     const bool silent =
         (quiet == Quiet::UnparsedWithoutParams && response->Status() == RpcStatus::XmlParseError &&

@@ -21,7 +21,7 @@ from .store import int_from
 RPC_PATHS = ("/api/xmlrpc", "/crm/xmlrpc")
 KEY_HEADER = "X-Keap-API-Key"
 MAX_BODY = 64 * 1024 * 1024
-FAULT_MODES = ("none", "delay", "http500", "malformed", "notxml", "close", "hang")
+FAULT_MODES = ("none", "delay", "http500", "malformed", "notxml", "close", "drop", "hang")
 
 # Record pages the program opens in the browser, and the table each one shows.
 PAGES = {
@@ -266,6 +266,9 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
         if fault and fault[0] == "close":
             self._send_cut(answer)
             return
+        if fault and fault[0] == "drop":
+            self._hang_up()
+            return
         self._send(200, answer)
 
     def _send_cut(self, answer):
@@ -276,6 +279,9 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
         self.end_headers()
         self.wfile.write(answer[: len(answer) // 2])
         self.wfile.flush()
+        self._hang_up()
+
+    def _hang_up(self):
         self.close_connection = True
         try:
             self.request.shutdown(socket.SHUT_RDWR)

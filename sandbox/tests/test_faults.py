@@ -69,6 +69,18 @@ class FaultInjection(SandboxCase):
         # The call itself was carried out; the sandbox serves the next one normally.
         self.assertEqual(self.load(self.sb.proxy()), {"StageName": "New Lead"})
 
+    def test_drop_carries_the_call_out_and_never_answers(self):
+        self.sb.set_fault("drop", count=1)
+        conn = self.sb.connection()
+        conn.request("POST", "/api/xmlrpc", body=xmlrpc.client.dumps(
+            (self.key, {"FirstName": "GhostDrop"}), "ContactService.add"))
+        with self.assertRaises(http.client.RemoteDisconnected):
+            conn.getresponse()
+        conn.close()
+        found = self.rpc.DataService.query(self.key, "Contact", 10, 0, {"FirstName": "GhostDrop"},
+                                           ["Id"])
+        self.assertEqual(len(found), 1)
+
     def test_hang_until_the_client_gives_up(self):
         self.sb.set_fault("hang", count=1)
         patient = self.sb.proxy(timeout=0.5)

@@ -64,7 +64,7 @@ public:
     // Empties the call log.
     void clearLog();
     // Makes the next count calls (-1: every call until cleared) misbehave: mode is one
-    // of "delay", "http500", "malformed", "notxml", "close", "hang" (or "none").
+    // of "delay", "http500", "malformed", "notxml", "close", "drop", "hang" (or "none").
     // delayMs waits before answering (the delay mode's length; default 1000 ms there).
     void setFault(const std::string& mode, int count = -1, int delayMs = 0);
     void clearFault();

@@ -37,10 +37,14 @@ public:
     std::string GetDownloadUrl(std::int32_t p_lngFileID);
     // Uploads the file at `p_strFile` to the contact's file box under its name (the
     // part after the last '/' or '\'), replacing the contact's file of that name if
-    // there is one. False, sending nothing, when no regular, non-hidden file is at
-    // that path (the path is taken literally, no wildcards); false too, after the
-    // report, when it cannot be read or encoded (no empty content is sent in its
-    // place). Otherwise true: a failed upload has shown its own box.
+    // there is one. Only a file whose stored name equals this one, ignoring case,
+    // is replaced (the lookup is a pattern match and may find others). False,
+    // sending nothing, when no regular, non-hidden file is at that path (the path
+    // is taken literally, no wildcards); false too, after the report, when it
+    // cannot be read. False, uploading nothing, when the lookup fails (its box or
+    // report has been shown), as an upload could then put a second copy in the
+    // box. Otherwise true: a failed upload has shown its own box. The file is
+    // read and sent in pieces; its raw bytes are never held whole.
     bool UpdateFileInFileBox(std::int32_t p_lngContactId, const std::string& p_strFile);
 
 private:

@@ -37,6 +37,8 @@ public:
     std::size_t Count() const { return items_.size(); }
     // Parameter n, counted from 1; an empty value when n is 0 or above Count().
     const RpcValue& Item(std::size_t n) const;
+    // Replaces parameter n, counted from 1; nothing happens when n is 0 or above Count().
+    void SetItem(std::size_t n, RpcValue value);
     const std::vector<RpcValue>& Items() const { return items_; }
 
 private:
@@ -112,8 +114,18 @@ struct TransportOptions {
     std::chrono::milliseconds connectTimeout{15000};
     // Time allowed for a whole call, from connecting to the last byte of the answer.
     std::chrono::milliseconds totalTimeout{120000};
-    // Largest answer accepted; a larger one is aborted as a transport failure.
-    std::size_t maxResponseBytes = std::size_t{256} * 1024 * 1024;
+    // Largest answer accepted; a larger one is aborted as a transport failure. A
+    // query of 1,000 records is about 2 MB; files read back are the large case.
+    std::size_t maxResponseBytes = std::size_t{64} * 1024 * 1024;
+    // Most XML elements one answer may hold. Decoding costs about 150 bytes of
+    // memory per element, so an answer of many tiny values would otherwise cost
+    // many times its size; 1,000 records of 100 fields hold about 400,000. A
+    // larger answer is refused like one over the size limit.
+    std::size_t maxResponseElements = 1000000;
+    // A kept-alive connection idle for longer than this is not used again: a server
+    // may close an idle connection just as a call goes out on it, and a call that
+    // may have reached the server is never sent a second time (see Submit).
+    std::chrono::seconds reuseIdleLimit{15};
 };
 
 // A request aimed at one endpoint. Connect (clsInfusionsoftAPI) makes a fresh one
@@ -151,9 +163,15 @@ public:
     std::string Url() const;
 
     // Sends the call and waits for the answer. Returns the response (see
-    // RpcResponse for the statuses); throws TransportError when no answer came,
-    // std::invalid_argument when the request cannot be written (a transport mode
-    // other than 1, a double that is not finite, a date out of range).
+    // RpcResponse for the statuses); throws TransportError when no answer came or
+    // the answer is over the limits of TransportOptions, std::invalid_argument
+    // when the request cannot be written (a transport mode other than 1, a double
+    // that is not finite, a date that is empty or out of range). A call is sent at
+    // most once: when the connection breaks after the call went out, Submit
+    // throws rather than send it again, since the server may have carried it out.
+    // Texts are sent as UTF-8 that XML can carry: control characters other than
+    // TAB, LF and CR become spaces, and a text that is not valid UTF-8 is read as
+    // Windows-1252. Long texts (file contents) are streamed, not copied.
     RpcResponse Submit();
 
 private:

@@ -47,6 +47,8 @@ public:
     static RpcValue String(std::string value);
     static RpcValue Double(double value);
     // A date-time from an automation date (days since 30 Dec 1899, time as fraction).
+    // A date outside the years 100 to 9999 (or not a number) gives a date-time with
+    // empty text, which RpcRequest::Submit refuses to send.
     static RpcValue Date(double automationDate);
     // A date-time from its wire text, kept as given.
     static RpcValue DateTimeIso(std::string iso);
@@ -109,7 +111,7 @@ public:
     void AddInteger(std::string name, std::int32_t value);
     void AddBoolean(std::string name, bool value);
     void AddDouble(std::string name, double value);
-    // Adds a date-time member from an automation date.
+    // Adds a date-time member from an automation date (RpcValue::Date).
     void AddDate(std::string name, double automationDate);
     void AddStruct(std::string name, std::shared_ptr<RpcStruct> value);
     void AddArray(std::string name, std::shared_ptr<RpcArray> value);

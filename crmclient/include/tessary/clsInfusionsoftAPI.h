@@ -28,7 +28,7 @@ class clsInfusionsoftAPI;
 
 namespace detail {
 class Transport;
-void PrepareRequest(clsInfusionsoftAPI& api);
+void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
 } // namespace detail
 
 // Where and how calls are sent.
@@ -37,13 +37,18 @@ struct ConnectionOptions {
     std::string serviceDomain = "infusionsoft.com";
     int servicePort = 443;
     // The CRM's current endpoint form instead: "https://api.<domain>:<port>/crm/xmlrpc",
-    // the API key sent in the header X-Keap-API-Key as well as first parameter.
+    // the API key sent in the header X-Keap-API-Key as well as first parameter
+    // ("DataService.getTemporaryKey" sends it in neither place).
     bool useCurrentEndpoint = false;
     // PEM file of trusted certificate authorities; empty = the system's store.
     std::string caBundleFile;
     std::chrono::milliseconds connectTimeout{15000};
     std::chrono::milliseconds totalTimeout{120000};
-    std::size_t maxResponseBytes = std::size_t{256} * 1024 * 1024;
+    // The limits on one answer and the idle age of a reusable connection
+    // (TransportOptions says more).
+    std::size_t maxResponseBytes = std::size_t{64} * 1024 * 1024;
+    std::size_t maxResponseElements = 1000000;
+    std::chrono::seconds reuseIdleLimit{15};
 };
 
 class TESSARY_API clsInfusionsoftAPI : public std::enable_shared_from_this<clsInfusionsoftAPI> {
@@ -93,7 +98,10 @@ public:
     std::string InfusionsoftAPIKey();
     // The stored application name.
     const std::string& ApplicationName() const { return applicationName_; }
-    // The current request (made by Connect); nullptr before the first Connect.
+    // The current request (made by Connect); nullptr before the first Connect. Once
+    // a service call has been sent, a parameter holding a long text (a file's
+    // contents) is replaced by a short note saying how long it was, so that the
+    // connection does not keep a copy of the file until the next call.
     std::shared_ptr<RpcRequest> XMLRPC_Request();
     // The last response of a service call; nullptr before the first call.
     std::shared_ptr<const RpcResponse> XMLRPC_Response();
@@ -107,10 +115,11 @@ public:
     void SetTransport(std::shared_ptr<detail::Transport> transport);
 
 private:
-    friend void detail::PrepareRequest(clsInfusionsoftAPI& api);
+    friend void detail::PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
     clsInfusionsoftAPI();
-    // Connect's work; throws instead of reporting.
-    void ConnectOrThrow();
+    // Connect's work; throws instead of reporting. Without keyHeader the current
+    // endpoint's request carries no key header.
+    void ConnectOrThrow(bool keyHeader = true);
     std::shared_ptr<detail::Transport> SharedTransport();
 
     std::shared_ptr<RpcRequest> request_;

@@ -3,6 +3,7 @@
 // civil-date algorithms), so no time-zone or C library date code is involved.
 
 #include "Guard.h"
+#include "encoding/Dates.h"
 #include "tessary/Encoding.h"
 
 #include <cmath>
@@ -136,6 +137,12 @@ int DaysInMonth(int y, int m) {
 }
 
 } // namespace
+
+namespace encoding {
+bool IsWritableDate(double date) noexcept {
+    return InRange(date);
+}
+} // namespace encoding
 
 double AutomationDateFromParts(int year, int month, int day, int hour, int minute,
                                int second) noexcept {

@@ -3,6 +3,7 @@
 // look every character up in a table.
 
 #include "Guard.h"
+#include "encoding/Base64Lines.h"
 #include "encoding/Buffer.h"
 #include "tessary/Encoding.h"
 #include "tessary/Notifier.h"
@@ -29,6 +30,7 @@ constexpr auto kPairs = MakePairTable();
 // Characters per output line, input bytes per full line.
 constexpr std::size_t kLineChars = 64;
 constexpr std::size_t kLineBytes = kLineChars / 4 * 3;
+static_assert(kLineBytes == encoding::kBase64LineBytes);
 
 inline void EncodeGroup(const unsigned char* in, char* out) {
     const std::uint32_t v = (std::uint32_t{in[0]} << 16) | (std::uint32_t{in[1]} << 8) | in[2];
@@ -83,44 +85,53 @@ bool AcceptIllegalGroup(const unsigned char* group) {
 
 } // namespace
 
+namespace encoding {
+
+std::size_t Base64Size(std::size_t n) noexcept {
+    const std::size_t chars = (n + 2) / 3 * 4;
+    return chars + chars / kLineChars * 2;
+}
+
+void EncodeBase64To(std::string_view bytes, char* o) noexcept {
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t left = bytes.size();
+    for (; left >= kLineBytes; left -= kLineBytes) {
+        for (std::size_t g = 0; g < kLineBytes; g += 3)
+            EncodeGroup(in + g, o + g / 3 * 4);
+        in += kLineBytes;
+        o += kLineChars;
+        *o++ = '\r';
+        *o++ = '\n';
+    }
+    std::size_t groups = 0;
+    for (; left >= 3; left -= 3, ++groups) {
+        EncodeGroup(in, o);
+        in += 3;
+        o += 4;
+    }
+    if (left > 0) {
+        // Fill with zero bytes, encode, then cut and pad.
+        const unsigned char tail[3] = {in[0], left == 2 ? in[1] : std::uint8_t{0}, 0};
+        EncodeGroup(tail, o);
+        o[3] = '=';
+        if (left == 1)
+            o[2] = '=';
+        o += 4;
+        ++groups;
+    }
+    if (groups == kLineChars / 4) {
+        *o++ = '\r';
+        *o++ = '\n';
+    }
+}
+
+} // namespace encoding
+
 std::string EncodeBase64(std::string_view bytes) {
     return detail::Guarded("sBase64Encode", std::string(), [bytes] {
-        const std::size_t n = bytes.size();
-        const std::size_t chars = (n + 2) / 3 * 4;
         std::string out;
-        encoding::SizeForOverwrite(out, chars + chars / kLineChars * 2);
-
-        const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-        char* o = out.data();
-        std::size_t left = n;
-        for (; left >= kLineBytes; left -= kLineBytes) {
-            for (std::size_t g = 0; g < kLineBytes; g += 3)
-                EncodeGroup(in + g, o + g / 3 * 4);
-            in += kLineBytes;
-            o += kLineChars;
-            *o++ = '\r';
-            *o++ = '\n';
-        }
-        std::size_t groups = 0;
-        for (; left >= 3; left -= 3, ++groups) {
-            EncodeGroup(in, o);
-            in += 3;
-            o += 4;
-        }
-        if (left > 0) {
-            // Fill with zero bytes, encode, then cut and pad.
-            const unsigned char tail[3] = {in[0], left == 2 ? in[1] : std::uint8_t{0}, 0};
-            EncodeGroup(tail, o);
-            o[3] = '=';
-            if (left == 1)
-                o[2] = '=';
-            o += 4;
-            ++groups;
-        }
-        if (groups == kLineChars / 4) {
-            *o++ = '\r';
-            *o++ = '\n';
-        }
+        encoding::SizeForOverwrite(out, encoding::Base64Size(bytes.size()));
+        encoding::EncodeBase64To(bytes, out.data());
         return out;
     });
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -271,6 +272,76 @@ TEST_F(TessarySandbox, FileBoxUploadThenReplace) {
     std::filesystem::remove_all(dir);
 }
 
+TEST_F(TessarySandbox, FileBoxReplacesOnlyTheSameNameAndNothingAfterAFailedLookup) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tessary-it-q-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto q11 = (dir / "Q11.dtf").string();
+    const auto pattern = (dir / "Q%1.dtf").string(); // as a query pattern it finds Q11.dtf
+    std::ofstream(q11, std::ios::binary) << "quote 11";
+    std::ofstream(pattern, std::ios::binary) << "quote %1";
+    RpcStruct who;
+    who.AddString("FirstName", "Patterned");
+    const std::int32_t contact = api->DataService()->Add("Contact", who);
+    ASSERT_GT(contact, 0);
+    auto fs = api->FileService();
+    EXPECT_TRUE(fs->UpdateFileInFileBox(contact, q11));
+    EXPECT_TRUE(fs->UpdateFileInFileBox(contact, pattern));
+    EXPECT_TRUE(notifier->boxes.empty());
+
+    for (const char* fault : {"malformed", "http500", "drop"}) {
+        box->setFault(fault, 1);
+        EXPECT_FALSE(fs->UpdateFileInFileBox(contact, q11)) << fault;
+        EXPECT_EQ(WireLog().back(), "DataService.query(string,string,int,int,struct,array)")
+            << fault << ": nothing uploaded after a failed lookup";
+    }
+    EXPECT_EQ(BoxTitles(),
+              (std::vector<std::string>{"XML RPC Error", "XML RPC Error", "Tessary Error"}));
+
+    RpcStruct query;
+    query.AddInteger("ContactId", contact);
+    const auto files =
+        api->DataService()->Query("FileBox", 10, 0, query, Fields({"Id", "FileName"}));
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files->Count(), 2u);
+    EXPECT_EQ(files->Item(1).StructValue()->Item("FileName").StringValue(), "Q11.dtf");
+    EXPECT_EQ(api->Helpers()->DecodeBase64(fs->GetFile(files->Item(1).StructValue()->Item("Id"))),
+              "quote 11");
+    EXPECT_EQ(files->Item(2).StructValue()->Item("FileName").StringValue(), "Q%1.dtf");
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(TessarySandbox, TextsThePeersParserWouldRejectArriveCleaned) {
+    RpcStruct contact;
+    contact.AddString("FirstName", "Soft\x0B"
+                                   "break\x01");
+    contact.AddString("LastName", "M\xFCller"); // Latin-1 from the host
+    contact.AddString("Company", "Caf\xC3\xA9 \xE2\x82\xAC");
+    const std::int32_t id = api->DataService()->Add("Contact", contact);
+    ASSERT_GT(id, 0) << (notifier->boxes.empty() ? "" : notifier->boxes[0].text);
+    const auto loaded =
+        api->DataService()->Load("Contact", id, Fields({"FirstName", "LastName", "Company"}));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Item("FirstName").StringValue(), "Soft break ");
+    EXPECT_EQ(loaded->Item("LastName").StringValue(), "M\xC3\xBCller");
+    EXPECT_EQ(loaded->Item("Company").StringValue(), "Caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_TRUE(notifier->boxes.empty());
+}
+
+TEST_F(TessarySandbox, AConnectionIdleTooLongIsNotReused) {
+    ConnectionOptions options = api->GetConnectionOptions();
+    options.reuseIdleLimit = 1s;
+    api->SetConnectionOptions(options);
+    ASSERT_TRUE(api->TestConnection());
+    ASSERT_TRUE(api->TestConnection());
+    std::this_thread::sleep_for(2100ms); // libcurl counts idle time in whole seconds
+    ASSERT_TRUE(api->TestConnection());
+    const auto calls = box->calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[1].connection, calls[0].connection);
+    EXPECT_NE(calls[2].connection, calls[1].connection);
+}
+
 TEST_F(TessarySandbox, TestConnectionWithGoodAndWrongKey) {
     EXPECT_TRUE(api->TestConnection());
     EXPECT_FALSE(Connection("wrong-key")->TestConnection());
@@ -313,6 +384,14 @@ TEST(TessarySandboxCurrentEndpoint, KeyTravelsInHeaderAndParameter) {
     EXPECT_EQ(calls[0].path, "/crm/xmlrpc");
     EXPECT_TRUE(calls[0].keyInHeader);
     EXPECT_EQ(calls[0].params[0].value, kKey);
+
+    const std::string hash = api->Helpers()->MD5Encrypt("demo-password");
+    EXPECT_EQ(
+        api->DataService()->GetTemporaryKey("pellwick-vendor-key", "admin@demo.example", hash),
+        kKey);
+    const auto last = server.calls().back();
+    EXPECT_FALSE(last.keyInHeader) << "getTemporaryKey sends no API key at all";
+    EXPECT_EQ(last.params[0].value, "pellwick-vendor-key");
 }
 
 TEST_F(TessarySandbox, HttpErrorAndUnreadableAnswers) {
@@ -346,6 +425,37 @@ TEST_F(TessarySandbox, ConnectionClosedMidAnswer) {
     ASSERT_EQ(notifier->boxes.size(), 1u);
     EXPECT_NE(notifier->boxes[0].text.find("broke off"), std::string::npos)
         << notifier->boxes[0].text;
+}
+
+TEST_F(TessarySandbox, ACallWhoseAnswerIsLostIsNeverSentAgain) {
+    ASSERT_TRUE(api->TestConnection()); // leaves a kept-alive connection for the next call
+    box->setFault("drop", 1);           // carries the call out, then hangs up without answering
+    RpcStruct contact;
+    contact.AddString("FirstName", "Sent");
+    contact.AddString("LastName", "Once");
+    EXPECT_EQ(api->DataService()->Add("Contact", contact), 0);
+    ASSERT_EQ(notifier->boxes.size(), 1u);
+    EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Add\r\n"), std::string::npos);
+    EXPECT_NE(notifier->boxes[0].text.find("not sent again"), std::string::npos)
+        << notifier->boxes[0].text;
+    EXPECT_EQ(WireLog().back(), "DataService.add(string,string,struct)");
+    EXPECT_EQ(WireLog().size(), 2u) << "the call reached the server once";
+
+    RpcStruct query;
+    query.AddString("LastName", "Once");
+    const auto found = api->DataService()->Query("Contact", 10, 0, query, Fields({"Id"}));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->Count(), 1u) << "one record, neither lost nor doubled";
+
+    // The same for a body streamed to the server (a file's contents).
+    box->setFault("drop", 1);
+    const std::string data = api->Helpers()->EncodeBase64(std::string(100000, 'x'));
+    EXPECT_EQ(api->FileService()->UploadFile(
+                  "big.txt", data, found->Item(1).StructValue()->Item("Id").IntegerValue()),
+              0);
+    EXPECT_EQ(WireLog().back(), "FileService.uploadFile(string,int,string,string)");
+    EXPECT_EQ(WireLog().size(), 4u) << "the upload reached the server once";
 }
 
 TEST_F(TessarySandbox, CertificateFromAnotherAuthorityIsRefused) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -225,6 +226,77 @@ TEST(TessaryCodec, WriterEscapesAndKeepsUtf8) {
 TEST(TessaryCodec, WriterRefusesNumbersXmlRpcCannotCarry) {
     RpcParamList params;
     params.AddDouble(std::numeric_limits<double>::infinity());
+    EXPECT_THROW(detail::EncodeCall("m", params), std::invalid_argument);
+}
+
+// The text between <string> and </string> of a call carrying `text`.
+std::string WrittenString(const std::string& text) {
+    RpcParamList params;
+    params.AddString(text);
+    const std::string body = detail::EncodeCall("m", params);
+    const auto from = body.find("<string>") + 8;
+    return body.substr(from, body.find("</string>") - from);
+}
+
+TEST(TessaryCodec, TextsAreWrittenAsXmlCanCarryThem) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"soft\x0B"
+         "break",
+         "soft break"}, // Word's soft line break
+        {std::string("\x00\x01\x08\x0C\x0E\x1F", 6), "      "},
+        {"tab\tLF\nCR\r", "tab\tLF\nCR&#13;"},
+        {"Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80", "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"\xEF\xBF\xBE|\xEF\xBF\xBF", " | "},
+        // Not UTF-8: every byte read as Windows-1252 (Latin-1 from the host).
+        {"M\xFCller & S\xF6hne", "M\xC3\xBCller &amp; S\xC3\xB6hne"},
+        {"\x80\x81\x9F\xA0\xFF", "\xE2\x82\xAC\xC2\x81\xC5\xB8\xC2\xA0\xC3\xBF"},
+        {"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9"}, // UTF-8 and Latin-1 mixed
+        {"\xC0\x80 \xED\xA0\x80",
+         "\xC3\x80\xE2\x82\xAC \xC3\xAD\xC2\xA0\xE2\x82\xAC"}, // overlong, surrogate
+        {"\xE2\x82", "\xC3\xA2\xE2\x80\x9A"},                  // cut short
+    };
+    for (const auto& [text, written] : cases)
+        EXPECT_EQ(WrittenString(text), written) << text;
+
+    RpcStruct record;
+    record.AddString("Na\x01me", "v");
+    RpcParamList params;
+    params.AddStruct(record);
+    EXPECT_EQ(test::ReadCall(detail::EncodeCall("M\xE9thode", params)).method, "M\xC3\xA9thode");
+    EXPECT_NE(detail::EncodeCall("m", params).find("<name>Na me</name>"), std::string::npos);
+}
+
+TEST(TessaryCodec, LongTextsAreStreamedInPiecesOfAnySize) {
+    std::string text;
+    while (text.size() < 200'000)
+        text += "line & <tag>\r\n\x0B\xFC"; // Latin-1, so the whole text is Windows-1252
+    RpcParamList params;
+    params.AddInteger(1);
+    params.AddString(text);
+    params.AddString("short");
+    params.AddValue(RpcValue::Base64(std::string(100'000, 'A')));
+    const std::string whole = detail::EncodeCall("m", params);
+    EXPECT_EQ(test::ReadCall(whole).params[1].text, detail::WireText(text));
+    for (const std::size_t piece : {1, 3, 4, 7, 4096}) {
+        detail::CallBody body("m", params);
+        EXPECT_EQ(body.Whole(), nullptr) << "a long text is not copied into the body";
+        EXPECT_EQ(body.Size(), whole.size());
+        std::string read;
+        std::vector<char> buffer(piece);
+        while (const std::size_t n = body.Read(buffer.data(), piece))
+            read.append(buffer.data(), n);
+        EXPECT_EQ(read, whole) << "pieces of " << piece;
+    }
+}
+
+TEST(TessaryCodec, DatesWithoutTextAreNotWritten) {
+    for (const double date : {-700000.0, 3e6}) {
+        RpcParamList params;
+        params.AddDate(date);
+        EXPECT_THROW(detail::EncodeCall("m", params), std::invalid_argument) << date;
+    }
+    RpcParamList params;
+    params.AddValue(RpcValue::DateTimeIso(" "));
     EXPECT_THROW(detail::EncodeCall("m", params), std::invalid_argument);
 }
 

@@ -5,6 +5,7 @@
 #include "tessary_test_support.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -51,6 +52,11 @@ TEST_F(TessaryConnection, CurrentEndpointSendsKeyInHeaderAndParameter) {
     ASSERT_EQ(transport->posted[0].headers.size(), 1u);
     EXPECT_EQ(transport->posted[0].headers[0], "X-Keap-API-Key: KEY");
     EXPECT_EQ(ReadCall(transport->posted[0].body).params[0].text, "KEY");
+
+    transport->AnswerParam("<string>TMP</string>");
+    EXPECT_EQ(api->DataService()->GetTemporaryKey("VENDOR", "ann", "hash"), "TMP");
+    EXPECT_TRUE(transport->posted[1].headers.empty()) << "no API key, not even in the header";
+    EXPECT_EQ(ReadCall(transport->posted[1].body).params[0].text, "VENDOR");
 }
 
 TEST_F(TessaryConnection, HostileApplicationNameIsRefused) {
@@ -149,6 +155,33 @@ TEST_F(TessaryConnection, QueryStatuses) {
     EXPECT_NE(notifier->boxes[0].text.find("HTTP Error"), std::string::npos);
     EXPECT_NE(notifier->boxes[0].text.find("Fault Code: \t500"), std::string::npos);
     EXPECT_EQ(api->XMLRPC_Response()->HttpStatus(), 500);
+}
+
+TEST_F(TessaryConnection, DateWithoutTextFormIsRefusedUnderTheCallingOperation) {
+    for (const double date : {3e6, -7e5, std::numeric_limits<double>::quiet_NaN()}) {
+        RpcStruct values;
+        values.AddDate("DateCreated", date);
+        EXPECT_EQ(api->DataService()->Add("Contact", values), 0);
+    }
+    EXPECT_TRUE(transport->posted.empty()) << "no empty dateTime.iso8601 on the wire";
+    ASSERT_EQ(notifier->boxes.size(), 3u) << "one report per call, none when the date is made";
+    EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Add\r\n"), std::string::npos);
+    EXPECT_NE(notifier->boxes[0].text.find("outside the years 100 to 9999"), std::string::npos);
+}
+
+TEST_F(TessaryConnection, AnswerOverTheElementLimitIsRefusedLikeAnOversizedOne) {
+    std::string values;
+    values.reserve(8'000'000);
+    for (int i = 0; i < 1'000'000; ++i)
+        values += "<value/>";
+    transport->AnswerParam("<array><data>" + values + "</data></array>");
+    EXPECT_EQ(QueryContacts(), nullptr);
+    ASSERT_EQ(notifier->boxes.size(), 1u);
+    EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: Query\r\n"), std::string::npos);
+    EXPECT_NE(notifier->boxes[0].text.find("more than 1000000 XML elements"), std::string::npos)
+        << notifier->boxes[0].text;
 }
 
 TEST_F(TessaryConnection, TransportFailureIsReportedWithItsCause) {

@@ -220,6 +220,53 @@ TEST_F(TessaryServices, AnswerWithoutAnyValueIsReportedNotReadAsDefault) {
     EXPECT_NE(notifier->boxes[1].text.find("Error Section: Add\r\n"), std::string::npos);
 }
 
+TEST_F(TessaryServices, AnswerOfTheWrongTypeIsReportedNotReadAsDefault) {
+    auto ds = api->DataService();
+    const auto query = [&] { return Text(ds->Query("Contact", 1, 0, data, fields)); };
+    const auto add = [&] { return Text(ds->Add("Contact", data)); };
+    const auto del = [&] { return Text(ds->Delete("Contact", 5)); };
+    const auto setting = [&] { return Text(ds->GetAppSetting("a", "b")); };
+    const struct {
+        const char* answer;
+        std::function<std::string()> call;
+        std::string result;
+        std::string report; // empty: a result, no box
+    } cases[] = {
+        {"<string>Contact</string>", query, "null", "Section: Query\r\nError Source: tessary\r\n"},
+        {"<string>Contact</string>", query, "null",
+         "Error Number: 13\r\nError Description: Type mismatch: the server's answer to "
+         "DataService.query holds a string where an array was expected"},
+        {"<struct/>", query, "null", "holds a struct where an array"},
+        {"<nil/>", [&] { return Text(ds->Load("Contact", 1, fields)); }, "null",
+         "holds no value (nil) where a struct"},
+        {"<string>abc</string>", add, "0", "Section: Add"},
+        {"<i8>9999999999</i8>", add, "0", "holds a string where an integer"},
+        {"<boolean>1</boolean>", add, "0", "holds a boolean where an integer"},
+        {"<string>maybe</string>", del, "false", "holds a string where a boolean"},
+        {"<array><data/></array>", setting, "''", "holds an array where a text"},
+        // Values that read as the type without loss are results.
+        {"<string> 42 </string>", add, "42", ""},
+        {"<double>7</double>", add, "7", ""},
+        {"<i4>1</i4>", del, "true", ""},
+        {"<string>false</string>", del, "false", ""},
+        {"<i4>5</i4>", setting, "'5'", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        notifier->boxes.clear();
+        transport->AnswerParam(c.answer);
+        EXPECT_EQ(c.call(), c.result);
+        if (c.report.empty()) {
+            EXPECT_TRUE(notifier->boxes.empty());
+            continue;
+        }
+        ASSERT_EQ(notifier->boxes.size(), 1u);
+        EXPECT_EQ(notifier->boxes[0].title, "Tessary Error");
+        EXPECT_NE(notifier->boxes[0].text.find(c.report), std::string::npos)
+            << notifier->boxes[0].text;
+    }
+}
+
 TEST_F(TessaryServices, GetFileWithAnIdThatIsNoNumber) {
     EXPECT_EQ(api->FileService()->GetFile(RpcValue::String("abc")), "");
     EXPECT_TRUE(transport->posted.empty());
@@ -265,6 +312,16 @@ protected:
     std::filesystem::path dir;
 };
 
+// A file-box lookup answer: one record per (Id, FileName).
+std::string FileBoxAnswer(const std::vector<std::pair<int, std::string>>& files) {
+    std::string values;
+    for (const auto& [id, name] : files)
+        values += "<value><struct><member><name>Id</name><value><i4>" + std::to_string(id) +
+                  "</i4></value></member><member><name>FileName</name><value>" + name +
+                  "</value></member></struct></value>";
+    return "<array><data>" + values + "</data></array>";
+}
+
 TEST_F(TessaryFileBox, UploadsNewThenReplaces) {
     const std::string path = Write("sub/Quote 12.dtf", "ABC");
     transport->AnswerParam("<array><data/></array>");
@@ -272,15 +329,54 @@ TEST_F(TessaryFileBox, UploadsNewThenReplaces) {
     EXPECT_TRUE(api->FileService()->UpdateFileInFileBox(41, path));
     ASSERT_EQ(transport->posted.size(), 2u);
     EXPECT_EQ(Signature(ReadCall(transport->posted[0].body)),
-              "string:KEY | string:FileBox | int:1 | int:0 | struct:FileName,ContactId | array:Id");
+              "string:KEY | string:FileBox | int:1000 | int:0 | struct:FileName,ContactId | "
+              "array:Id,FileName");
     EXPECT_EQ(LastCall(), "FileService.uploadFile <- string:KEY | int:41 | string:Quote 12.dtf | "
                           "string:QUJD");
 
-    transport->AnswerParam("<array><data><value><struct><member><name>Id</name><value><i4>15"
-                           "</i4></value></member></struct></value></data></array>");
+    transport->AnswerParam(FileBoxAnswer({{15, "Quote 12.dtf"}}));
     transport->AnswerParam("<boolean>1</boolean>");
     EXPECT_TRUE(api->FileService()->UpdateFileInFileBox(41, path));
     EXPECT_EQ(LastCall(), "FileService.replaceFile <- string:KEY | int:15 | string:QUJD");
+    EXPECT_TRUE(notifier->boxes.empty());
+}
+
+TEST_F(TessaryFileBox, OnlyAFileOfTheSameNameIsReplaced) {
+    // The lookup is a pattern match: "Q%1.dtf" also finds another quote's "Q11.dtf".
+    const std::string pattern = Write("Q%1.dtf", "ABC");
+    const std::string latin1 = Write("M\xFCller.dtf", "ABC"); // the host's Latin-1 name
+    std::vector<std::pair<int, std::string>> fullPage;
+    for (int i = 0; i < 1000; ++i)
+        fullPage.push_back({100 + i, "Q1" + std::to_string(i) + ".dtf"});
+    struct {
+        std::string path;
+        std::vector<std::string> answers;
+        const char* last;
+    } cases[] = {
+        {pattern, {FileBoxAnswer({{11, "Q11.dtf"}})}, "uploadFile"},
+        {pattern,
+         {FileBoxAnswer({{11, "Q11.dtf"}, {12, "q%1.DTF"}})},
+         "replaceFile <- string:KEY | int:12"},
+        {pattern,
+         {FileBoxAnswer(fullPage), FileBoxAnswer({{13, "Q%1.dtf"}})},
+         "replaceFile <- string:KEY | int:13"},
+        {latin1,
+         {FileBoxAnswer({{14, "m\xC3\xBCller.dtf"}})},
+         "replaceFile <- string:KEY | int:14"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.last);
+        transport->posted.clear();
+        for (const auto& answer : c.answers)
+            transport->AnswerParam(answer);
+        transport->AnswerParam("<i4>1</i4>");
+        EXPECT_TRUE(api->FileService()->UpdateFileInFileBox(41, c.path));
+        ASSERT_EQ(transport->posted.size(), c.answers.size() + 1);
+        EXPECT_EQ(LastCall().rfind(std::string("FileService.") + c.last, 0), 0u) << LastCall();
+        if (c.answers.size() == 2) {
+            EXPECT_EQ(ReadCall(transport->posted[1].body).params[3].text, "1") << "second page";
+        }
+    }
     EXPECT_TRUE(notifier->boxes.empty());
 }
 
@@ -311,13 +407,31 @@ TEST_F(TessaryFileBox, NothingIsSentForAMissingOrHiddenFileOrADirectory) {
     EXPECT_TRUE(notifier->boxes.empty());
 }
 
-TEST_F(TessaryFileBox, FailedLookupStillUploads) {
+TEST_F(TessaryFileBox, FailedLookupUploadsNothing) {
     const std::string path = Write("q.dtf", "ABC");
-    transport->AnswerFault(1, "[DatabaseError]down");
-    transport->AnswerParam("<i4>1</i4>");
-    EXPECT_TRUE(api->FileService()->UpdateFileInFileBox(41, path));
-    EXPECT_EQ(ReadCall(transport->posted.back().body).method, "FileService.uploadFile");
-    EXPECT_EQ(notifier->boxes.size(), 1u);
+    const struct {
+        std::function<void()> answer;
+        const char* box;
+    } cases[] = {
+        {[&] { transport->AnswerFault(1, "[DatabaseError]down"); }, "XML RPC Error"},
+        {[&] { transport->Answer("<html/>", 500); }, "XML RPC Error"},
+        {[&] { transport->Answer("Service unavailable"); }, "XML RPC Error"},
+        {[&] { transport->Fail("connection dropped"); }, "Tessary Error"},
+        {[&] { transport->AnswerParam("<string>x</string>"); }, "Tessary Error"},
+        {[&] { transport->AnswerParam("<array><data><value>x</value></data></array>"); },
+         "Tessary Error"},
+    };
+    for (const auto& c : cases) {
+        transport->posted.clear();
+        notifier->boxes.clear();
+        c.answer();
+        EXPECT_FALSE(api->FileService()->UpdateFileInFileBox(41, path));
+        EXPECT_EQ(transport->posted.size(), 1u) << "only the lookup was sent";
+        ASSERT_EQ(notifier->boxes.size(), 1u);
+        EXPECT_EQ(notifier->boxes[0].title, c.box);
+    }
+    EXPECT_NE(notifier->boxes[0].text.find("Error Section: UpdateFileInFileBox"),
+              std::string::npos);
 }
 
 TEST_F(TessaryFileBox, LargeFileTravelsIntact) {
@@ -331,6 +445,9 @@ TEST_F(TessaryFileBox, LargeFileTravelsIntact) {
     const auto call = ReadCall(transport->posted.back().body);
     ASSERT_EQ(call.params.size(), 4u);
     EXPECT_EQ(DecodeBase64(call.params[3].text), bytes);
+    EXPECT_EQ(api->XMLRPC_Request()->Params().Item(4).StringValue(),
+              "(" + std::to_string(EncodeBase64(bytes).size()) + " characters sent, not kept)")
+        << "the connection keeps no copy of the file";
 }
 
 TEST_F(TessaryServices, OtherServiceAndHelpers) {

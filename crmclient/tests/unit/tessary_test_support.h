@@ -30,7 +30,13 @@ public:
     };
 
     detail::HttpReply Post(const detail::HttpPost& post) override {
-        posted.push_back({post.url, post.headers, std::string(post.body)});
+        // Read as libcurl does, in pieces, so that the streamed form is what is checked.
+        std::string body;
+        char piece[4093];
+        while (const std::size_t n = post.body->Read(piece, sizeof piece))
+            body.append(piece, n);
+        EXPECT_EQ(body.size(), post.body->Size());
+        posted.push_back({post.url, post.headers, std::move(body)});
         if (replies.empty())
             throw TransportError(7, "no canned answer left");
         Reply next = replies.front();

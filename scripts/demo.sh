@@ -156,7 +156,7 @@ echo "Walking through a save, an e-mail and a contact selection, as a user would
 echo
 walked=0
 python3 "$root/scripts/demo_walk.py" --port "$port" --ca "$ca" --key demo-api-key --app demo \
-    --shots "$state/screens" --report "$walk_report" || walked=$?
+    --shots "$state/screens" --report "$walk_report" --calls "$calls" || walked=$?
 bus_call Screenshot "string:$state/hoststandin.png" >/dev/null || true
 echo
 echo "pellwick's debug log ($log), its last lines:"

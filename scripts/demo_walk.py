@@ -5,6 +5,7 @@ them on the session bus: clicks, list picks, keys, screenshots). Then prints wha
 sandbox now holds for the quote's contact, with the record pages' addresses.
 
     demo_walk.py --port N --ca FILE --key KEY --app NAME --shots DIR --report FILE
+                 [--calls FILE] [--rounds save,email,contact]
 """
 import argparse
 import json
@@ -191,18 +192,33 @@ def crm_report(args, contact_id):
               f"{site}/Download?Id={file['Id']}")
 
 
+def calls_since(log, start):
+    """The CRM calls logged after line `start` of the sandbox's call log."""
+    if not log or not os.path.exists(log):
+        return []
+    with open(log, encoding="utf-8") as f:
+        return [json.loads(line) for line in f.readlines()[start:] if line.strip()]
+
+
 def main():
     parser = argparse.ArgumentParser()
     for name in ("port", "ca", "key", "app", "shots", "report"):
         parser.add_argument(f"--{name}", required=True)
     parser.add_argument("--contact", type=int, default=51)
     parser.add_argument("--rounds", default="save,email,contact")
+    parser.add_argument("--calls", help="the sandbox's call log, to count each round's calls")
     args = parser.parse_args()
     os.makedirs(args.shots, exist_ok=True)
     try:
         rounds = {"save": save_round, "email": email_round, "contact": contact_round}
         for name in args.rounds.split(","):
+            start = len(calls_since(args.calls, 0))
             rounds[name](args.shots)
+            calls = calls_since(args.calls, start)
+            if calls:
+                connections = {call["connection"] for call in calls}
+                print(f"  {len(calls)} CRM calls on {len(connections)} TLS connection"
+                      f"{'s' if len(connections) != 1 else ''}")
     except (WalkFailed, StopIteration, KeyError, subprocess.TimeoutExpired) as failure:
         print(f"The walk stopped: {failure!r}")
         return 1
@@ -211,7 +227,7 @@ def main():
             boxes = [line for line in open(args.report, encoding="utf-8")
                      if line.startswith(("box:", "opened:"))]
             print("\nMessage boxes and pages pellwick opened on the way:")
-            print("".join(f"  {line}" for line in boxes) or "  (none)")
+            print("".join(f"  {line}" for line in boxes).rstrip() or "  (none)")
     crm_report(args, args.contact)
     return 0
 

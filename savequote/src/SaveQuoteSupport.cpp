@@ -27,10 +27,6 @@ QString HostField(const QString& fieldName) {
     return Host().DocumentAccess().GetFieldValue(fieldName).toString();
 }
 
-QString HostProgramFolder() {
-    return Host().ProgramFolder();
-}
-
 CrmServices Crm() {
     const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
     CrmServices crm;

@@ -22,8 +22,6 @@ void DebugLine(const QString& suffix);
 
 // A field of the open quote as text; throws when the host is not there or refuses.
 QString HostField(const QString& fieldName);
-// The host's program folder; throws as above.
-QString HostProgramFolder();
 
 // The program's CRM services; throws ProgramError when there is no connection.
 struct CrmServices {

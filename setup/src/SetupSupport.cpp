@@ -10,12 +10,6 @@
 
 namespace pellwick {
 
-QString HostProgramFolder() {
-    if (!State().QuoteWerksApp)
-        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
-    return State().QuoteWerksApp->ProgramFolder();
-}
-
 std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection() {
     std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
         State().CreateConnection ? State().CreateConnection() : nullptr;

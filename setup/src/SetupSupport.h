@@ -10,9 +10,6 @@ class clsInfusionsoftAPI;
 
 namespace pellwick {
 
-// The host's program folder; throws when the host is not attached or does not answer.
-QString HostProgramFolder();
-
 // A CRM connection object of its own (not the program-wide one), aimed at the endpoint
 // the settings name, as the program-wide one is.
 std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection();

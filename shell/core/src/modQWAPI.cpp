@@ -28,6 +28,14 @@ QuoteWerksApp& HostApp() {
     return *State().QuoteWerksApp;
 }
 
+} // namespace
+
+QString HostProgramFolder() {
+    return HostApp().ProgramFolder();
+}
+
+namespace {
+
 tessary::clsInfusionsoftAPI& Connection() {
     if (!State().InfusionsoftConnection)
         throw ProgramError(kObjectNotSet,

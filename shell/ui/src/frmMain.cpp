@@ -36,12 +36,6 @@ bool CheckIfQuoteWerksIsRunning() {
     }
 }
 
-QString HostProgramFolder() {
-    if (!State().QuoteWerksApp)
-        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
-    return State().QuoteWerksApp->ProgramFolder();
-}
-
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kName = QStringLiteral("frmMain");
 

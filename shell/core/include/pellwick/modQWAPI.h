@@ -41,6 +41,9 @@ bool SetupInfusionsoftConnection();
 // Points a connection object at the configured endpoint (service domain, port, CA
 // bundle, endpoint form); values not configured keep the CRM's public endpoint.
 void ApplyEndpointSettings(tessary::clsInfusionsoftAPI& connection);
+// The host's program folder, without a trailing separator. Throws ProgramError when no
+// host is attached and HostError when it does not answer: callers run it in their guard.
+QString HostProgramFolder();
 // A document is open in the host; else the box saying why not.
 bool CheckIfDocumentIsActive();
 QString GetQuoteDocumentNumber();

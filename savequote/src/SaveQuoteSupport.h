@@ -23,6 +23,14 @@ void DebugLine(const QString& suffix);
 // A field of the open quote as text; throws when the host is not there or refuses.
 QString HostField(const QString& fieldName);
 
+// The contact a commit writes for: its CRM Id and the names the opportunity's title uses.
+struct CommitContact {
+    std::int32_t id = 0;
+    QString firstName;
+    QString lastName;
+    QString email;
+};
+
 // The program's CRM services; throws ProgramError when there is no connection.
 struct CrmServices {
     std::shared_ptr<tessary::DataService> data;

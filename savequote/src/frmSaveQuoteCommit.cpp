@@ -95,127 +95,21 @@ void frmSaveQuote::Commit() {
     }
 
     QStringList notUploaded;
-    std::int32_t contactId = 0;
+    CommitContact contact;
     std::int32_t opportunityId = 0;
     {
         WaitCursor busy;
         const CrmServices crm = Crm();
-
-        // 1. The contact: an existing one, or a new one from a section of the quote.
-        const std::optional<std::int32_t> chosen = SelectedValue(cboContact);
-        if (!chosen)
-            throw ProgramError(errnum::InvalidProcedureCall,
-                               QStringLiteral("No contact is selected."));
-        QString firstName, lastName, email;
-        if (*chosen >= 0) {
-            tessary::RpcStruct queryData;
-            queryData.AddInteger("Id", *chosen);
-            tessary::RpcArray fields;
-            for (const char* field : {"FirstName", "LastName", "Email"})
-                fields.AddString(field);
-            const std::shared_ptr<tessary::RpcArray> found =
-                crm.data->Query("Contact", 1, 0, queryData, fields);
-            const std::shared_ptr<tessary::RpcStruct> record =
-                found ? found->Item(1).StructValue() : nullptr;
-            if (!record)
-                throw ProgramError(
-                    kSubscriptOutOfRange,
-                    QStringLiteral("The contact %1 was not found in Infusionsoft.").arg(*chosen));
-            firstName = QString::fromStdString(crm.helpers->SafeStringValue(*record, "FirstName"));
-            lastName = QString::fromStdString(crm.helpers->SafeStringValue(*record, "LastName"));
-            email = QString::fromStdString(crm.helpers->SafeStringValue(*record, "Email"));
-            contactId = *chosen;
-        } else {
-            const std::int16_t section = SectionOfNewContact(*chosen);
-            if (section < 0)
-                throw ProgramError(errnum::InvalidProcedureCall,
-                                   QStringLiteral("Invalid procedure call or argument"));
-            const ContactDetails details = GetContactDetails(section);
-            contactId = crm.contacts->Add(NewContactRecord(details)).value_or(0);
-            // Nothing may be written for contact 0: stop here, the window stays open.
-            if (contactId <= 0)
-                throw ProgramError(errnum::InvalidProcedureCall,
-                                   QStringLiteral("The new contact could not be created in "
-                                                  "Infusionsoft."));
-            firstName = details.Item(QStringLiteral("ContactFirstName"));
-            lastName = details.Item(QStringLiteral("ContactLastName"));
-            email = details.Item(QStringLiteral("Email"));
-            AdoptCreatedContact(contactId, firstName, lastName, email);
-        }
-
-        // 2, 3. The quote's files, named after its number.
-        if (chkUploadQuoteFile->isChecked() || chkUploadQuotePDF->isChecked()) {
-            const QString folder = HostProgramFolder();
-            const auto upload = [&](const QString& path) {
-                if (!IsPlainFileName(m_strQuoteNo)) {
-                    DebugLine(QStringLiteral(" - cmdOK_Click - The quote number is not a plain "
-                                             "file name, not uploaded: ") +
-                              path);
-                    notUploaded << path;
-                } else if (!crm.files->UpdateFileInFileBox(contactId, path.toStdString())) {
-                    notUploaded << path;
-                }
-            };
-            if (chkUploadQuoteFile->isChecked())
-                upload(QuoteFilePath(folder, m_strQuoteNo));
-            if (chkUploadQuotePDF->isChecked())
-                upload(QuotePdfPath(folder, m_strQuoteNo));
-        }
-
-        // 4. The action set, once per contact in this showing.
-        const std::optional<std::int32_t> actionSet = SelectedValue(cboActionSet);
-        if (actionSet && *actionSet >= 1 && !m_ranActionSets.count({contactId, *actionSet})) {
-            if (crm.contacts->RunActionSequence(contactId, *actionSet))
-                m_ranActionSets.insert({contactId, *actionSet});
-        }
-
-        // 5. The opportunity.
-        if (const std::optional<std::int32_t> value = SelectedValue(cboOpportunity)) {
-            if (*value >= 1)
-                opportunityId = *value;
-            OpportunityInput input;
-            input.value = *value;
-            input.contactId = contactId;
-            input.addNotes = chkAddNotes->isChecked();
-            input.updateRevenue = chkUpdateProjectedRevenue->isChecked();
-            const QVariant total =
-                State().QuoteWerksApp->DocumentAccess().GetFieldValue(QStringLiteral("GrandTotal"));
-            input.revenue = RevenueNumber(total);
-            if (input.updateRevenue && !input.revenue)
-                DebugLine(QStringLiteral(" - cmdOK_Click - The Quote Total is not a number, the "
-                                         "Projected Revenue is left out: ") +
-                          total.toString());
-            const QString introduction = GetNotes(IntroductionNotes);
-            const QString purchasing = GetNotes(PurchasingNotes);
-            const QString closing = GetNotes(ClosingNotes);
-            const QString internal = GetNotes(InternalNotes);
-            input.notes = OpportunityNotes(introduction, purchasing, closing, internal);
-            input.title = OpportunityTitle(firstName, lastName, email);
-            const OpportunityPlan plan = PlanOpportunity(input);
-            if (plan.write == OpportunityWrite::Add) {
-                opportunityId = crm.data->Add("Lead", plan.record);
-                if (opportunityId >= 1)
-                    AdoptCreatedOpportunity(opportunityId, input.title);
-            } else if (plan.write == OpportunityWrite::Update) {
-                crm.data->Update("Lead", *value, plan.record);
-            }
-        }
-
-        // 6. A note about the quote on the contact, once per quote.
-        if (chkAddQuoteDocNo->isChecked()) {
-            const QString description =
-                ReplaceShortCodes(GetInfusionsoftContactNotesActionDescriptionFromRegistry());
-            const QString creationNotes =
-                ReplaceShortCodes(GetInfusionsoftContactNotesCreationNotesFromRegistry());
-            if (!EarlierNoteExists(crm, contactId, description))
-                crm.data->Add("ContactAction",
-                              ContactNoteRecord(contactId, description, creationNotes, Now()));
-        }
+        contact = ResolveContact(crm);
+        notUploaded = UploadQuoteFiles(crm, contact.id);
+        RunActionSet(crm, contact.id);
+        opportunityId = WriteOpportunity(crm, contact);
+        AddQuoteNote(crm, contact.id);
     }
 
     // 7, 8. The CRM pages asked for.
-    if (chkOpenContactRecord->isChecked() && contactId >= 1)
-        OpenInfusionsoftPage(PageContact, contactId);
+    if (chkOpenContactRecord->isChecked() && contact.id >= 1)
+        OpenInfusionsoftPage(PageContact, contact.id);
     if (chkOpenOpportunityRecord->isChecked() && opportunityId >= 1)
         OpenInfusionsoftPage(PageOpportunity, opportunityId);
 
@@ -233,6 +127,128 @@ void frmSaveQuote::Commit() {
     QDialog::accept();
     if (MainWindowLink* mainWindow = State().MainWindow)
         mainWindow->Minimize();
+}
+
+// 1. The contact: an existing one, or a new one from a section of the quote.
+CommitContact frmSaveQuote::ResolveContact(const CrmServices& crm) {
+    const std::optional<std::int32_t> chosen = SelectedValue(cboContact);
+    if (!chosen)
+        throw ProgramError(errnum::InvalidProcedureCall, QStringLiteral("No contact is selected."));
+    CommitContact contact;
+    if (*chosen >= 0) {
+        tessary::RpcStruct queryData;
+        queryData.AddInteger("Id", *chosen);
+        tessary::RpcArray fields;
+        for (const char* field : {"FirstName", "LastName", "Email"})
+            fields.AddString(field);
+        const std::shared_ptr<tessary::RpcArray> found =
+            crm.data->Query("Contact", 1, 0, queryData, fields);
+        const std::shared_ptr<tessary::RpcStruct> record =
+            found ? found->Item(1).StructValue() : nullptr;
+        if (!record)
+            throw ProgramError(
+                kSubscriptOutOfRange,
+                QStringLiteral("The contact %1 was not found in Infusionsoft.").arg(*chosen));
+        const auto text = [&](const char* field) {
+            return QString::fromStdString(crm.helpers->SafeStringValue(*record, field));
+        };
+        return {*chosen, text("FirstName"), text("LastName"), text("Email")};
+    }
+    const std::int16_t section = SectionOfNewContact(*chosen);
+    if (section < 0)
+        throw ProgramError(errnum::InvalidProcedureCall,
+                           QStringLiteral("Invalid procedure call or argument"));
+    const ContactDetails details = GetContactDetails(section);
+    contact.id = crm.contacts->Add(NewContactRecord(details)).value_or(0);
+    // Nothing may be written for contact 0: stop here, the window stays open.
+    if (contact.id <= 0)
+        throw ProgramError(errnum::InvalidProcedureCall,
+                           QStringLiteral("The new contact could not be created in Infusionsoft."));
+    contact.firstName = details.Item(QStringLiteral("ContactFirstName"));
+    contact.lastName = details.Item(QStringLiteral("ContactLastName"));
+    contact.email = details.Item(QStringLiteral("Email"));
+    AdoptCreatedContact(contact.id, contact.firstName, contact.lastName, contact.email);
+    return contact;
+}
+
+// 2, 3. The quote's files, named after its number; gives the paths not uploaded.
+QStringList frmSaveQuote::UploadQuoteFiles(const CrmServices& crm, std::int32_t contactId) {
+    QStringList notUploaded;
+    if (!chkUploadQuoteFile->isChecked() && !chkUploadQuotePDF->isChecked())
+        return notUploaded;
+    const QString folder = HostProgramFolder();
+    const auto upload = [&](const QString& path) {
+        if (!IsPlainFileName(m_strQuoteNo)) {
+            DebugLine(QStringLiteral(" - cmdOK_Click - The quote number is not a plain file "
+                                     "name, not uploaded: ") +
+                      path);
+            notUploaded << path;
+        } else if (!crm.files->UpdateFileInFileBox(contactId, path.toStdString())) {
+            notUploaded << path;
+        }
+    };
+    if (chkUploadQuoteFile->isChecked())
+        upload(QuoteFilePath(folder, m_strQuoteNo));
+    if (chkUploadQuotePDF->isChecked())
+        upload(QuotePdfPath(folder, m_strQuoteNo));
+    return notUploaded;
+}
+
+// 4. The action set, once per contact in this showing.
+void frmSaveQuote::RunActionSet(const CrmServices& crm, std::int32_t contactId) {
+    const std::optional<std::int32_t> actionSet = SelectedValue(cboActionSet);
+    if (actionSet && *actionSet >= 1 && !m_ranActionSets.count({contactId, *actionSet}) &&
+        crm.contacts->RunActionSequence(contactId, *actionSet))
+        m_ranActionSets.insert({contactId, *actionSet});
+}
+
+// 5. The opportunity; gives its Id (0 when there is none).
+std::int32_t frmSaveQuote::WriteOpportunity(const CrmServices& crm, const CommitContact& contact) {
+    const std::optional<std::int32_t> value = SelectedValue(cboOpportunity);
+    if (!value)
+        return 0;
+    OpportunityInput input;
+    input.value = *value;
+    input.contactId = contact.id;
+    input.addNotes = chkAddNotes->isChecked();
+    input.updateRevenue = chkUpdateProjectedRevenue->isChecked();
+    const QVariant total =
+        State().QuoteWerksApp->DocumentAccess().GetFieldValue(QStringLiteral("GrandTotal"));
+    input.revenue = RevenueNumber(total);
+    if (input.updateRevenue && !input.revenue)
+        DebugLine(QStringLiteral(" - cmdOK_Click - The Quote Total is not a number, the "
+                                 "Projected Revenue is left out: ") +
+                  total.toString());
+    const QString introduction = GetNotes(IntroductionNotes);
+    const QString purchasing = GetNotes(PurchasingNotes);
+    const QString closing = GetNotes(ClosingNotes);
+    const QString internal = GetNotes(InternalNotes);
+    input.notes = OpportunityNotes(introduction, purchasing, closing, internal);
+    input.title = OpportunityTitle(contact.firstName, contact.lastName, contact.email);
+
+    const OpportunityPlan plan = PlanOpportunity(input);
+    if (plan.write == OpportunityWrite::Add) {
+        const std::int32_t id = crm.data->Add("Lead", plan.record);
+        if (id >= 1)
+            AdoptCreatedOpportunity(id, input.title);
+        return id;
+    }
+    if (plan.write == OpportunityWrite::Update)
+        crm.data->Update("Lead", *value, plan.record);
+    return *value >= 1 ? *value : 0;
+}
+
+// 6. A note about the quote on the contact, once per quote.
+void frmSaveQuote::AddQuoteNote(const CrmServices& crm, std::int32_t contactId) {
+    if (!chkAddQuoteDocNo->isChecked())
+        return;
+    const QString description =
+        ReplaceShortCodes(GetInfusionsoftContactNotesActionDescriptionFromRegistry());
+    const QString creationNotes =
+        ReplaceShortCodes(GetInfusionsoftContactNotesCreationNotesFromRegistry());
+    if (!EarlierNoteExists(crm, contactId, description))
+        crm.data->Add("ContactAction",
+                      ContactNoteRecord(contactId, description, creationNotes, Now()));
 }
 
 // A contact created by this OK takes the place of the new-contact entry it came from,

@@ -7,6 +7,7 @@
 #include "pellwick/ProgramState.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,7 +30,9 @@ namespace pellwick {
 
 namespace savequote {
 struct CommitChoices;
-}
+struct CommitContact;
+struct CrmServices;
+} // namespace savequote
 
 class frmSaveQuote : public QDialog {
     Q_OBJECT
@@ -85,6 +88,13 @@ private:
         const tessary::RpcStruct& queryData, std::int32_t limit,
         const std::function<bool(const QString&, const QString&, const QString&)>& matches);
     void Commit();
+    // The steps of one commit, in order.
+    savequote::CommitContact ResolveContact(const savequote::CrmServices& crm);
+    QStringList UploadQuoteFiles(const savequote::CrmServices& crm, std::int32_t contactId);
+    void RunActionSet(const savequote::CrmServices& crm, std::int32_t contactId);
+    std::int32_t WriteOpportunity(const savequote::CrmServices& crm,
+                                  const savequote::CommitContact& contact);
+    void AddQuoteNote(const savequote::CrmServices& crm, std::int32_t contactId);
     void AdoptCreatedContact(std::int32_t id, const QString& firstName, const QString& lastName,
                              const QString& email);
     void AdoptCreatedOpportunity(std::int32_t id, const QString& title);

@@ -12,7 +12,7 @@ def reversed_hex(text: str) -> str:
     return "".join(f"{b:02X}" for b in text.encode("utf-8"))[::-1]
 
 
-def write_ini(path: str, section: str, values: dict) -> None:
+def write_ini(path: str, section: str, values: dict, private: bool = False) -> None:
     ini = configparser.ConfigParser(interpolation=None)
     ini.optionxform = str  # keep the names' case
     if os.path.exists(path):
@@ -21,9 +21,12 @@ def write_ini(path: str, section: str, values: dict) -> None:
         ini.add_section(section)
     for key, value in values.items():
         ini.set(section, key, value)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
+    os.makedirs(os.path.dirname(path), mode=0o700 if private else 0o777, exist_ok=True)
     tmp = path + ".tmp"
-    with open(tmp, "w", encoding="utf-8") as f:
+    # The settings hold the API key: private to the user from the first byte, as
+    # pellwick keeps them.
+    fd = os.open(tmp, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600 if private else 0o644)
+    with open(fd, "w", encoding="utf-8") as f:
         ini.write(f, space_around_delimiters=False)
     os.replace(tmp, path)
 
@@ -46,7 +49,7 @@ def main() -> None:
         "InfusionsoftServicePort": a.port,
         "InfusionsoftCABundle": a.ca,
         "DebugMode": "1" if a.debug else "0",
-    })
+    }, private=True)
 
 
 if __name__ == "__main__":

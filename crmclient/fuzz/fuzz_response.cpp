@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the decoder of XML-RPC answers, then reads every value
 // found with every reader, as a program would.
 
+#include "QuietBoxes.h"
 #include "XmlRpcCodec.h"
-#include "tessary/Notifier.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,15 +10,6 @@
 #include <string>
 
 namespace {
-
-class SilentNotifier final : public tessary::Notifier {
-public:
-    void ShowMessage(const std::string&, const std::string&, tessary::BoxIcon) override {}
-    tessary::BoxAnswer AskOkCancel(const std::string&, const std::string&,
-                                   tessary::BoxIcon) override {
-        return tessary::BoxAnswer::Cancel;
-    }
-};
 
 void ReadAll(const tessary::RpcValue& value, int depth) {
     (void)value.IntegerValue();
@@ -41,11 +32,7 @@ void ReadAll(const tessary::RpcValue& value, int depth) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool installed = [] {
-        tessary::SetNotifier(std::make_shared<SilentNotifier>());
-        return true;
-    }();
-    (void)installed;
+    fuzzing::QuietBoxes(tessary::BoxAnswer::Cancel);
     const tessary::RpcResponse response =
         tessary::detail::DecodeResponse(std::string(reinterpret_cast<const char*>(data), size));
     if (response.Status() != tessary::RpcStatus::ParamsReturned && response.Params().Count() != 0)

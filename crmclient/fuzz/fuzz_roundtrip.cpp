@@ -6,10 +6,10 @@
 // the body must be UTF-8 that XML 1.0 can carry. Also: base64 of random bytes
 // decodes back to them, and a date written as text reads back as the same second.
 
+#include "QuietBoxes.h"
 #include "XmlRpcCodec.h"
 #include "encoding/Dates.h"
 #include "tessary/Encoding.h"
-#include "tessary/Notifier.h"
 
 #include <cmath>
 #include <cstddef>
@@ -31,15 +31,6 @@ void Require(bool ok) {
     if (!ok)
         __builtin_trap();
 }
-
-class SilentNotifier final : public tessary::Notifier {
-public:
-    void ShowMessage(const std::string&, const std::string&, tessary::BoxIcon) override {}
-    tessary::BoxAnswer AskOkCancel(const std::string&, const std::string&,
-                                   tessary::BoxIcon) override {
-        return tessary::BoxAnswer::Ok;
-    }
-};
 
 // ---- the writing rules for texts, written out plainly ----
 
@@ -220,11 +211,7 @@ void FitForTheWire(const std::string& body) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool installed = [] {
-        tessary::SetNotifier(std::make_shared<SilentNotifier>());
-        return true;
-    }();
-    (void)installed;
+    fuzzing::QuietBoxes(tessary::BoxAnswer::Ok);
     FuzzedDataProvider in(data, size);
     Maker make(in);
     // Small pieces cut entities apart; large ones are what libcurl asks for.

@@ -127,6 +127,10 @@ void ApplyEndpointSettings(tessary::clsInfusionsoftAPI& connection) {
     if (!endpoint.caBundle.isEmpty())
         options.caBundleFile = endpoint.caBundle.toStdString();
     options.useCurrentEndpoint = endpoint.useCurrentEndpoint;
+    options.crmInterface =
+        endpoint.restV2 ? tessary::CrmInterface::RestV2 : tessary::CrmInterface::XmlRpc;
+    if (!endpoint.restBaseUrl.isEmpty())
+        options.restBaseUrl = endpoint.restBaseUrl.toStdString();
     connection.SetConnectionOptions(options);
 }
 

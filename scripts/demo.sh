@@ -7,12 +7,18 @@
 # itself, operating pellwick's windows as a user would (pellwick_walk, which is pellwick
 # with its windows operable over the session bus), prints what the CRM then holds and
 # ends. The sandbox listens on port 8443 (PELLWICK_DEMO_PORT), or on any
-# free port when 8443 is taken and no port was asked for.
+# free port when 8443 is taken and no port was asked for. pellwick speaks the CRM's REST v2
+# interface; PELLWICK_DEMO_INTERFACE=xmlrpc makes it speak XML-RPC instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELLWICK_BUILD_DIR:-$root/build}
 state=${PELLWICK_DEMO_STATE:-$root/demo-state}
 port=${PELLWICK_DEMO_PORT:-8443}
+case "${PELLWICK_DEMO_INTERFACE:-rest}" in
+    rest | REST | restv2 | RESTv2) interface=RESTv2 ;;
+    xmlrpc | XMLRPC | xml-rpc | XML-RPC) interface=XMLRPC ;;
+    *) echo "PELLWICK_DEMO_INTERFACE must be rest or xmlrpc"; exit 2 ;;
+esac
 
 # Without a desktop session, give the programs a private bus; without a display, the
 # demo runs headless and walks through a save and an e-mail by itself.
@@ -98,15 +104,19 @@ fi
 pids+=("$sandbox_pid")
 port=$(ready_field port)
 ca=$(ready_field ca)
-echo "CRM sandbox: https://demo.localhost:$port/api/xmlrpc (also https://localhost:$port/api/xmlrpc)"
+rest_url="https://localhost:$port/crm/rest/v2"
+echo "CRM sandbox: REST v2 at $rest_url, XML-RPC at https://demo.localhost:$port/api/xmlrpc"
 echo "  application demo, API key demo-api-key, CA file $ca"
+echo "  pellwick speaks $([ "$interface" = RESTv2 ] && echo "REST v2" || echo "XML-RPC")" \
+     "(PELLWICK_DEMO_INTERFACE=rest or xmlrpc)"
 echo "  call log:  $state/sandbox/calls.jsonl"
 echo "  a record page: https://demo.localhost:$port/Contact/manageContact.jsp?view=edit&ID=1"
 
 # 2. pellwick's settings, pre-configured for the sandbox (a private config home).
 export XDG_CONFIG_HOME="$state/config"
 python3 "$root/scripts/demo_settings.py" "$XDG_CONFIG_HOME/Varrow/Pellwick.conf" \
-    --app demo --key demo-api-key --domain localhost --port "$port" --ca "$ca" --debug
+    --app demo --key demo-api-key --domain localhost --port "$port" --ca "$ca" --debug \
+    --interface "$interface" --rest-url "$rest_url"
 
 # 3. The host stand-in's program folder, its site.ini listing pellwick as an add-on
 #    (headless: pellwick_walk, so that the walk below can operate its windows).

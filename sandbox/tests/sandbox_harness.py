@@ -135,8 +135,12 @@ class Sandbox:
             conn.request(method, "/crm/rest/v2" + path, body=data, headers=sent)
             resp = conn.getresponse()
             raw = resp.read()
-            kind = resp.getheader("Content-Type") or ""
-            return resp.status, json.loads(raw) if "json" in kind else raw, resp.headers
+            if "json" in (resp.getheader("Content-Type") or ""):
+                try:
+                    return resp.status, json.loads(raw), resp.headers
+                except ValueError:
+                    pass  # a broken answer is handed over as it came
+            return resp.status, raw, resp.headers
         finally:
             if own:
                 conn.close()

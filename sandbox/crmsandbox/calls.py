@@ -110,23 +110,28 @@ class CallHandling:
         elif mode == "drop":
             self._hang_up()
         elif mode == "commit_then_500":
-            self._send(500, HTML_500, "text/html")
+            self._send_answer(RestAnswer(500, HTML_500, "text/html", answer.headers))
         elif mode != "late" or not self._wait(fault.delay_ms / 1000.0):
             self._send_answer(answer)
 
     def _refuse(self, fault, interface):
-        """Answer without carrying the call out."""
+        """Answer without carrying the call out (REST answers still count against the
+        quota and say so)."""
         mode = fault.mode
+        headers = self.server.rest.quota.count() if interface == "rest" else {}
         if mode == "http500":
-            self._send(500, HTML_500, "text/html")
+            self._send_answer(RestAnswer(500, HTML_500, "text/html", headers))
         elif mode == "http429":
-            extra = {} if fault.retry_after is None else {"Retry-After": str(fault.retry_after)}
+            if interface == "rest":
+                headers["x-keap-product-throttle-available"] = "0"
+            if fault.retry_after is not None:
+                headers["Retry-After"] = str(fault.retry_after)
             self._send_answer(RestAnswer(429, (json.dumps(QUOTA_VIOLATION) + "\n").encode(),
-                                         "application/json", extra))
+                                         "application/json", headers))
         elif mode == "malformed":
-            self._send(200, *MALFORMED[interface])
+            self._send_answer(RestAnswer(200, *MALFORMED[interface], headers))
         elif mode == "notxml":
-            self._send(200, NOT_XML, "text/html")
+            self._send_answer(RestAnswer(200, NOT_XML, "text/html", headers))
         else:  # hang
             self._wait(None)
             self.close_connection = True

@@ -150,6 +150,7 @@ class FaultsOnRestAndTargeting(SandboxCase):
                 self.assertEqual(answer["fault"]["detail"]["errorcode"],
                                  "policies.ratelimit.QuotaViolation")
                 self.assertEqual(headers.get("Retry-After"), header)
+                self.assertEqual(headers["x-keap-product-throttle-available"], "0")
         self.assertEqual(self.contacts_named("Quota"), [])  # refused before it ran
         self.sb.set_fault("http429", count=1)
         with self.assertRaises(xmlrpc.client.ProtocolError) as caught:

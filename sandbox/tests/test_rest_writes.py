@@ -1,7 +1,8 @@
 import base64
+import json
 import unittest
 
-from sandbox_harness import SandboxCase
+from sandbox_harness import SandboxCase, multipart
 
 EVERY_BYTE = bytes(range(256)) + b"\r\n--sandbox-test-boundary\r\n\r" + bytes(range(255, -1, -1))
 
@@ -178,6 +179,19 @@ class Files(SandboxCase):
         self.assertEqual(base64.b64decode(text), b"\x00v2\r\n")
         _, listed, _ = self.sb.rest("GET", "/files?filter=contact_id%3D%3D7")
         self.assertEqual([f["file_name"] for f in listed["files"]], ["renamed.dtf"])
+
+    def test_a_streamed_upload_arrives_chunked(self):
+        body, content_type = multipart([("file", "s.bin", EVERY_BYTE * 50), ("file_name", "s.bin"),
+                                        ("file_association", "CONTACT"), ("contact_id", "6")])
+        conn = self.sb.connection()
+        conn.request("POST", "/crm/rest/v2/files", body=iter([body[:1000], body[1000:]]),
+                     headers={"X-Keap-API-Key": self.key, "Content-Type": content_type},
+                     encode_chunked=True)
+        answer = conn.getresponse()
+        meta = json.loads(answer.read())
+        conn.close()
+        self.assertEqual((answer.status, meta["file_size"]), (201, len(EVERY_BYTE) * 50))
+        self.assertEqual(self.sb.rest("GET", f"/files/{meta['id']}:data")[1], EVERY_BYTE * 50)
 
     def test_create_refusals(self):
         self.assertEqual(self.upload(query="?contact_id=7")[0], 400)

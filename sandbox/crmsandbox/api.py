@@ -2,7 +2,6 @@
 
 import base64
 import binascii
-import datetime
 import hmac
 import sys
 

@@ -96,12 +96,14 @@ class Paging(SandboxCase):
         token = first["next_page_token"]
         for path in ("/contacts?page_size=1001", "/contacts?page_size=-1",
                      "/contacts?page_size=ten", "/users?page_size=0", "/users?page_size=101",
+                     "/automations?page_size=26",
                      "/contacts?page_token=garbage", "/contacts?order_by=given_name",
                      f"/opportunities/stages?page_token={token}&filter=" +
                      quote("opportunity_stage_name==Q*")):
             with self.subTest(path=path):
                 self.assertEqual(self.sb.rest("GET", path)[0], 400)
-        for path in ("/contacts?page_size=0", "/contacts?page_size=1000", "/users?page_size=100"):
+        for path in ("/contacts?page_size=0", "/contacts?page_size=1000", "/users?page_size=100",
+                     "/automations?page_size=25"):
             with self.subTest(path=path):
                 self.assertEqual(self.sb.rest("GET", path)[0], 200)
 
@@ -153,6 +155,9 @@ class Records(SandboxCase):
         _, answer, _ = self.sb.rest("GET", "/campaigns")
         published = {c["name"]: c["published_status"] for c in answer["campaigns"]}
         self.assertEqual(list(published.values()), [True, True, True, False])
+        _, automations, _ = self.sb.rest("GET", "/automations?filter=status%3D%3DDRAFT")
+        self.assertEqual((ids(automations, "automations"), automations["automation_count"]),
+                         ([4], 1))
         _, draft, _ = self.sb.rest("GET", "/campaigns/4/sequences")
         self.assertEqual(draft, {"sequences": []})
         _, nurture, _ = self.sb.rest("GET", "/campaigns/1/sequences")

@@ -1,10 +1,11 @@
-"""/campaigns with their sequences, and tags (/tags/{id}/contacts:applyTags): the
-store's campaigns, the sequences kept beside them, and its contact groups."""
+"""/campaigns with their sequences (and the same campaigns as /automations), and
+tags (/tags/{id}/contacts:applyTags): the store's campaigns, the sequences kept
+beside them, and its contact groups."""
 
 from ..store import int_from, now_key
 from .core import (RestError, bad_request, drop_empty, json_answer, no_content, not_found,
                    path_id)
-from .listing import COMPARE, FilterField, list_page
+from .listing import ALL_OPS, COMPARE, FilterField, list_page, parse_filter
 
 
 def _published(row):
@@ -68,6 +69,27 @@ def list_sequences(api, request, campaign_id):
     # Only a published campaign has published sequences.
     found = _sequences(api, campaign["Id"]) if _published(campaign) else []
     return json_answer(200, {"sequences": [sequence_json(api, s) for s in found]})
+
+
+def automation_json(row):
+    return {"id": str(row["Id"]), "name": row["Name"],
+            "status": "PUBLISHED" if _published(row) else "DRAFT"}
+
+
+AUTOMATION_FILTERS = {
+    "name": FilterField("text", lambda r: r["Name"], wildcard=True, contains=True),
+    "id": FilterField("id", lambda r: r["Id"], ops=ALL_OPS),
+    "status": FilterField("text", lambda r: "PUBLISHED" if _published(r) else "DRAFT"),
+}
+
+
+def list_automations(api, request):
+    rows = api.store.rows("Campaign")
+    clauses = parse_filter(request.one("filter"), AUTOMATION_FILTERS)
+    answer = list_page(request, rows, AUTOMATION_FILTERS, ORDER, "id", "automations",
+                       automation_json, maximum=25)
+    answer["automation_count"] = sum(all(c.matches(r) for c in clauses) for r in rows)
+    return json_answer(200, answer)
 
 
 def _contact_ids(request):
@@ -172,6 +194,7 @@ ROUTES = [
     ("GET", "/campaigns", list_campaigns),
     ("GET", "/campaigns/{id}", get_campaign),
     ("GET", "/campaigns/{id}/sequences", list_sequences),
+    ("GET", "/automations", list_automations),
     ("POST", "/campaigns/{id}/sequences/{id}:addContacts", add_to_sequence),
     ("POST", "/campaigns/{id}/sequences/{id}:removeContacts", remove_from_sequence),
     ("POST", "/tags/{id}/contacts:applyTags", apply_tags),

@@ -108,6 +108,7 @@ private:
     std::unique_ptr<clsSystemTray> m_systemTray;
     std::unique_ptr<SingleInstance> m_instance;
     QString m_lockPath;
+    // Ticks of the e-mail watch that did not take the PDF; the tenth ends the watch.
     qint16 m_checkFileCount = 0;
     // The e-mail watch: what the ticks saw of the PDF, whether a failed tick has been
     // reported.

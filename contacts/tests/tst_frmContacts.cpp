@@ -300,6 +300,7 @@ void TestFrmContacts::escapeAndTheFrameNeverWriteTheQuote() {
     QStringList selectedOnOpening;
     const auto pickThen = [&](const std::function<void(QWidget*)>& action) {
         return ShowAndDrive(window, 0, 0, [&](QWidget* w) {
+            QVERIFY(QTest::qWaitForWindowActive(w)); // the selection comes with activation
             selectedOnOpening << searchBox(w)->selectedText();
             selectRow(w, 0);
             action(w);

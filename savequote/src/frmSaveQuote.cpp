@@ -23,8 +23,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace pellwick {
@@ -81,7 +83,9 @@ void frmSaveQuote::buildControls() {
     fraInfo->setFrameShape(QFrame::StyledPanel);
     lblQuoteDocNo = named(new QLabel(fraInfo), "lblQuoteDocNo");
     lblQuoteDocNo->setTextFormat(Qt::PlainText); // the quote's name is host text
-    lblQuoteDocNo->setAccessibleName(QStringLiteral("Quote"));
+    // A label's accessible name is its own text (the quote's name and number), so the
+    // name "Quote" goes to the frame around it.
+    fraInfo->setAccessibleName(QStringLiteral("Quote"));
 
     fraContact = named(new QGroupBox(QStringLiteral("Contact"), fraInfo), "fraContact");
     cboContact = named(new QComboBox(fraContact), "cboContact");
@@ -277,7 +281,6 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     DebugLine(QStringLiteral(" - ShowForm - Started, Params: p_enmLayout = ") +
               QString::number(layout));
     ResetForShowing();
-    Form_Load();
 
     DebugLine(QStringLiteral(" - ShowForm - Get the QuoteWerks Document Number."));
     const QString name = GetQuoteDocumentName();
@@ -420,7 +423,20 @@ void frmSaveQuote::Form_Load() {
     Guarded("Form_Load", [&] {
         SetWindowOnTop(this, true);
         SetWindowOnTop(this, false);
+        raise();
+        activateWindow();
     });
+}
+
+void frmSaveQuote::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // Placing a window that is not on screen yet does nothing: the host's window could
+    // stay in front. Once the window system has it, bring it forward.
+    if (!e->spontaneous())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                Form_Load();
+        });
 }
 
 void frmSaveQuote::ShowContactRecordOptions() {

@@ -354,7 +354,7 @@ void TestFrmSaveQuote::refusedChoicesAreSaidOnce() {
     QFile store(w.scope.settingsFile());
     QVERIFY(store.open(QIODevice::ReadOnly));
     const QByteArray before = store.readAll();
-    const int line = before.count('\n');
+    const auto line = before.count('\n');
     QVERIFY(w.show(0, [&] {
         w.box("chkUploadQuoteFile")->setChecked(false); // no file to name in a box
         w.ok();

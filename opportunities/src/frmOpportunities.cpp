@@ -141,6 +141,9 @@ void frmOpportunities::buildControls() {
     cmdMove->setToolTip(QStringLiteral("Move the selected opportunity into the stage picked."));
     cmdInfusionsoft =
         named(new QPushButton(QStringLiteral("Open in &Infusionsoft"), this), "cmdInfusionsoft");
+    // Enter opens the selected opportunity; were no button the default, the dialog would
+    // make the first one after the list its default, a write.
+    cmdInfusionsoft->setDefault(true);
     cmdClose = named(new QPushButton(QStringLiteral("Close"), this), "cmdClose");
 
     auto* contact = new QHBoxLayout;

@@ -1,0 +1,81 @@
+// The opportunities window against the CRM sandbox over HTTPS, opened through its door as
+// the Save Quote window opens it, with the sample quote in a fake host: New from Quote,
+// Update from Quote with the notes asked for (not repeated), Move to Stage.
+
+#include "OpportunitiesTestSupport.h"
+#include "SaveQuoteTestSupport.h"
+#include "pellwick/opportunities/OpportunitiesWindow.h"
+
+#include <QCheckBox>
+
+using namespace pellwick;
+using namespace pellwick::testing;
+using namespace opportunities_testing;
+using namespace savequote_testing;
+
+class TestFrmOpportunitiesCrm : public QObject {
+    Q_OBJECT
+private slots:
+    void newUpdateAndMoveReachTheCrm();
+};
+
+void TestFrmOpportunitiesCrm::newUpdateAndMoveReachTheCrm() {
+    sandbox::SandboxProcess crm = StartCrm();
+    CoreTestScope scope;
+    std::shared_ptr<FakeQuoteWerksApp> host = scope.attachFakeHost();
+    LoadSampleQuote(*host);
+    QVERIFY(ConnectTo(crm, scope));
+    QWidget mainWindow;
+    InstallOpportunitiesWindow(&mainWindow);
+    crm.clearLog();
+
+    QStringList seen;
+    WhenWindowOpens(
+        QStringLiteral("frmOpportunities"),
+        [&](QWidget* w) {
+            seen << Summary(w);
+            Button(w, "cmdNew")->click();
+            seen << Summary(w);
+            host->setField(QStringLiteral("GrandTotal"), 13000.25);
+            w->findChild<QCheckBox*>(QStringLiteral("chkAppendNotes"))->setChecked(true);
+            Button(w, "cmdUpdate")->click();
+            Pick(w, "cboStage", 1);
+            Button(w, "cmdMove")->click();
+            seen << Summary(w);
+            w->close();
+        },
+        20000);
+    State().Windows.ShowOpportunities(51);
+    QCOMPARE(&OpportunitiesWindow(), mainWindow.findChild<frmOpportunities*>());
+
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(seen[0].section('|', 1), QStringLiteral("Marion Okafor - "
+                                                     "marion.okafor@harbourlane.example - (51)||"
+                                                     "No Opportunities|New Lead|new find"));
+    const QString made = seen[1].section('|', 2, 2);
+    QVERIFY2(made.endsWith('*'), qPrintable(seen[1]));
+    QCOMPARE(seen[2].section('|', 2), made + QStringLiteral("|1 Opportunity|Qualified|new update "
+                                                            "open find"));
+
+    const std::vector<Record> leads =
+        Records("Lead", {{"ContactID", "51"}},
+                {"Id", "OpportunityTitle", "OpportunityNotes", "StageID", "ProjectedRevenueLow",
+                 "ProjectedRevenueHigh"});
+    QCOMPARE(leads.size(), size_t(1));
+    const Record& lead = leads.front();
+    QCOMPARE(QString::fromStdString(lead.at("Id")) + '*', made);
+    QCOMPARE(lead.at("OpportunityTitle"), std::string("Office network refresh <Q1001>"));
+    QCOMPARE(lead.at("ProjectedRevenueLow"), std::string("13000.25"));
+    QCOMPARE(lead.at("ProjectedRevenueHigh"), std::string("13000.25"));
+    QCOMPARE(lead.at("StageID"), std::string("2"));
+    const QString notes = QString::fromStdString(lead.at("OpportunityNotes"));
+    QVERIFY2(notes.startsWith(QStringLiteral("Introduction Notes:")) &&
+                 notes.count(QStringLiteral("Internal Notes:")) == 1,
+             qPrintable(notes));
+    QCOMPARE(Calls(crm, "DataService.add", "Lead"), 1);
+    QCOMPARE(Calls(crm, "DataService.update", "Lead"), 2);
+    QVERIFY2(scope.boxes->boxes().empty(), qPrintable(scope.boxes->texts().join('|')));
+}
+
+QTEST_MAIN(TestFrmOpportunitiesCrm)
+#include "tst_frmOpportunitiesCrm.moc"

@@ -1,10 +1,12 @@
-// The opportunities window against the CRM sandbox over HTTPS, opened through its door as
-// the Save Quote window opens it, with the sample quote in a fake host: New from Quote,
-// Update from Quote with the notes asked for (not repeated), Move to Stage.
+// The opportunities window against the CRM sandbox over HTTPS, opened from the Save Quote
+// window through its door, with the sample quote in a fake host: New from Quote, Update
+// from Quote with the notes asked for (not repeated), Move to Stage; the Save Quote window
+// then lists what was written.
 
 #include "OpportunitiesTestSupport.h"
 #include "SaveQuoteTestSupport.h"
 #include "pellwick/opportunities/OpportunitiesWindow.h"
+#include "pellwick/savequote/frmSaveQuote.h"
 
 #include <QCheckBox>
 
@@ -27,6 +29,7 @@ void TestFrmOpportunitiesCrm::newUpdateAndMoveReachTheCrm() {
     QVERIFY(ConnectTo(crm, scope));
     QWidget mainWindow;
     InstallOpportunitiesWindow(&mainWindow);
+    InstallSaveQuoteWindow(&mainWindow);
     crm.clearLog();
 
     QStringList seen;
@@ -45,7 +48,17 @@ void TestFrmOpportunitiesCrm::newUpdateAndMoveReachTheCrm() {
             w->close();
         },
         20000);
-    State().Windows.ShowOpportunities(51);
+    QStringList saveQuoteLists;
+    WhenWindowOpens(
+        QStringLiteral("frmSaveQuote"),
+        [&](QWidget* w) {
+            Button(w, "cmdOpportunities")->click();
+            auto* list = w->findChild<QComboBox*>(QStringLiteral("cboOpportunity"));
+            saveQuoteLists << Entries(list).join('|') << list->currentText();
+            static_cast<QDialog*>(w)->reject();
+        },
+        20000);
+    State().Windows.ShowSaveQuote(0);
     QCOMPARE(&OpportunitiesWindow(), mainWindow.findChild<frmOpportunities*>());
 
     QCOMPARE(seen.size(), 3);
@@ -72,6 +85,11 @@ void TestFrmOpportunitiesCrm::newUpdateAndMoveReachTheCrm() {
     QVERIFY2(notes.startsWith(QStringLiteral("Introduction Notes:")) &&
                  notes.count(QStringLiteral("Internal Notes:")) == 1,
              qPrintable(notes));
+    // The Save Quote window lists it and keeps its own choice.
+    QCOMPARE(saveQuoteLists,
+             (QStringList{"|(New Opportunity)|Office network refresh <Q1001> (Qualified) - (" +
+                              made.chopped(1) + ')',
+                          "(New Opportunity)"}));
     QCOMPARE(Calls(crm, "DataService.add", "Lead"), 1);
     QCOMPARE(Calls(crm, "DataService.update", "Lead"), 2);
     QVERIFY2(scope.boxes->boxes().empty(), qPrintable(scope.boxes->texts().join('|')));

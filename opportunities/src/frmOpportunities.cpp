@@ -108,14 +108,13 @@ void frmOpportunities::buildControls() {
     for (const QString& caption : OpportunityColumnCaptions())
         headers << caption;
     lstOpportunities->setHeaderLabels(headers);
-    for (const auto& [column, width] : {std::pair{ColTitle, 200},
-                                        {ColStage, 110},
-                                        {ColRevenueLow, 90},
-                                        {ColRevenueHigh, 90},
-                                        {ColCreated, 110},
-                                        {ColUpdated, 110},
-                                        {ColId, 50}})
-        lstOpportunities->setColumnWidth(column, width);
+    // The title takes the room the other columns, as wide as their texts, leave.
+    QHeaderView* header = lstOpportunities->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(60);
+    for (int column = 0; column < kOpportunityColumnCount; ++column)
+        header->setSectionResizeMode(column, column == ColTitle ? QHeaderView::Stretch
+                                                                : QHeaderView::ResizeToContents);
     lstOpportunities->setMinimumSize(780, 200);
     lstOpportunities->setSortingEnabled(true);
     // Item views take no name from a label; screen readers need one.

@@ -58,25 +58,15 @@ QString QuoteField(const QString& field) {
 
 } // namespace
 
-namespace opportunities {
-
-void DebugLine(const QString& suffix) {
-    DebugMessage(QStringLiteral("frmOpportunities") + suffix);
-}
-
-std::optional<std::int32_t> SelectedValue(const QComboBox* box) {
-    const int index = box->currentIndex();
-    if (index < 0)
-        return std::nullopt;
-    return box->itemData(index).toInt();
-}
-
-} // namespace opportunities
-
 frmOpportunities::frmOpportunities(QWidget* parent, OpportunityCalls calls)
     : QDialog(parent), m_calls(std::move(calls)) {
-    if (!m_calls.Query || !m_calls.Add || !m_calls.Update)
-        m_calls = SharedConnectionCalls();
+    const OpportunityCalls shared = SharedConnectionCalls();
+    if (!m_calls.Query)
+        m_calls.Query = shared.Query;
+    if (!m_calls.Add)
+        m_calls.Add = shared.Add;
+    if (!m_calls.Update)
+        m_calls.Update = shared.Update;
     setObjectName(QStringLiteral("frmOpportunities"));
     setWindowTitle(QStringLiteral("Pellwick - Infusionsoft Opportunities"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -193,9 +183,11 @@ void frmOpportunities::ShowForm(std::int32_t p_lngContactId) {
         QStringLiteral("Params: p_lngContactId = ") + QString::number(p_lngContactId);
     if (m_blnOpen) {
         // Opened again while open: the open window stays as it is, in front.
-        DebugLine(QStringLiteral(" - ShowForm - Already open - ") + params);
-        raise();
-        activateWindow();
+        Guarded("ShowForm", [&] {
+            DebugLine(QStringLiteral(" - ShowForm - Already open - ") + params);
+            raise();
+            activateWindow();
+        });
         return;
     }
     m_blnOpen = true;

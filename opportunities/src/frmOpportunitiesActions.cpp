@@ -12,7 +12,9 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QScopeGuard>
+#include <QTreeWidget>
 #include <tessary/RpcValue.h>
 
 namespace pellwick {
@@ -48,6 +50,10 @@ void frmOpportunities::RunWrite(const char* section, const std::function<std::in
     if (m_blnWriting)
         return;
     m_blnWriting = true;
+    // A disabled button hands the focus on, maybe to Close: keys typed during the call
+    // go to the list instead, and the focus comes back when the button can act again.
+    const QPointer<QWidget> focused = focusWidget();
+    lstOpportunities->setFocus();
     std::int32_t changed = 0;
     {
         const auto idle = qScopeGuard([this] { m_blnWriting = false; });
@@ -60,6 +66,8 @@ void frmOpportunities::RunWrite(const char* section, const std::function<std::in
     if (changed >= 1 && contact)
         ListOpportunities(*contact, changed);
     UpdateActions();
+    if (focused && focused->isEnabled())
+        focused->setFocus();
 }
 
 std::optional<QuoteFacts> frmOpportunities::QuoteToWrite() const {

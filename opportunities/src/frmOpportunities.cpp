@@ -225,9 +225,9 @@ void frmOpportunities::ResetForShowing() {
 
 bool frmOpportunities::PrepareShowing(std::int32_t contactId) {
     ResetForShowing();
-    ShowQuoteCaption();
+    const bool documentOpen = ShowQuoteCaption();
     ListStages();
-    switch (WhoseOpportunities(contactId, !m_strQuoteNo.isEmpty())) {
+    switch (WhoseOpportunities(contactId, documentOpen)) {
     case ContactSource::Given:
         ListContactById(contactId);
         break;
@@ -252,16 +252,23 @@ bool frmOpportunities::PrepareShowing(std::int32_t contactId) {
     return true;
 }
 
-// The quote the writes take their data from: the document open now, or none.
-void frmOpportunities::ShowQuoteCaption() {
+// The quote the writes take their data from: the document open now, or none. A quote
+// without a number (never saved) gives no title and cannot be told apart later: its
+// contacts are listed, but nothing is written from it. False when no document is open.
+bool frmOpportunities::ShowQuoteCaption() {
     if (!DocumentOpen()) {
         lblQuoteDocNo->setText(QStringLiteral("No quote is open in QuoteWerks."));
-        return;
+        return false;
     }
     m_strQuoteNo = QuoteField(QStringLiteral("DocNo"));
+    if (m_strQuoteNo.isEmpty()) {
+        lblQuoteDocNo->setText(QStringLiteral("The quote open in QuoteWerks has no number yet."));
+        return true;
+    }
     lblQuoteDocNo->setText(
         QStringLiteral("Quote: ") +
         savequote::QuoteCaption(QuoteField(QStringLiteral("DocName")), m_strQuoteNo));
+    return true;
 }
 
 void frmOpportunities::ListStages() {

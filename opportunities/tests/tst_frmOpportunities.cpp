@@ -336,6 +336,18 @@ void TestFrmOpportunities::whoseOpportunitiesFollowsTheCaller() {
     QCOMPARE(seen[1].section('|', 1, 3),
              QStringLiteral("Teo Brandt - teo.xbrandt@harbour.example - (52)|5|1 Opportunity"));
 
+    // A quote never saved: its contacts, but nothing to write from it.
+    world.host->setField(QStringLiteral("DocNo"), QString());
+    QString unsaved;
+    world.show(0, [&](QWidget* w) {
+        unsaved = Summary(w);
+        w->close();
+    });
+    QCOMPARE(unsaved, QStringLiteral("The quote open in QuoteWerks has no number yet.|Marion "
+                                     "Okafor - marion@harbour.example - (51)|12,7,3|3 "
+                                     "Opportunities|New Lead|find"));
+    world.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q1001"));
+
     // No quote open: the contact search first; nobody chosen, no window.
     world.host->setDocumentOpen(false);
     world.crm.calls.clear();

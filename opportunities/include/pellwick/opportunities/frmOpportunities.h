@@ -63,7 +63,7 @@ private:
     void buildControls();
     void ResetForShowing();
     bool PrepareShowing(std::int32_t contactId);
-    void ShowQuoteCaption();
+    bool ShowQuoteCaption();
     void ListStages();
     // The contacts offered in cboContact.
     void ListContactById(std::int32_t id);

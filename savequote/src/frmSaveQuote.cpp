@@ -113,6 +113,9 @@ void frmSaveQuote::buildControls() {
     cboOpportunity = named(new QComboBox(fraOpportunity), "cboOpportunity");
     cmdViewOpportunity =
         named(new QPushButton(QStringLiteral("View..."), fraOpportunity), "cmdViewOpportunity");
+    cmdOpportunities = named(new QPushButton(QStringLiteral("&Opportunities..."), fraOpportunity),
+                             "cmdOpportunities");
+    cmdOpportunities->setAutoDefault(false);
     chkAddNotes = named(
         new QCheckBox(QStringLiteral("Add &Notes into Infusionsoft Opportunity"), fraOpportunity),
         "chkAddNotes");
@@ -169,7 +172,9 @@ void frmSaveQuote::buildControls() {
          {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
         contact->addWidget(option);
     auto* opportunity = new QVBoxLayout(fraOpportunity);
-    opportunity->addLayout(listRow(cboOpportunity, cmdViewOpportunity, imgOpportunity));
+    QHBoxLayout* opportunityRow = listRow(cboOpportunity, cmdViewOpportunity, imgOpportunity);
+    opportunityRow->insertWidget(2, cmdOpportunities);
+    opportunity->addLayout(opportunityRow);
     for (QCheckBox* option : {chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord})
         opportunity->addWidget(option);
     auto* actionSet = new QVBoxLayout(fraActionSet);
@@ -200,6 +205,7 @@ void frmSaveQuote::buildControls() {
                         chkOpenContactRecord,
                         cboOpportunity,
                         cmdViewOpportunity,
+                        cmdOpportunities,
                         chkAddNotes,
                         chkUpdateProjectedRevenue,
                         chkOpenOpportunityRecord,
@@ -218,6 +224,7 @@ void frmSaveQuote::buildControls() {
     connect(cmdViewOpportunity, &QPushButton::clicked, this,
             &frmSaveQuote::cmdViewOpportunity_Click);
     connect(cmdViewActionSet, &QPushButton::clicked, this, &frmSaveQuote::cmdViewActionSet_Click);
+    connect(cmdOpportunities, &QPushButton::clicked, this, &frmSaveQuote::cmdOpportunities_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmSaveQuote::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSaveQuote::cmdCancel_Click);
 }
@@ -534,6 +541,26 @@ void frmSaveQuote::cmdViewActionSet_Click() {
         const std::optional<std::int32_t> value = SelectedValue(cboActionSet);
         if (value && *value >= 1)
             OpenInfusionsoftPage(PageActionSet, *value);
+    });
+}
+
+void frmSaveQuote::cmdOpportunities_Click() {
+    Guarded("cmdOpportunities_Click", [&] {
+        const auto& showOpportunities = State().Windows.ShowOpportunities;
+        if (!showOpportunities)
+            return;
+        const std::optional<std::int32_t> contact = SelectedValue(cboContact);
+        const std::optional<std::int32_t> chosen = SelectedValue(cboOpportunity);
+        const bool crmContact = contact && *contact >= 1;
+        showOpportunities(crmContact ? *contact : 0);
+        if (!crmContact)
+            return;
+        ListOpportunitiesForContactId(*contact);
+        const int kept = chosen ? cboOpportunity->findData(*chosen) : -1;
+        if (kept >= 0) {
+            SetSelection(cboOpportunity, kept);
+            cboOpportunity_Click();
+        }
     });
 }
 

@@ -119,12 +119,15 @@ frmMain::frmMain(QWidget* parent)
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open"));
     mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
+    mnuFileOpportunities = mnuFile->addAction(QStringLiteral("&Opportunities..."));
+    mnuFileOpportunities->setObjectName(QStringLiteral("mnuFileOpportunities"));
     mnuFileDash = mnuFile->addSeparator();
     mnuFileDash->setObjectName(QStringLiteral("mnuFileDash"));
     mnuFileDash->setText(QStringLiteral("-"));
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
     connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(mnuFileOpportunities, &QAction::triggered, this, &frmMain::mnuFileOpportunities_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
 
     m_emailPdf = std::make_unique<EmailPdfWatch>();
@@ -342,6 +345,15 @@ void frmMain::mnuFileOpen_Click() {
     Guarded("mnuFileOpen_Click", [&] { SystemTray_DblClick(1); });
 }
 
+void frmMain::mnuFileOpportunities_Click() {
+    Guarded("mnuFileOpportunities_Click", [&] {
+        if (ModalWindowOpen(QStringLiteral("mnuFileOpportunities_Click")))
+            return;
+        if (CheckQuoteWerksAndInfusionsoftObjects())
+            OpenWindow(State().Windows.ShowOpportunities, QStringLiteral("opportunities"), 0);
+    });
+}
+
 void frmMain::mnuFileExit_Click() {
     Guarded("mnuFileExit_Click", [&] { close(); });
 }
@@ -358,9 +370,10 @@ void frmMain::SystemTray_Click(qint16 Button) {
 void frmMain::SystemTray_DblClick(qint16 Button) {
     Guarded("SystemTray_DblClick", [&] {
         if (Button == 1) {
-            // The windows are looked up by name: the Save Quote and contact search
-            // windows are built elsewhere and may not exist in this process at all.
+            // The windows are looked up by name: the Save Quote, opportunities and contact
+            // search windows are built elsewhere and may not exist in this process at all.
             const QStringList order{QStringLiteral("frmContacts"), QStringLiteral("frmAbout"),
+                                    QStringLiteral("frmOpportunities"),
                                     QStringLiteral("frmSaveQuote"), QStringLiteral("frmSetup")};
             const QWidgetList windows = QApplication::topLevelWidgets();
             for (const QString& name : order) {

@@ -49,6 +49,7 @@ struct Run {
     // What the doors to the other windows were asked; lblInfo when the configuration opened.
     std::vector<qint16> saveQuoteLayouts;
     std::vector<std::pair<qint16, qint16>> contactSelections;
+    std::vector<qint32> opportunityContacts;
     QStringList infoAtConfiguration;
 
     explicit Run(bool trayAvailable = true) {
@@ -69,6 +70,9 @@ struct Run {
         doors.ShowContacts = [this](qint16 type, qint16 source) {
             contactSelections.emplace_back(type, source);
             return 0;
+        };
+        doors.ShowOpportunities = [this](qint32 contact) {
+            opportunityContacts.push_back(contact);
         };
         doors.ShowSetup = [this] {
             infoAtConfiguration << (window->isVisible() ? info() : QStringLiteral("(hidden)"));
@@ -167,7 +171,8 @@ void TestFrmMain::layoutAndCaptions() {
     QStringList items;
     for (QAction* action : w.FileMenu()->actions())
         items << action->objectName() + QLatin1Char('=') + action->text();
-    QCOMPARE(items, QStringList({"mnuFileOpen=&Open", "mnuFileDash=-", "mnuFileExit=E&xit"}));
+    QCOMPARE(items, QStringList({"mnuFileOpen=&Open", "mnuFileOpportunities=&Opportunities...",
+                                 "mnuFileDash=-", "mnuFileExit=E&xit"}));
     QCOMPARE(w.FileMenu()->title(), QStringLiteral("File"));
 
     run.startConfigured();
@@ -533,6 +538,7 @@ void TestFrmMain::hostEventsWhileAWindowIsOpenOnlyRaiseIt() {
         emit run.host->AfterSaveDocument(0);
         qint16 source = 0;
         emit run.host->BeforeContactSelection(1, source);
+        run.window->findChild<QAction*>(QStringLiteral("mnuFileOpportunities"))->trigger();
         // The e-mail's watch starts, but waits for the open window without counting.
         bool cancel = false;
         emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
@@ -550,6 +556,7 @@ void TestFrmMain::hostEventsWhileAWindowIsOpenOnlyRaiseIt() {
 
     QVERIFY(run.saveQuoteLayouts.empty());
     QVERIFY(run.contactSelections.empty());
+    QVERIFY(run.opportunityContacts.empty());
     QVERIFY(run.scope.boxes->boxes().empty());
     for (int tick = 0; tick < 3; ++tick)
         run.window->tmrCheckFile_Timer();
@@ -559,7 +566,7 @@ void TestFrmMain::hostEventsWhileAWindowIsOpenOnlyRaiseIt() {
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(log.readAll())
                  .count(QStringLiteral("Not handled while a window is open: frmSaveQuote")),
-             3);
+             4);
 }
 
 void TestFrmMain::contactSelectionOpensTheSearch() {
@@ -635,6 +642,9 @@ void TestFrmMain::trayDoubleClickBringsForwardTheRightWindow() {
         QCOMPARE(menu->isVisible(), shown);
         menu->hide();
     }
+    // Its Opportunities... opens that window for the quote's contacts.
+    run.window->findChild<QAction*>(QStringLiteral("mnuFileOpportunities"))->trigger();
+    QCOMPARE(run.opportunityContacts, std::vector<qint32>{0});
 }
 
 void TestFrmMain::closeUnloadsEverything() {

@@ -71,6 +71,9 @@ public:
     void cmdViewContact_Click();
     void cmdViewOpportunity_Click();
     void cmdViewActionSet_Click();
+    // The opportunities window for the chosen CRM contact (none chosen: the quote's);
+    // afterwards the opportunity list shows what it wrote, the entry chosen kept.
+    void cmdOpportunities_Click();
     // Writes the quote into the CRM, remembers the choices, closes the window and
     // minimises the main window. On a stop the window stays open with its choices.
     void cmdOK_Click();
@@ -124,6 +127,7 @@ private:
     QGroupBox* fraOpportunity;
     QComboBox* cboOpportunity;
     QPushButton* cmdViewOpportunity;
+    QPushButton* cmdOpportunities;
     QCheckBox* chkAddNotes;
     QCheckBox* chkUpdateProjectedRevenue;
     QCheckBox* chkOpenOpportunityRecord;

@@ -43,6 +43,8 @@ public:
     void cmdMinimize_Click();
     void cmdClose_Click();
     void mnuFileOpen_Click();
+    // The opportunities window for the open quote's contacts.
+    void mnuFileOpportunities_Click();
     void mnuFileExit_Click();
     void SystemTray_Click(qint16 Button);
     void SystemTray_DblClick(qint16 Button);
@@ -101,6 +103,7 @@ private:
     QTimer* tmrCheckFile;
     QMenu* mnuFile;
     QAction* mnuFileOpen;
+    QAction* mnuFileOpportunities;
     QAction* mnuFileDash;
     QAction* mnuFileExit;
 

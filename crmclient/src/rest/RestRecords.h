@@ -1,0 +1,74 @@
+#pragma once
+// A REST resource's records as XML-RPC records: per XML-RPC field, the REST
+// property that holds it, the filter field that searches it and a reader that
+// gives the XML-RPC-shaped value. Fields without a rule fail as XML-RPC's
+// "[NoFieldFound]" fault does.
+
+#include "rest/RestIds.h"
+#include "tessary/RpcValue.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tessary::detail {
+
+// An answer the translation gives as an XML-RPC fault (FaultReturned).
+class RestFault : public std::runtime_error {
+public:
+    RestFault(std::string code, const std::string& text)
+        : std::runtime_error(text), code_(std::move(code)) {}
+    const std::string& Code() const { return code_; }
+
+private:
+    std::string code_;
+};
+
+// XML-RPC's answer for a field the table does not have (or REST v2 cannot give).
+[[noreturn]] void NoFieldFound(const std::string& table, const std::string& field);
+// XML-RPC's answer for a record that is not there.
+[[noreturn]] void RecordNotFound(const std::string& table, std::int32_t id);
+
+using Reader = std::function<RpcValue(const Json& record)>;
+
+struct FieldRule {
+    std::string name;      // the XML-RPC field
+    std::string property;  // the REST property holding it (asked for by "fields")
+    std::string filter;    // the filter field searching it; empty when there is none
+    Reader read;
+};
+
+class FieldTable {
+public:
+    FieldTable(std::string table, std::vector<FieldRule> rules);
+    const std::string& Table() const { return table_; }
+    // The rule of a field; throws the NoFieldFound fault when there is none.
+    const FieldRule& Rule(const std::string& field) const;
+    // The record with the fields asked for that hold a value, in the order asked.
+    RpcStruct Record(const Json& record, const RpcArray& fields) const;
+    // The REST properties the fields need, for the "fields" parameter.
+    std::vector<std::string> Properties(const RpcArray& fields) const;
+
+private:
+    std::string table_;
+    std::vector<FieldRule> rules_;
+};
+
+// Readers of the usual kinds. Absent, null and empty values read as empty.
+Reader TextAt(std::string key);
+Reader TextIn(std::string object, std::string key); // record[object][key]
+Reader IdAt(std::string key, std::string record);
+Reader IdIn(std::string object, std::string key, std::string record);
+Reader NumberAt(std::string key);  // a double
+Reader IntegerAt(std::string key); // a 32-bit integer
+Reader FlagAt(std::string key);    // a boolean as 1 or 0
+Reader TimeAt(std::string key);    // an ISO-8601 time as a local XML-RPC date
+
+// The text member, or empty text.
+std::string TextOf(const Json& object, const char* key);
+
+// "a,b,c".
+std::string JoinComma(const std::vector<std::string>& items);
+
+} // namespace tessary::detail

@@ -83,10 +83,10 @@ RpcResponse RpcRequest::Submit() {
                      "The server answered with HTTP status " + std::to_string(reply.status)),
             reply.status);
     if (detail::CountElements(reply.body) > options_.maxResponseElements)
-        throw TransportError(kOverLimit, "The answer held more than " +
-                                             std::to_string(options_.maxResponseElements) +
-                                             " XML elements, the limit for one answer (" +
-                                             post.url + ")",
+        throw TransportError(kOverLimit,
+                             "The answer held more than " +
+                                 std::to_string(options_.maxResponseElements) +
+                                 " XML elements, the limit for one answer (" + post.url + ")",
                              TransportError::Kind::TooLarge, true);
     return detail::DecodeResponse(std::move(reply.body), reply.status);
 }

@@ -46,8 +46,8 @@ TransportOptions TransportOptionsOf(const ConnectionOptions& options) {
 // a host (the key goes wherever it points).
 void AimAtRestBase(RpcRequest& request, const std::string& base) {
     const auto refuse = [&] {
-        throw LibraryError(kGeneralFailure, "The REST v2 address '" + base +
-                                                "' is no https:// address of a server");
+        throw LibraryError(kGeneralFailure,
+                           "The REST v2 address '" + base + "' is no https:// address of a server");
     };
     if (base.rfind("https://", 0) != 0 || base.find_first_of(" \r\n\t") != std::string::npos)
         refuse();
@@ -75,10 +75,10 @@ void AimAtRestBase(RpcRequest& request, const std::string& base) {
 RestBackend& RestBackendOf(clsInfusionsoftAPI& api) {
     const auto transport = api.SharedTransport();
     const TransportOptions options = TransportOptionsOf(api.options_);
-    if (!api.rest_ || !api.rest_->MadeFor(transport.get(), api.options_.restBaseUrl, api.apiKey_,
-                                          options))
-        api.rest_ = std::make_shared<RestBackend>(transport, api.options_.restBaseUrl,
-                                                  api.apiKey_, options);
+    if (!api.rest_ ||
+        !api.rest_->MadeFor(transport.get(), api.options_.restBaseUrl, api.apiKey_, options))
+        api.rest_ = std::make_shared<RestBackend>(transport, api.options_.restBaseUrl, api.apiKey_,
+                                                  options);
     return *api.rest_;
 }
 

@@ -41,14 +41,16 @@ Json CampaignMapping::Sequences() {
         if (!campaign.is_object() || !Published(campaign))
             continue;
         const std::string campaignId = IdTextOf(campaign);
-        const Json answer = session_.Call(HttpMethod::Get, "/campaigns/" + PathPart(campaignId) + "/sequences");
-        const Json sequences = answer.is_object() ? answer.value("sequences", Json::array()) : Json::array();
+        const Json answer =
+            session_.Call(HttpMethod::Get, "/campaigns/" + PathPart(campaignId) + "/sequences");
+        const Json sequences =
+            answer.is_object() ? answer.value("sequences", Json::array()) : Json::array();
         for (const Json& sequence : sequences) {
             const std::int32_t id = Id32(sequence.value("id", Json()), "campaign sequence");
             campaignOf_[id] = campaignId;
-            records.push_back({{"id", id},
-                               {"template_name", TextOf(campaign, "name") + " - " +
-                                                     TextOf(sequence, "name")}});
+            records.push_back(
+                {{"id", id},
+                 {"template_name", TextOf(campaign, "name") + " - " + TextOf(sequence, "name")}});
         }
     }
     SortById(records, "campaign sequence");

@@ -126,8 +126,7 @@ void Tidy(Json& contact, bool keepEmptyArrays) {
 }
 
 bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -209,10 +208,10 @@ RpcValue ContactMapping::Query(const RpcStruct& query, std::int32_t limit, std::
     CheckPaging(limit, page);
     std::int32_t id = 0;
     if (query.Count() == 1 && query.Exists("Id") && IdOfValue(query.Item("Id"), id)) {
-        const auto contact =
-            page == 0 ? session_.CallIfFound(HttpMethod::Get, "/contacts/" + IdText(id),
-                                             FieldsParam(fields, {}))
-                      : std::nullopt;
+        const auto contact = page == 0
+                                 ? session_.CallIfFound(HttpMethod::Get, "/contacts/" + IdText(id),
+                                                        FieldsParam(fields, {}))
+                                 : std::nullopt;
         return RecordArray(fields_, contact ? Json::array({*contact}) : Json::array(), fields);
     }
     if (query.Exists("Company") &&
@@ -276,8 +275,9 @@ std::string ContactMapping::CompanyId(const std::string& name) {
     QueryPlan plan;
     if (CanCarry(name))
         plan.clauses.push_back("company_name==" + name);
-    plan.checks.push_back(
-        [&](const Json& company) { return EqualIgnoringCase(TextOf(company, "company_name"), name); });
+    plan.checks.push_back([&](const Json& company) {
+        return EqualIgnoringCase(TextOf(company, "company_name"), name);
+    });
     const Json found = ReadWholeList(session_, kCompanies, plan, kMostCompanies);
     if (!found.empty())
         return IdTextOf(found.front());
@@ -362,7 +362,7 @@ RpcValue ContactMapping::Add(const RpcStruct& values) {
     // Empty texts are left out of a new contact.
     for (auto it = contact.begin(); it != contact.end();)
         it = it->is_string() && it->get_ref<const std::string&>().empty() ? contact.erase(it)
-                                                                            : std::next(it);
+                                                                          : std::next(it);
     const Json created = session_.Call(HttpMethod::Post, "/contacts", {}, &contact);
     return RpcValue::Integer(Id32(created.value("id", Json()), "Contact"));
 }

@@ -27,28 +27,27 @@ bool IsJson(const std::string& contentType) {
 
 FileMapping::FileMapping(RestSession& session)
     : TableMapping("FileBox"), session_(session),
-      fields_("FileBox", {
-                             {"Id", "id", "", IdAt("id", "FileBox")},
-                             {"ContactId", "contact_id", "contact_id",
-                              IdAt("contact_id", "Contact")},
-                             {"FileName", "file_name", "", TextAt("file_name")},
-                             {"FileSize", "file_size", "", IntegerAt("file_size")},
-                             {"Extension", "file_name", "",
-                              [](const Json& file) {
-                                  const std::string name = TextOf(file, "file_name");
-                                  const auto dot = name.rfind('.');
-                                  return dot == std::string::npos
-                                             ? RpcValue()
-                                             : RpcValue::String(name.substr(dot + 1));
-                              }},
-                             {"Public", "is_public", "", FlagAt("is_public")},
-                         }) {}
+      fields_("FileBox",
+              {
+                  {"Id", "id", "", IdAt("id", "FileBox")},
+                  {"ContactId", "contact_id", "contact_id", IdAt("contact_id", "Contact")},
+                  {"FileName", "file_name", "", TextAt("file_name")},
+                  {"FileSize", "file_size", "", IntegerAt("file_size")},
+                  {"Extension", "file_name", "",
+                   [](const Json& file) {
+                       const std::string name = TextOf(file, "file_name");
+                       const auto dot = name.rfind('.');
+                       return dot == std::string::npos ? RpcValue()
+                                                       : RpcValue::String(name.substr(dot + 1));
+                   }},
+                  {"Public", "is_public", "", FlagAt("is_public")},
+              }) {}
 
 RpcValue FileMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                             const RpcArray& fields) {
     const ListSource files{"/files", "files", {}, 1000};
-    return RecordArray(fields_, ReadQueryPage(session_, files, PlanQuery(fields_, query), limit, page),
-                       fields);
+    return RecordArray(
+        fields_, ReadQueryPage(session_, files, PlanQuery(fields_, query), limit, page), fields);
 }
 
 RpcValue FileMapping::GetFile(std::int32_t id) {

@@ -14,8 +14,8 @@ const std::optional<Json>& LocaleLookup::Country(const std::string& text) {
 
 std::optional<std::string> LocaleLookup::CountryCode(const std::string& country) {
     const auto& answer = Country(country);
-    const std::string code = answer ? TextOf(answer->value("codes", Json::object()), "alpha3")
-                                    : std::string();
+    const std::string code =
+        answer ? TextOf(answer->value("codes", Json::object()), "alpha3") : std::string();
     return code.empty() ? std::nullopt : std::optional<std::string>(code);
 }
 
@@ -30,8 +30,9 @@ std::optional<std::string> LocaleLookup::RegionCode(const std::string& alpha3,
     const auto kept = regions_.find(key);
     if (kept != regions_.end())
         return kept->second;
-    const auto answer = session_.CallIfFound(
-        HttpMethod::Get, "/locales/countries/" + PathPart(alpha3) + "/provinces/" + PathPart(region));
+    const auto answer =
+        session_.CallIfFound(HttpMethod::Get, "/locales/countries/" + PathPart(alpha3) +
+                                                  "/provinces/" + PathPart(region));
     const std::string code = answer ? TextOf(*answer, "code") : std::string();
     return regions_[key] = code.empty() ? std::nullopt : std::optional<std::string>(code);
 }

@@ -8,9 +8,9 @@ namespace tessary::detail {
 namespace {
 
 // ContactAction fields with no counterpart on a note: left out when written.
-constexpr const char* kNoCounterpart[] = {"ActionDate", "CompletionDate", "EndDate",
-                                          "CreationDate", "UserID", "OpportunityId",
-                                          "Priority", "ObjectType", "IsAppointment"};
+constexpr const char* kNoCounterpart[] = {"ActionDate",   "CompletionDate", "EndDate",
+                                          "CreationDate", "UserID",         "OpportunityId",
+                                          "Priority",     "ObjectType",     "IsAppointment"};
 
 constexpr std::pair<const char*, const char*> kWritten[] = {
     {"ActionDescription", "title"}, {"CreationNotes", "text"}, {"ActionType", "type"}};
@@ -35,16 +35,16 @@ void PlanTitle(QueryPlan& plan, const FieldRule& rule, const std::string& patter
 
 NoteMapping::NoteMapping(RestSession& session, UserMapping& users)
     : TableMapping("ContactAction"), session_(session), users_(users),
-      fields_("ContactAction", {
-                                   {"Id", "id", "id", IdAt("id", "ContactAction")},
-                                   {"ContactId", "contact_id", "contact_id",
-                                    IdAt("contact_id", "Contact")},
-                                   {"ActionDescription", "title", "title", TextAt("title")},
-                                   {"CreationNotes", "text", "", TextAt("text")},
-                                   {"ActionType", "type", "", TextAt("type")},
-                                   {"CreationDate", "create_time", "", TimeAt("create_time")},
-                                   {"LastUpdated", "update_time", "", TimeAt("update_time")},
-                               }) {}
+      fields_("ContactAction",
+              {
+                  {"Id", "id", "id", IdAt("id", "ContactAction")},
+                  {"ContactId", "contact_id", "contact_id", IdAt("contact_id", "Contact")},
+                  {"ActionDescription", "title", "title", TextAt("title")},
+                  {"CreationNotes", "text", "", TextAt("text")},
+                  {"ActionType", "type", "", TextAt("type")},
+                  {"CreationDate", "create_time", "", TimeAt("create_time")},
+                  {"LastUpdated", "update_time", "", TimeAt("update_time")},
+              }) {}
 
 RpcValue NoteMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                             const RpcArray& fields) {
@@ -64,8 +64,8 @@ RpcValue NoteMapping::Query(const RpcStruct& query, std::int32_t limit, std::int
 }
 
 std::optional<Json> NoteMapping::Find(std::int32_t id) {
-    const Json answer =
-        session_.Call(HttpMethod::Get, "/notes", {{"filter", "id==" + IdText(id)}, {"page_size", "1"}});
+    const Json answer = session_.Call(HttpMethod::Get, "/notes",
+                                      {{"filter", "id==" + IdText(id)}, {"page_size", "1"}});
     const auto notes = answer.is_object() ? answer.find("notes") : answer.end();
     if (!answer.is_object() || notes == answer.end() || !notes->is_array() || notes->empty())
         return std::nullopt;
@@ -106,11 +106,10 @@ RpcValue NoteMapping::Delete(std::int32_t id) {
     if (!note)
         return RpcValue::Boolean(false);
     const std::int32_t contact = Id32(note->value("contact_id", Json()), "Contact");
-    return RpcValue::Boolean(
-        session_
-            .CallIfFound(HttpMethod::Delete,
-                         "/contacts/" + IdText(contact) + "/notes/" + IdText(id))
-            .has_value());
+    return RpcValue::Boolean(session_
+                                 .CallIfFound(HttpMethod::Delete, "/contacts/" + IdText(contact) +
+                                                                      "/notes/" + IdText(id))
+                                 .has_value());
 }
 
 } // namespace tessary::detail

@@ -36,18 +36,18 @@ const ListSource kStages{"/opportunities/stages", "stages", {}, 1000};
 
 StageMapping::StageMapping(RestSession& session)
     : TableMapping("Stage"), session_(session),
-      fields_("Stage", {
-                           {"Id", "id", "", IdAt("id", "Stage")},
-                           {"StageName", "name", "", TextAt("name")},
-                           {"StageOrder", "order", "", IntegerAt("order")},
-                           {"TargetNumDays", "target_number_days", "",
-                            IntegerAt("target_number_days")},
-                       }) {}
+      fields_("Stage",
+              {
+                  {"Id", "id", "", IdAt("id", "Stage")},
+                  {"StageName", "name", "", TextAt("name")},
+                  {"StageOrder", "order", "", IntegerAt("order")},
+                  {"TargetNumDays", "target_number_days", "", IntegerAt("target_number_days")},
+              }) {}
 
 RpcValue StageMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                              const RpcArray& fields) {
-    return RecordArray(fields_, ReadQueryPage(session_, kStages, PlanQuery(fields_, query), limit, page),
-                       fields);
+    return RecordArray(
+        fields_, ReadQueryPage(session_, kStages, PlanQuery(fields_, query), limit, page), fields);
 }
 
 const std::string& StageMapping::DefaultStageId() {

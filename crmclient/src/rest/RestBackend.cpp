@@ -33,8 +33,8 @@ RpcResponse Params(RpcValue value) {
 
 } // namespace
 
-RestBackend::RestBackend(std::shared_ptr<Transport> transport, std::string baseUrl,
-                         std::string key, TransportOptions options)
+RestBackend::RestBackend(std::shared_ptr<Transport> transport, std::string baseUrl, std::string key,
+                         TransportOptions options)
     : transportUsed_(transport.get()), baseUrl_(baseUrl), key_(key), options_(options),
       session_(std::move(transport), std::move(baseUrl), std::move(key), std::move(options)),
       locales_(session_), users_(session_), contacts_(session_, locales_), stages_(session_),
@@ -56,8 +56,8 @@ RpcResponse RestBackend::Answer(const std::function<RpcValue()>& work) {
     try {
         return Params(work());
     } catch (const RestHttpError& e) {
-        return RpcResponse(RpcStatus::HttpError, {},
-                           RpcFault(std::to_string(e.Status()), e.what()), e.Status());
+        return RpcResponse(RpcStatus::HttpError, {}, RpcFault(std::to_string(e.Status()), e.what()),
+                           e.Status());
     } catch (const RestFault& e) {
         return RpcResponse(RpcStatus::FaultReturned, {}, RpcFault(e.Code(), e.what()), 200);
     } catch (const RestUnreadableAnswer& e) {

@@ -4,9 +4,8 @@
 
 #include "tessary/RpcValue.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 

@@ -25,7 +25,8 @@ bool IsNumber(const RpcValue& value) {
 } // namespace
 
 bool QueryPlan::Keeps(const Json& record) const {
-    return std::all_of(checks.begin(), checks.end(), [&](const auto& check) { return check(record); });
+    return std::all_of(checks.begin(), checks.end(),
+                       [&](const auto& check) { return check(record); });
 }
 
 QueryParams QueryPlan::Params(QueryParams extra) const {
@@ -55,8 +56,9 @@ void PlanMember(QueryPlan& plan, const FieldRule& rule, const RpcValue& value) {
             plan.clauses.push_back(Clause(rule.filter, filter));
             return;
         }
-        plan.checks.push_back(
-            [read, pattern](const Json& r) { return PatternMatches(pattern, read(r).StringValue()); });
+        plan.checks.push_back([read, pattern](const Json& r) {
+            return PatternMatches(pattern, read(r).StringValue());
+        });
     }
     if (!rule.property.empty())
         plan.properties.push_back(rule.property);

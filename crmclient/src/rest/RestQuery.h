@@ -13,9 +13,9 @@
 namespace tessary::detail {
 
 struct QueryPlan {
-    std::vector<std::string> clauses;                        // sent in the filter
-    std::vector<std::function<bool(const Json&)>> checks;    // matched on our side
-    std::vector<std::string> properties;                     // what the checks read
+    std::vector<std::string> clauses;                     // sent in the filter
+    std::vector<std::function<bool(const Json&)>> checks; // matched on our side
+    std::vector<std::string> properties;                  // what the checks read
     bool Keeps(const Json& record) const;
     // The query parameters: the filter (when there are clauses) and `extra`.
     QueryParams Params(QueryParams extra = {}) const;
@@ -31,7 +31,7 @@ QueryPlan PlanQuery(const FieldTable& table, const RpcStruct& query);
 struct ListSource {
     std::string path;
     std::string listKey;
-    QueryParams params;   // besides the filter and the paging
+    QueryParams params; // besides the filter and the paging
     int largestPage = 1000;
 };
 

@@ -33,9 +33,9 @@ private:
 using Reader = std::function<RpcValue(const Json& record)>;
 
 struct FieldRule {
-    std::string name;      // the XML-RPC field
-    std::string property;  // the REST property holding it (asked for by "fields")
-    std::string filter;    // the filter field searching it; empty when there is none
+    std::string name;     // the XML-RPC field
+    std::string property; // the REST property holding it (asked for by "fields")
+    std::string filter;   // the filter field searching it; empty when there is none
     Reader read;
 };
 

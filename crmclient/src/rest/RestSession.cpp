@@ -7,8 +7,8 @@
 namespace tessary::detail {
 namespace {
 
-constexpr long kTooLarge = 63;        // CURLE_FILESIZE_EXCEEDED, as for XML answers
-constexpr int kMostRetries = 3;       // after a 429
+constexpr long kTooLarge = 63;  // CURLE_FILESIZE_EXCEEDED, as for XML answers
+constexpr int kMostRetries = 3; // after a 429
 constexpr int kLongestWaitSeconds = 30;
 
 bool IsSuccess(long status) {
@@ -81,8 +81,8 @@ std::string ErrorMessage(long status, const std::string& body) {
     return message;
 }
 
-RestSession::RestSession(std::shared_ptr<Transport> transport, std::string baseUrl,
-                         std::string key, TransportOptions options)
+RestSession::RestSession(std::shared_ptr<Transport> transport, std::string baseUrl, std::string key,
+                         TransportOptions options)
     : transport_(std::move(transport)), baseUrl_(std::move(baseUrl)), key_(std::move(key)),
       options_(std::move(options)) {
     while (!baseUrl_.empty() && baseUrl_.back() == '/')
@@ -236,18 +236,25 @@ Json RestSession::Page(const std::string& path, const QueryParams& query,
     if (list != walkedList_) {
         walkedList_ = list;
         walkedTokens_.assign(1, std::string());
+        walkedToTheEnd_ = false;
     }
     more = false;
-    for (auto at = std::min<std::size_t>(static_cast<std::size_t>(index), walkedTokens_.size() - 1);
-         ; ++at) {
+    const auto wanted = static_cast<std::size_t>(index);
+    if (walkedToTheEnd_ && wanted >= walkedTokens_.size())
+        return Json::array();
+    for (auto at = std::min(wanted, walkedTokens_.size() - 1);; ++at) {
         std::string next;
         Json records = FetchPage(path, query, listKey, pageSize, walkedTokens_[at], next);
-        const bool seen = std::find(walkedTokens_.begin(), walkedTokens_.end(), next) !=
-                          walkedTokens_.end();
+        const bool seen =
+            std::find(walkedTokens_.begin(), walkedTokens_.end(), next) != walkedTokens_.end();
         const bool ends = next.empty() || seen || records.empty();
-        if (!ends && walkedTokens_.size() == at + 1)
-            walkedTokens_.push_back(next);
-        if (at == static_cast<std::size_t>(index)) {
+        if (walkedTokens_.size() == at + 1) {
+            if (ends)
+                walkedToTheEnd_ = true;
+            else
+                walkedTokens_.push_back(next);
+        }
+        if (at == wanted) {
             more = !ends;
             return records;
         }

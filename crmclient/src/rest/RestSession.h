@@ -90,6 +90,7 @@ private:
     // page reached (the first page's is empty).
     std::string walkedList_;
     std::vector<std::string> walkedTokens_;
+    bool walkedToTheEnd_ = false; // the last token's page ended the list
 };
 
 } // namespace tessary::detail

@@ -79,8 +79,8 @@ std::optional<double> LocalDateFromIso(std::string_view text) {
     long offset = 0;
     if (!ZoneOffset(text, pos, offset))
         return std::nullopt;
-    const long long utc = DaysFromCivil(year, month, day) * 86400LL + hour * 3600LL +
-                          minute * 60LL + second - offset;
+    const long long utc =
+        DaysFromCivil(year, month, day) * 86400LL + hour * 3600LL + minute * 60LL + second - offset;
     const auto moment = static_cast<std::time_t>(utc);
     std::tm local{};
     if (!localtime_r(&moment, &local))

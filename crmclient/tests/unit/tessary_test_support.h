@@ -9,15 +9,15 @@
 
 #include <cctype>
 #include <chrono>
-#include <functional>
+#include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
 #include <pugixml.hpp>
-#include <cstdlib>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -196,7 +196,8 @@ protected:
         std::vector<std::string> lines;
         for (const auto& p : transport->posted) {
             std::string line = p.method + " ";
-            const std::string url = p.url.substr(p.url.rfind(kRestBase, 0) == 0 ? kRestBase.size() : 0);
+            const std::string url =
+                p.url.substr(p.url.rfind(kRestBase, 0) == 0 ? kRestBase.size() : 0);
             for (std::size_t i = 0; i < url.size(); ++i) {
                 if (url[i] == '%' && i + 2 < url.size()) {
                     line += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));

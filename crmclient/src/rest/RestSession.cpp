@@ -1,5 +1,7 @@
 #include "rest/RestSession.h"
 
+#include "WireText.h"
+
 #include <algorithm>
 #include <curl/curl.h>
 #include <set>
@@ -50,10 +52,20 @@ std::string Text(const Json& object, const char* key) {
     return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+// Texts go as the XML-RPC interface sends them (WireText.h): the same bytes from
+// the host end up stored the same on either interface.
+void CleanTexts(Json& value) {
+    if (value.is_string())
+        value = WireText(value.get_ref<const std::string&>());
+    else if (value.is_structured())
+        for (Json& item : value)
+            CleanTexts(item);
+}
+
 } // namespace
 
 std::string PathPart(const std::string& text) {
-    return Escape(text);
+    return Escape(WireText(text));
 }
 
 std::string ErrorMessage(long status, const std::string& body) {
@@ -93,7 +105,7 @@ std::string RestSession::Url(const std::string& path, const QueryParams& query) 
     std::string url = baseUrl_ + path;
     char separator = '?';
     for (const auto& [name, value] : query) {
-        url += separator + Escape(name) + '=' + Escape(value);
+        url += separator + Escape(name) + '=' + Escape(WireText(value));
         separator = '&';
     }
     return url;
@@ -173,7 +185,9 @@ Json RestSession::Call(HttpMethod method, const std::string& path, const QueryPa
     request.method = method;
     request.url = Url(path, query);
     if (body) {
-        request.text = body->dump(-1, ' ', false, Json::error_handler_t::replace);
+        Json clean = *body;
+        CleanTexts(clean);
+        request.text = clean.dump();
         request.contentType = "application/json";
     }
     return Read(Exchange(std::move(request)), Url(path, query));
@@ -195,6 +209,10 @@ Json RestSession::PostForm(const std::string& path, const QueryParams& query,
     HttpRequest request;
     request.method = HttpMethod::Post;
     request.url = Url(path, query);
+    for (FormPart& part : form) {
+        part.text = WireText(part.text);
+        part.fileName = WireText(part.fileName);
+    }
     request.form = std::move(form);
     return Read(Exchange(std::move(request)), Url(path, query));
 }

@@ -190,7 +190,8 @@ Json RestSession::Call(HttpMethod method, const std::string& path, const QueryPa
         request.text = clean.dump();
         request.contentType = "application/json";
     }
-    return Read(Exchange(std::move(request)), Url(path, query));
+    const std::string url = request.url;
+    return Read(Exchange(std::move(request)), url);
 }
 
 std::optional<Json> RestSession::CallIfFound(HttpMethod method, const std::string& path,
@@ -214,7 +215,8 @@ Json RestSession::PostForm(const std::string& path, const QueryParams& query,
         part.fileName = WireText(part.fileName);
     }
     request.form = std::move(form);
-    return Read(Exchange(std::move(request)), Url(path, query));
+    const std::string url = request.url;
+    return Read(Exchange(std::move(request)), url);
 }
 
 HttpReply RestSession::GetRaw(const std::string& path) {

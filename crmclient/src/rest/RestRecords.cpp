@@ -29,14 +29,25 @@ const FieldRule& FieldTable::Rule(const std::string& field) const {
     return *it;
 }
 
+std::vector<const FieldRule*> FieldTable::Rules(const RpcArray& fields) const {
+    std::vector<const FieldRule*> rules;
+    rules.reserve(fields.Count());
+    for (const RpcValue& field : fields.Elements())
+        rules.push_back(&Rule(field.StringValue()));
+    return rules;
+}
+
 RpcStruct FieldTable::Record(const Json& record, const RpcArray& fields) const {
+    return Record(record, Rules(fields));
+}
+
+RpcStruct FieldTable::Record(const Json& record, const std::vector<const FieldRule*>& rules) {
     RpcStruct out;
-    for (const RpcValue& field : fields.Elements()) {
-        const std::string name = field.StringValue();
-        RpcValue value = Rule(name).read(record);
+    for (const FieldRule* rule : rules) {
+        RpcValue value = rule->read(record);
         const std::string* text = value.TextPointer();
         if (!value.IsEmpty() && !(value.Type() == RpcType::String && text->empty()))
-            out.AddValue(name, std::move(value));
+            out.AddValue(rule->name, std::move(value));
     }
     return out;
 }

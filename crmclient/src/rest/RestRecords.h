@@ -45,8 +45,11 @@ public:
     const std::string& Table() const { return table_; }
     // The rule of a field; throws the NoFieldFound fault when there is none.
     const FieldRule& Rule(const std::string& field) const;
+    // The rules of the fields asked for, in their order (each looked up once for a list).
+    std::vector<const FieldRule*> Rules(const RpcArray& fields) const;
     // The record with the fields asked for that hold a value, in the order asked.
     RpcStruct Record(const Json& record, const RpcArray& fields) const;
+    static RpcStruct Record(const Json& record, const std::vector<const FieldRule*>& rules);
     // The REST properties the fields need, for the "fields" parameter.
     std::vector<std::string> Properties(const RpcArray& fields) const;
 

@@ -30,10 +30,11 @@ RpcValue TableMapping::Delete(std::int32_t) {
 }
 
 RpcValue RecordArray(const FieldTable& table, const Json& records, const RpcArray& fields) {
+    const auto rules = table.Rules(fields);
     auto array = std::make_shared<RpcArray>();
     array->Reserve(records.size());
     for (const Json& record : records)
-        array->AddStruct(std::make_shared<RpcStruct>(table.Record(record, fields)));
+        array->AddStruct(std::make_shared<RpcStruct>(FieldTable::Record(record, rules)));
     return RpcValue::Array(std::move(array));
 }
 

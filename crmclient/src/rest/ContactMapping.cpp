@@ -90,13 +90,6 @@ void SetSlot(Json& contact, const char* array, const char* slot, const char* key
         item[key] = text;
 }
 
-Reader SlotReader(const char* array, const char* slot, const char* key) {
-    return [=](const Json& contact) {
-        const Json* item = SlotOf(contact, array, slot);
-        return item ? RpcValue::String(TextOf(*item, key)) : RpcValue();
-    };
-}
-
 void Touch(std::vector<std::string>& mask, const std::string& property) {
     if (std::find(mask.begin(), mask.end(), property) == mask.end())
         mask.push_back(property);
@@ -178,7 +171,7 @@ FieldTable ContactMapping::Rules() {
     for (const SlotField& slot : kSlotFields) {
         const std::string name = slot.name;
         const std::string filter = name == "Email" ? "email" : name == "City" ? "city" : "";
-        rules.push_back({name, slot.array, filter, SlotReader(slot.array, slot.slot, slot.key)});
+        rules.push_back({name, slot.array, filter, SlotAt(slot.array, slot.slot, slot.key)});
     }
     return FieldTable("Contact", std::move(rules));
 }
@@ -222,7 +215,7 @@ RpcValue ContactMapping::Query(const RpcStruct& query, std::int32_t limit, std::
     for (auto& param : FieldsParam(fields, plan))
         params.push_back(param);
     const ListSource contacts{"/contacts", "contacts", params, 1000};
-    return RecordArray(fields_, ReadQueryPage(session_, contacts, plan, limit, page), fields);
+    return ReadRecordPage(session_, contacts, plan, fields_, fields, limit, page);
 }
 
 // No filter finds contacts by their company's name: the companies are found

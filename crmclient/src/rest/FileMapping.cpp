@@ -46,8 +46,7 @@ FileMapping::FileMapping(RestSession& session)
 RpcValue FileMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                             const RpcArray& fields) {
     const ListSource files{"/files", "files", {}, 1000};
-    return RecordArray(
-        fields_, ReadQueryPage(session_, files, PlanQuery(fields_, query), limit, page), fields);
+    return ReadRecordPage(session_, files, PlanQuery(fields_, query), fields_, fields, limit, page);
 }
 
 RpcValue FileMapping::GetFile(std::int32_t id) {

@@ -60,7 +60,7 @@ RpcValue NoteMapping::Query(const RpcStruct& query, std::int32_t limit, std::int
             PlanMember(plan, fields_.Rule(name), value);
     }
     const ListSource notes{path, "notes", {}, 1000};
-    return RecordArray(fields_, ReadQueryPage(session_, notes, plan, limit, page), fields);
+    return ReadRecordPage(session_, notes, plan, fields_, fields, limit, page);
 }
 
 std::optional<Json> NoteMapping::Find(std::int32_t id) {

@@ -46,8 +46,8 @@ StageMapping::StageMapping(RestSession& session)
 
 RpcValue StageMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                              const RpcArray& fields) {
-    return RecordArray(
-        fields_, ReadQueryPage(session_, kStages, PlanQuery(fields_, query), limit, page), fields);
+    return ReadRecordPage(session_, kStages, PlanQuery(fields_, query), fields_, fields, limit,
+                          page);
 }
 
 const std::string& StageMapping::DefaultStageId() {

@@ -1,7 +1,9 @@
 #include "rest/RestQuery.h"
 
 #include "Guard.h"
+#include "rest/RecordPageParser.h"
 #include "rest/RestFilter.h"
+#include "rest/TableMapping.h"
 
 #include <algorithm>
 
@@ -106,6 +108,20 @@ Json ReadQueryPage(RestSession& session, const ListSource& list, const QueryPlan
         return !complete;
     });
     return CutPage(std::move(kept), limit, page);
+}
+
+RpcValue ReadRecordPage(RestSession& session, const ListSource& list, const QueryPlan& plan,
+                        const FieldTable& table, const RpcArray& fields, std::int32_t limit,
+                        std::int32_t page) {
+    CheckPaging(limit, page);
+    auto rules = table.Rules(fields);
+    if (!plan.checks.empty() || limit > list.largestPage || !RecordPageParser::CanRead(rules))
+        return RecordArray(table, ReadQueryPage(session, list, plan, limit, page), fields);
+    RecordPageParser parser(list.listKey, std::move(rules));
+    const auto found = session.WalkTo(
+        list.path, plan.Params(list.params), limit, page,
+        [&](const std::string& body, std::string& next) { return parser.Parse(body, next); });
+    return RpcValue::Array(found ? parser.Records() : std::make_shared<RpcArray>());
 }
 
 Json ReadWholeList(RestSession& session, const ListSource& list, const QueryPlan& plan,

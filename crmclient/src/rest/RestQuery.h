@@ -45,6 +45,13 @@ void CheckPaging(std::int32_t limit, std::int32_t page);
 Json ReadQueryPage(RestSession& session, const ListSource& list, const QueryPlan& plan,
                    std::int32_t limit, std::int32_t page);
 
+// The same page as XML-RPC records with the fields asked for. A page straight from
+// the server whose fields are all leaves is read as it streams in (RecordPageParser),
+// without a JSON tree of the answer.
+RpcValue ReadRecordPage(RestSession& session, const ListSource& list, const QueryPlan& plan,
+                        const FieldTable& table, const RpcArray& fields, std::int32_t limit,
+                        std::int32_t page);
+
 // Every record of the list kept by the plan; past `most` records read it fails.
 Json ReadWholeList(RestSession& session, const ListSource& list, const QueryPlan& plan,
                    std::size_t most);

@@ -150,17 +150,21 @@ HttpReply RestSession::Exchange(HttpRequest request) {
     }
 }
 
-Json RestSession::Read(const HttpReply& reply, const std::string& url) const {
+void RestSession::Check(const HttpReply& reply, const std::string& url) const {
     if (!IsSuccess(reply.status))
         throw RestHttpError(reply.status, ErrorMessage(reply.status, reply.body));
-    if (reply.body.empty())
-        return Json();
     if (CountValues(reply.body) > options_.maxResponseElements)
         throw TransportError(kTooLarge,
                              "The answer held more than " +
                                  std::to_string(options_.maxResponseElements) +
                                  " JSON values, the limit for one answer (" + url + ")",
                              TransportError::Kind::TooLarge, true);
+}
+
+Json RestSession::Read(const HttpReply& reply, const std::string& url) const {
+    Check(reply, url);
+    if (reply.body.empty())
+        return Json();
     Json json =
         Json::parse(reply.body.data(), reply.body.data() + reply.body.size(), nullptr, false);
     if (json.is_discarded())
@@ -218,12 +222,23 @@ HttpReply RestSession::GetRaw(const std::string& path) {
     return reply;
 }
 
-Json RestSession::FetchPage(const std::string& path, QueryParams query, const std::string& listKey,
-                            int pageSize, const std::string& token, std::string& next) {
+std::string RestSession::FetchPage(const std::string& path, QueryParams query, int pageSize,
+                                   const std::string& token) {
     query.emplace_back("page_size", std::to_string(pageSize));
     if (!token.empty())
         query.emplace_back("page_token", token);
-    Json answer = Call(HttpMethod::Get, path, query);
+    HttpRequest request;
+    request.method = HttpMethod::Get;
+    request.url = Url(path, query);
+    const std::string url = request.url;
+    HttpReply reply = Exchange(std::move(request));
+    Check(reply, url);
+    return std::move(reply.body);
+}
+
+Json RestSession::ListOf(const std::string& body, const std::string& path,
+                         const std::string& listKey, std::string& next) {
+    Json answer = Json::parse(body.data(), body.data() + body.size(), nullptr, false);
     next.clear();
     if (!answer.is_object())
         throw RestUnreadableAnswer("The list from " + path + " is no JSON object");
@@ -237,8 +252,8 @@ Json RestSession::FetchPage(const std::string& path, QueryParams query, const st
     return std::move(*records);
 }
 
-Json RestSession::Page(const std::string& path, const QueryParams& query,
-                       const std::string& listKey, int pageSize, int index, bool& more) {
+std::optional<bool> RestSession::WalkTo(const std::string& path, const QueryParams& query,
+                                        int pageSize, int index, const PageReader& read) {
     std::string list = path + '\n' + std::to_string(pageSize);
     for (const auto& [name, value] : query)
         list += '\n' + name + '=' + value;
@@ -247,29 +262,38 @@ Json RestSession::Page(const std::string& path, const QueryParams& query,
         walkedTokens_.assign(1, std::string());
         walkedToTheEnd_ = false;
     }
-    more = false;
     const auto wanted = static_cast<std::size_t>(index);
     if (walkedToTheEnd_ && wanted >= walkedTokens_.size())
-        return Json::array();
+        return std::nullopt;
     for (auto at = std::min(wanted, walkedTokens_.size() - 1);; ++at) {
         std::string next;
-        Json records = FetchPage(path, query, listKey, pageSize, walkedTokens_[at], next);
+        const std::size_t records = read(FetchPage(path, query, pageSize, walkedTokens_[at]), next);
         const bool seen =
             std::find(walkedTokens_.begin(), walkedTokens_.end(), next) != walkedTokens_.end();
-        const bool ends = next.empty() || seen || records.empty();
+        const bool ends = next.empty() || seen || records == 0;
         if (walkedTokens_.size() == at + 1) {
             if (ends)
                 walkedToTheEnd_ = true;
             else
                 walkedTokens_.push_back(next);
         }
-        if (at == wanted) {
-            more = !ends;
-            return records;
-        }
+        if (at == wanted)
+            return !ends;
         if (ends)
-            return Json::array();
+            return std::nullopt;
     }
+}
+
+Json RestSession::Page(const std::string& path, const QueryParams& query,
+                       const std::string& listKey, int pageSize, int index, bool& more) {
+    Json records = Json::array();
+    const auto found =
+        WalkTo(path, query, pageSize, index, [&](const std::string& body, std::string& next) {
+            records = ListOf(body, path, listKey, next);
+            return records.size();
+        });
+    more = found.value_or(false);
+    return found ? std::move(records) : Json::array();
 }
 
 void RestSession::EachPage(const std::string& path, const QueryParams& query,
@@ -279,7 +303,7 @@ void RestSession::EachPage(const std::string& path, const QueryParams& query,
     std::string token;
     for (;;) {
         std::string next;
-        Json records = FetchPage(path, query, listKey, pageSize, token, next);
+        Json records = ListOf(FetchPage(path, query, pageSize, token), path, listKey, next);
         if (records.empty() || !take(records) || next.empty() || !seen.insert(next).second)
             return;
         token = next;

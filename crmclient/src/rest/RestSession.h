@@ -61,6 +61,14 @@ public:
     // A 2xx answer as it came (a file's contents).
     HttpReply GetRaw(const std::string& path);
 
+    // Reads one page's answer: keeps its records, sets `next` to the next page's
+    // token and returns how many records it held.
+    using PageReader = std::function<std::size_t(const std::string& body, std::string& next)>;
+    // Walks the list at `path` in pages of `pageSize` to page `index` (from 0), from
+    // the kept tokens; `read` has read that page last. Whether another page follows;
+    // std::nullopt when the list ends before that page.
+    std::optional<bool> WalkTo(const std::string& path, const QueryParams& query, int pageSize,
+                               int index, const PageReader& read);
     // Page `index` (from 0) of the list at `path` in pages of `pageSize`: the
     // records under `listKey`; `more` says whether another page follows.
     Json Page(const std::string& path, const QueryParams& query, const std::string& listKey,
@@ -77,9 +85,13 @@ private:
     HttpReply Exchange(HttpRequest request);
     HttpReply SendWithKey(HttpRequest& request);
     std::chrono::milliseconds RetryDelay(const HttpReply& reply, int attempt) const;
+    // Throws for an error answer or one over the limits.
+    void Check(const HttpReply& reply, const std::string& url) const;
     Json Read(const HttpReply& reply, const std::string& url) const;
-    Json FetchPage(const std::string& path, QueryParams query, const std::string& listKey,
-                   int pageSize, const std::string& token, std::string& next);
+    std::string FetchPage(const std::string& path, QueryParams query, int pageSize,
+                          const std::string& token);
+    static Json ListOf(const std::string& body, const std::string& path, const std::string& listKey,
+                       std::string& next);
 
     std::shared_ptr<Transport> transport_;
     std::string baseUrl_;

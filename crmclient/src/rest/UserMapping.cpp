@@ -16,8 +16,7 @@ UserMapping::UserMapping(RestSession& session)
 RpcValue UserMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                             const RpcArray& fields) {
     const ListSource users{"/users", "users", {}, 100};
-    return RecordArray(
-        fields_, ReadQueryPage(session_, users, PlanQuery(fields_, query), limit, page), fields);
+    return ReadRecordPage(session_, users, PlanQuery(fields_, query), fields_, fields, limit, page);
 }
 
 void UserMapping::ReadOwnUser() {

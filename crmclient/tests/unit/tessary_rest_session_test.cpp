@@ -2,9 +2,11 @@
 // waits, the key header and its fallback, nothing sent twice, page tokens kept;
 // and the value rules under every resource: filter patterns, Ids, times.
 
+#include "rest/RecordPageParser.h"
 #include "rest/RestFilter.h"
 #include "rest/RestIds.h"
 #include "rest/RestTimes.h"
+#include "rest/TableMapping.h"
 #include "tessary/tessary.h"
 #include "tessary_test_support.h"
 
@@ -259,6 +261,44 @@ TEST(TessaryRestValues, FilterPatterns) {
     };
     for (const auto& [pattern, text, expected] : matches)
         EXPECT_EQ(detail::PatternMatches(pattern, text), expected) << pattern << " ~ " << text;
+}
+
+TEST(TessaryRestValues, ListsReadAsTheyStreamGiveTheRecordsOfTheParsedAnswer) {
+    using detail::Json;
+    const detail::FieldTable table(
+        "Contact", {
+                       {"Id", "", "", detail::IdAt("id", "Contact")},
+                       {"Company", "", "", detail::TextIn("company", "company_name")},
+                       {"Email", "", "", detail::SlotAt("email_addresses", "EMAIL1", "email")},
+                       {"Email2", "", "", detail::SlotAt("email_addresses", "EMAIL2", "email")},
+                       {"Size", "", "", detail::IntegerAt("size")},
+                       {"Rate", "", "", detail::NumberAt("rate")},
+                       {"Public", "", "", detail::FlagAt("public")},
+                       {"Created", "", "", detail::TimeAt("created")},
+                   });
+    const std::string answer = R"({"next_page_token":"n2","contacts":[
+        {"id":"1","company":{"id":"7","company_name":"Acme"},"tags":[1,2,[3]],
+         "email_addresses":[{"email":"a@x","field":"EMAIL2"},{"field":"EMAIL1","email":"b@x"},
+                            {"email":"c@x","field":"EMAIL1"},{"email":"no slot"}],
+         "size":41.6,"rate":2,"public":true,"created":"2024-01-10T08:00:00Z"},
+        {"id":2,"company":null,"email_addresses":[],"size":"x","rate":null,"public":1,
+         "nested":{"company":{"company_name":"not this"}},"created":"bad"},
+        {"id":"3","email":"top-level, not a slot"}],"other":[{"id":"9"}]})";
+    RpcArray fields;
+    for (const char* name :
+         {"Id", "Company", "Email", "Email2", "Size", "Rate", "Public", "Created"})
+        fields.AddString(name);
+    detail::RecordPageParser parser("contacts", table.Rules(fields));
+    std::string next;
+    ASSERT_EQ(parser.Parse(answer, next), 3u);
+    EXPECT_EQ(next, "n2");
+    EXPECT_EQ(test::Show(RpcValue::Array(parser.Records())),
+              test::Show(detail::RecordArray(table, Json::parse(answer)["contacts"], fields)));
+    EXPECT_EQ(test::Show(RpcValue::Array(parser.Records())),
+              "[{Id:1,Company:Acme,Email:b@x,Email2:a@x,Size:42,Rate:2,Public:1,"
+              "Created:20240110T08:00:00},{Id:2},{Id:3}]");
+    for (const char* bad : {"", "[]", R"({"contacts":[{"id":"1"})", "{\"contacts\": 5}x"})
+        EXPECT_THROW(parser.Parse(bad, next), std::exception) << bad;
 }
 
 TEST(TessaryRestValues, TimesBecomeLocalXmlRpcDates) {

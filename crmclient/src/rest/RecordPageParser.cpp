@@ -3,11 +3,37 @@
 #include "rest/RestSession.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace tessary::detail {
 
+namespace {
+
+// The leaf's path with every slot unnamed ("email_addresses[EMAIL1]/email" gives
+// "email_addresses[]/email"), as members are met before their element's "field".
+std::string Unnamed(const std::string& path) {
+    std::string out;
+    for (std::size_t at = 0; at < path.size(); ++at) {
+        out += path[at];
+        if (path[at] == '[')
+            at = path.find(']', at) - 1;
+    }
+    return out;
+}
+
+} // namespace
+
 RecordPageParser::RecordPageParser(std::string listKey, std::vector<const FieldRule*> rules)
-    : listKey_(std::move(listKey)), rules_(std::move(rules)) {}
+    : listKey_(std::move(listKey)), rules_(std::move(rules)) {
+    // Only the members the fields read are kept, and the "field" of their slots.
+    for (const FieldRule* rule : rules_) {
+        const std::string path = Unnamed(rule->read.LeafRead()->path);
+        kept_.push_back(path);
+        for (auto slot = path.find("[]"); slot != std::string::npos;
+             slot = path.find("[]", slot + 2))
+            kept_.push_back(path.substr(0, slot + 2) + "/field");
+    }
+}
 
 bool RecordPageParser::CanRead(const std::vector<const FieldRule*>& rules) {
     return std::all_of(rules.begin(), rules.end(),
@@ -36,16 +62,26 @@ std::string RecordPageParser::ChildPath() const {
     return parent.path.empty() ? key_ : parent.path + "/" + key_;
 }
 
-bool RecordPageParser::Value(Json value) {
-    if (!frames_.empty())
-        leaves_.push_back({ChildPath(), std::move(value)});
-    else if (outerDepth_ == 1 && key_ == "next_page_token" && value.is_string())
-        next_ = value.get<std::string>();
+template <class T> bool RecordPageParser::Value(T&& value) {
+    if (frames_.empty()) {
+        if constexpr (std::is_same_v<std::decay_t<T>, string_t>)
+            if (outerDepth_ == 1 && key_ == "next_page_token")
+                next_ = value;
+        return true;
+    }
+    const Frame& parent = frames_.back();
+    path_.assign(parent.path);
+    if (parent.array)
+        path_ += "[]";
+    else
+        (path_.empty() ? path_ : path_ += '/') += key_;
+    if (std::find(kept_.begin(), kept_.end(), path_) != kept_.end())
+        leaves_.push_back({path_, Json(std::forward<T>(value))});
     return true;
 }
 
 bool RecordPageParser::null() {
-    return Value(nullptr);
+    return Value(Json());
 }
 bool RecordPageParser::boolean(bool value) {
     return Value(value);
@@ -60,14 +96,14 @@ bool RecordPageParser::number_float(number_float_t value, const string_t&) {
     return Value(value);
 }
 bool RecordPageParser::string(string_t& value) {
-    return Value(std::move(value));
+    return Value(value); // a copy: the lexer keeps its buffer for the next text
 }
 bool RecordPageParser::binary(binary_t&) {
     return true;
 }
 
 bool RecordPageParser::key(string_t& name) {
-    key_ = std::move(name);
+    key_ = name; // a copy, as for texts
     return true;
 }
 

@@ -54,7 +54,7 @@ private:
         Json value;
     };
     std::string ChildPath() const;
-    bool Value(Json value);
+    template <class T> bool Value(T&& value);
     void Open(bool array);
     void EndRecord();
     void NameSlot(const Frame& element);
@@ -69,6 +69,8 @@ private:
     bool answerIsObject_ = false;   // the answer is a JSON object
     std::vector<Frame> frames_;     // inside a record; the record itself first
     std::vector<LeafValue> leaves_; // of the current record
+    std::vector<std::string> kept_; // the unnamed paths of the members kept
+    std::string path_;              // of the member at hand
 };
 
 } // namespace tessary::detail

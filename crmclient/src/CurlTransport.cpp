@@ -251,7 +251,7 @@ public:
         curl_easy_setopt(handle_, CURLOPT_MAXAGE_CONN,
                          static_cast<long>(options.reuseIdleLimit.count()));
         curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers);
-        curl_easy_setopt(handle_, CURLOPT_USERAGENT, "tessary/5.0");
+        curl_easy_setopt(handle_, CURLOPT_USERAGENT, "tessary/6.0");
         curl_easy_setopt(handle_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYPEER, 1L);
         curl_easy_setopt(handle_, CURLOPT_SSL_VERIFYHOST, 2L);

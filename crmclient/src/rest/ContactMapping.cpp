@@ -156,11 +156,11 @@ FieldTable ContactMapping::Rules() {
              const Json* address = SlotOf(contact, "addresses", kPrimaryAddress);
              if (!address)
                  return RpcValue();
-             std::string region = TextOf(*address, "region");
-             if (region.empty()) {
-                 region = TextOf(*address, "region_code");
-                 region = region.substr(region.find('-') + 1);
-             }
+             // The code's part after the country ("US-OR" gives "OR") is what XML-RPC
+             // keeps; the long name only where the CRM has no code.
+             std::string region = TextOf(*address, "region_code");
+             region =
+                 region.empty() ? TextOf(*address, "region") : region.substr(region.find('-') + 1);
              return RpcValue::String(region);
          }},
         {"Country", "addresses", "",

@@ -6,12 +6,13 @@ namespace tessary::detail {
 
 UserMapping::UserMapping(RestSession& session)
     : TableMapping("User"), session_(session),
-      fields_("User", {
-                          {"Id", "id", "", IdAt("id", "User")},
-                          {"FirstName", "given_name", "", TextAt("given_name")},
-                          {"LastName", "family_name", "", TextAt("family_name")},
-                          {"Email", "email_address", "", TextAt("email_address")},
-                      }) {}
+      fields_("User",
+              {
+                  {"Id", "id", "", IdAt("id", "User")},
+                  {"FirstName", "given_name", "", TextAt("given_name")},
+                  {"LastName", "family_name", "", TextAt("family_name")},
+                  {"Email", "email_addresses", "", SlotAt("email_addresses", "EMAIL1", "email")},
+              }) {}
 
 RpcValue UserMapping::Query(const RpcStruct& query, std::int32_t limit, std::int32_t page,
                             const RpcArray& fields) {

@@ -513,7 +513,7 @@ TEST_F(TessaryRest, SequencesUsersAndTheConnectionTest) {
           R"(POST /campaigns/5/sequences/22:addContacts {"contact_ids":["51"]})"},
          "[{Action:Add to campaign sequence,Message:CONTACT_DOES_NOT_EXIST,IsError:1}]"},
         {"users, in pages of at most 100",
-         {R"({"users":[{"id":"12","given_name":"Ann","email_address":"a@x.test"}]})"},
+         {R"({"users":[{"id":"12","given_name":"Ann","email_addresses":[{"email":"a@x.test","field":"EMAIL1"}]}]})"},
          [&] {
              return Query("User", 1000, Values({{"Id", S("%")}}),
                           Fields({"Id", "FirstName", "Email"}));

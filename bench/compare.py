@@ -106,11 +106,11 @@ def python_loads_times(answer):
 class Sandbox:
     """The CRM sandbox as a child process, on a free loopback port."""
 
-    def __init__(self, root, key):
+    def __init__(self, root, key, extra=()):
         self.state = tempfile.mkdtemp(prefix="pellwick-bench-sandbox-")
         self.proc = subprocess.Popen(
             [sys.executable, os.path.join(root, "sandbox", "crm_sandbox.py"), "--state",
-             self.state, "--api-key", key, "--memory"],
+             self.state, "--api-key", key, "--memory", *extra],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         ready, _, _ = select.select([self.proc.stdout], [], [], 60)
         line = self.proc.stdout.readline() if ready else ""
@@ -166,6 +166,7 @@ def upload_figures(args, bench_dir, work):
         measure = os.path.join(bench_dir, "measure")
         ours = lambda path: [exe, "--port", str(port), "--ca", ca, "--key", key,
                              "--contact", str(contact), path]
+        ours_rest = lambda path: ours(path)[:-1] + ["--interface", "rest", path]
         for path in (big, tiny):  # stores them once, so that every run below replaces
             run_measured(measure, ours(path))
         url = f"https://localhost:{port}/api/xmlrpc"
@@ -187,6 +188,10 @@ def upload_figures(args, bench_dir, work):
             (f"Python {sys.version.split()[0]} xmlrpc.client",
              lambda p: [sys.executable, os.path.join(args.root, "bench", "upload_python.py"),
                         url, ca, key, str(file_ids[p]), p]),
+            ("tessary UpdateFileInFileBox, REST v2", ours_rest),
+            (f"Python {sys.version.split()[0]} http.client multipart, REST v2",
+             lambda p: [sys.executable, os.path.join(args.root, "bench", "upload_rest_python.py"),
+                        str(port), ca, key, str(file_ids[p]), p]),
         ]
         results = []
         for name, command in clients:
@@ -218,6 +223,66 @@ def print_upload(results):
     print(f"\nTargets: extra peak memory <= 1.5x the file: {mem / size:.2f}x, "
           f"{'met' if mem <= 1.5 * size else 'MISSED'}; CPU <= 1.5x curl's post from memory: "
           f"{cpu / curl_cpu:.2f}x, {'met' if cpu <= 1.5 * curl_cpu else 'MISSED'}")
+    mem = results[4][1]
+    print(f"REST v2: extra peak memory < 0.2x the file: {mem / size:.2f}x, "
+          f"{'met' if mem < 0.2 * size else 'MISSED'}")
+
+
+QUERY_RUNS = 5
+QUERY_REPEAT = 5
+
+
+def query_figures(args, bench_dir):
+    """The contact search's query of 1,000 records over each interface, ours and
+    Python's: CPU per query and extra peak memory beyond the same query of 1 record,
+    and the bytes of request and answer bodies."""
+    key, count = "bench-key", 1000
+    sandbox = Sandbox(args.root, key, ["--contacts", str(count)])
+    try:
+        port, ca = str(sandbox.info["port"]), sandbox.info["ca"]
+        measure = os.path.join(bench_dir, "measure")
+        python = os.path.join(args.root, "bench", "query_python.py")
+        results = []
+        for interface in ("xmlrpc", "rest"):
+            clients = [
+                ("tessary DataService.query",
+                 lambda limit: [os.path.join(bench_dir, "query_bench"), "--interface", interface,
+                                "--port", port, "--ca", ca, "--key", key, "--limit", str(limit),
+                                "--repeat", str(QUERY_REPEAT)]),
+                (f"Python {'xmlrpc.client' if interface == 'xmlrpc' else 'http.client + json'}",
+                 lambda limit: [sys.executable, python, interface, port, ca, key, str(limit),
+                                str(QUERY_REPEAT)]),
+            ]
+            sizes = json.loads(subprocess.run(
+                [sys.executable, python, interface, port, ca, key, str(count), "1", "--bytes"],
+                capture_output=True, text=True, check=True).stdout)
+            for name, command in clients:
+                print(f"  {interface}: {name} ...", file=sys.stderr)
+                best = {}
+                for limit in (count, 1):
+                    runs = [run_measured(measure, command(limit)) for _ in range(QUERY_RUNS)]
+                    best[limit] = [min(r[i] for r in runs) for i in range(2)]
+                results.append((interface, name, max(best[count][0] - best[1][0], 0),
+                                max(best[count][1] - best[1][1], 0) / QUERY_REPEAT, sizes))
+    finally:
+        sandbox.stop()
+    return results
+
+
+def print_query(results):
+    print(f"\nThe contact search's query of 1,000 contacts (six fields) against the sandbox, "
+          f"{QUERY_REPEAT} per process, best of {QUERY_RUNS} processes; CPU per query and "
+          "extra peak memory beyond the same query of 1 contact:\n")
+    headers = ("interface", "client", "CPU per query", "extra peak memory", "answer bytes",
+               "request bytes")
+    rows = [(i, n, ms(cpu), f"{mem / 1e6:.1f} MB", f"{s['answer']:,}", f"{s['request']:,}")
+            for i, n, mem, cpu, s in results]
+    widths = [max(len(r[k]) for r in rows + [headers]) for k in range(len(headers))]
+    for r in [headers, tuple("-" * w for w in widths)] + rows:
+        print("  ".join(c.ljust(w) for c, w in zip(r, widths)).rstrip())
+    xml, rest = results[0][3], results[2][3]
+    print(f"\nTarget: REST v2 query CPU <= the XML-RPC path's: {rest / xml:.2f}x, "
+          f"{'met' if rest <= xml else 'MISSED'}")
 
 
 def rate(bytes_per_second):
@@ -236,12 +301,17 @@ def main():
     parser.add_argument("--no-sandbox", action="store_true",
                         help="skip the runs against the sandbox (keep-alive, upload)")
     parser.add_argument("--upload-only", action="store_true", help="only the upload comparison")
+    parser.add_argument("--interfaces-only", action="store_true",
+                        help="only the comparisons of the two interfaces (query, upload)")
     args = parser.parse_args()
 
     bench_dir = os.path.join(args.build, "bench")
     work = os.path.join(args.build, "bench-data")
     os.makedirs(work, exist_ok=True)
-    if args.upload_only:
+    if args.upload_only or args.interfaces_only:
+        if args.interfaces_only:
+            print("Running query_bench and Python against the sandbox ...", file=sys.stderr)
+            print_query(query_figures(args, bench_dir))
         print("Running upload_bench, curl and Python against the sandbox ...", file=sys.stderr)
         print_upload(upload_figures(args, bench_dir, work))
         return
@@ -336,6 +406,8 @@ def main():
     if missed:
         print("\nTargets missed: " + "; ".join(missed))
     if not args.no_sandbox:
+        print("Running query_bench and Python against the sandbox ...", file=sys.stderr)
+        print_query(query_figures(args, bench_dir))
         print("Running upload_bench, curl and Python against the sandbox ...", file=sys.stderr)
         print_upload(upload_figures(args, bench_dir, work))
 

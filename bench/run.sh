@@ -10,5 +10,6 @@ build=${PELLWICK_BENCH_BUILD_DIR:-$root/build-bench}
 "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DPELLWICK_BUILD_BENCH=ON \
     -DPELLWICK_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target encoding_bench codec_bench keepalive_bench upload_bench measure
+cmake --build "$build" -j2 --target encoding_bench codec_bench keepalive_bench upload_bench query_bench \
+    measure
 exec python3 "$root/bench/compare.py" --build "$build" --root "$root" "$@"

@@ -3,8 +3,9 @@
 // once per run, so that compare.py can take the process's peak memory and CPU time
 // beside curl and Python uploading the same file.
 //
-//   upload_bench --port N --ca FILE --key KEY --contact ID FILE
-//       stores FILE; exit status 0 when it was stored
+//   upload_bench --port N --ca FILE --key KEY --contact ID [--interface rest] FILE
+//       stores FILE (over REST v2 with --interface rest); exit status 0 when it was
+//       stored
 //   upload_bench --body OUT --key KEY --file-id ID FILE
 //       writes the "FileService.replaceFile" call that stores FILE under ID, byte
 //       for byte as the library sends it, for the reference clients to post
@@ -29,6 +30,10 @@ int Store(const std::map<std::string, std::string>& args, const std::string& fil
     api->SetServiceDomain("localhost");
     api->SetServicePort(std::stoi(args.at("--port")));
     api->SetCABundleFile(args.at("--ca"));
+    if (args.count("--interface") && args.at("--interface") == "rest") {
+        api->SetCrmInterface(tessary::CrmInterface::RestV2);
+        api->SetRestBaseUrl("https://demo.localhost:" + args.at("--port") + "/crm/rest/v2");
+    }
     const bool stored =
         api->FileService()->UpdateFileInFileBox(std::stoi(args.at("--contact")), file);
     return stored && api->XMLRPC_Response() &&

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A local stand-in for the Infusionsoft CRM's XML-RPC API over HTTPS.
+"""A local stand-in for the Infusionsoft CRM's XML-RPC and REST v2 APIs over HTTPS.
 
 See README.md beside this file for the command line, the admin endpoint and
 the call log. Prints one line "SANDBOX_READY {json}" on stdout once it
@@ -17,12 +17,15 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from crmsandbox import certs, seed  # noqa: E402
 from crmsandbox.api import CrmApi  # noqa: E402
-from crmsandbox.server import FAULT_MODES, CallLog, SandboxServer  # noqa: E402
+from crmsandbox.faults import FAULT_MODES  # noqa: E402
+from crmsandbox.rest import BASE as REST_BASE, RestApi  # noqa: E402
+from crmsandbox.rest.service import KEY_HEADER_MODES, UNAUTHORIZED_FORMS  # noqa: E402
+from crmsandbox.server import CallLog, SandboxServer  # noqa: E402
 from crmsandbox.store import Store  # noqa: E402
 
 
 def parse_args(argv):
-    p = argparse.ArgumentParser(description="Local CRM sandbox (XML-RPC over HTTPS).")
+    p = argparse.ArgumentParser(description="Local CRM sandbox (XML-RPC and REST v2 over HTTPS).")
     p.add_argument("--state", required=True, help="state folder: CA, certificate, database, call log")
     p.add_argument("--port", type=int, default=0, help="port on 127.0.0.1; 0 picks a free one")
     p.add_argument("--api-key", required=True, help="the API key that calls must carry")
@@ -40,6 +43,12 @@ def parse_args(argv):
                    help="apply --fault to the next N calls only (-1: every call)")
     p.add_argument("--fault-delay-ms", type=int, default=0,
                    help="wait this long before answering a faulty call (delay mode: default 1000)")
+    p.add_argument("--rest-key-header", choices=KEY_HEADER_MODES, default="both",
+                   help="which form of the key REST calls may use")
+    p.add_argument("--rest-unauthorized", choices=UNAUTHORIZED_FORMS, default="fault",
+                   help="envelope of REST's 401: the gateway fault or the API error")
+    p.add_argument("--limited-key", action="store_true",
+                   help="the key lacks permissions: REST calls answer 403")
     args = p.parse_args(argv)
     for name in ("contacts", "stages", "action_sets"):
         value = getattr(args, name)
@@ -66,7 +75,11 @@ def main(argv=None):
     store = Store(db_path)
     if store.meta("seeded") is None:
         seed.seed(store, args.seed, args.contacts, args.stages, args.action_sets)
+    seed.upgrade(store)
     api = CrmApi(store, args.api_key, args.app, args.vendor_key)
+    rest = RestApi(store, api, args.api_key, args.app)
+    rest.settings.update({"key_header": args.rest_key_header,
+                          "unauthorized": args.rest_unauthorized, "limited": args.limited_key})
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.minimum_version = ssl.TLSVersion.TLSv1_2
@@ -75,7 +88,7 @@ def main(argv=None):
     log_path = os.path.join(state, "calls.jsonl")
     call_log = CallLog(log_path)
     try:
-        server = SandboxServer(args.port, context, api, call_log)
+        server = SandboxServer(args.port, context, api, rest, call_log)
     except OSError as exc:
         print(f"sandbox: cannot listen on 127.0.0.1:{args.port}: {exc}", file=sys.stderr)
         return 2
@@ -94,11 +107,12 @@ def main(argv=None):
     signal.signal(signal.SIGINT, stop)
 
     ready = {"port": port, "ca": ca, "log": log_path, "state": state,
-             "url": f"https://localhost:{port}/api/xmlrpc"}
+             "url": f"https://localhost:{port}/api/xmlrpc",
+             "rest_url": f"https://localhost:{port}{REST_BASE}"}
     sys.stdout.write("SANDBOX_READY " + json.dumps(ready) + "\n")
     sys.stdout.flush()
     print(f"sandbox: listening on https://{args.app}.localhost:{port}/api/xmlrpc "
-          f"(also https://localhost:{port}/api/xmlrpc and /crm/xmlrpc)\n"
+          f"(also https://localhost:{port}/api/xmlrpc and /crm/xmlrpc; REST v2 at {REST_BASE})\n"
           f"sandbox: application {args.app!r}, API key {args.api_key!r}, CA file {ca}\n"
           f"sandbox: call log {log_path}; records "
           f"{'in memory' if args.memory else db_path}", file=sys.stderr)

@@ -3,12 +3,13 @@
 # with a sample quote, and - through the stand-in's site.ini - pellwick, configured
 # for the sandbox. All state lives in ./demo-state (override: PELLWICK_DEMO_STATE),
 # never in the user's real settings. Close the stand-in (File > Exit) to end the demo.
-# Without a display it walks through a save, an e-mail and a contact selection by
-# itself, operating pellwick's windows as a user would (pellwick_walk, which is pellwick
-# with its windows operable over the session bus), prints what the CRM then holds and
-# ends. The sandbox listens on port 8443 (PELLWICK_DEMO_PORT), or on any
-# free port when 8443 is taken and no port was asked for. pellwick speaks the CRM's REST v2
-# interface; PELLWICK_DEMO_INTERFACE=xmlrpc makes it speak XML-RPC instead.
+# Without a display it walks through a save, the opportunities window, an e-mail and a
+# contact selection by itself, operating pellwick's windows as a user would
+# (pellwick_walk, which is pellwick with its windows operable over the session bus),
+# prints what the CRM then holds and ends. The sandbox listens on port 8443
+# (PELLWICK_DEMO_PORT), or on any free port when 8443 is taken and no port was asked for.
+# pellwick speaks the CRM's REST v2 interface; PELLWICK_DEMO_INTERFACE=xmlrpc makes it
+# speak XML-RPC instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELLWICK_BUILD_DIR:-$root/build}
@@ -162,7 +163,8 @@ echo "pellwick is running beside the stand-in; it tested its CRM connection:"
 query=$(first_query)
 echo "${query:-  (no call has reached the sandbox)}"
 echo
-echo "Walking through a save, an e-mail and a contact selection, as a user would ..."
+echo "Walking through a save, the opportunities window, an e-mail and a contact selection,"
+echo "as a user would ..."
 echo
 walked=0
 python3 "$root/scripts/demo_walk.py" --port "$port" --ca "$ca" --key demo-api-key --app demo \

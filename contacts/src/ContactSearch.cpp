@@ -121,6 +121,16 @@ std::int32_t ContactIdFromKey(const QString& key) {
     return static_cast<std::int32_t>(value);
 }
 
+QString SearchResultsText(int total, bool cut) {
+    if (total < 1)
+        return QStringLiteral("None Found");
+    QString text = QString::number(total) + QStringLiteral(" Contacts");
+    if (cut)
+        text += QStringLiteral(" - more contacts match: only the first 1,000 are listed. Narrow "
+                               "the search to find the others.");
+    return text;
+}
+
 ContactQueryRunner SharedConnectionContactQuery() {
     return [](const tessary::RpcStruct& queryData,
               const tessary::RpcArray& selectedFields) -> std::shared_ptr<tessary::RpcArray> {
@@ -131,7 +141,7 @@ ContactQueryRunner SharedConnectionContactQuery() {
         if (!data)
             throw ProgramError(kObjectNotSet,
                                QStringLiteral("Object variable or With block variable not set"));
-        return data->Query("Contact", 1000, 0, queryData, selectedFields);
+        return data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
     };
 }
 

@@ -163,8 +163,13 @@ frmContacts::frmContacts(QWidget* parent, Calls calls)
 
     connect(txtSearch, &QLineEdit::textChanged, this, &frmContacts::txtSearch_Change);
     connect(cmdSearch, &QPushButton::clicked, this, &frmContacts::cmdSearch_Click);
+    // The row the keyboard moves to (Tab into the list makes the first one current) is
+    // the row the buttons act on, and they can be pressed only while there is one.
+    connect(lstContacts, &QTreeWidget::currentItemChanged, this, &frmContacts::SelectCurrentRow);
     connect(lstContacts, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (!lstContacts->selectedItems().isEmpty())
+        if (lstContacts->selectedItems().isEmpty())
+            SetResultButtonsEnabled(false);
+        else
             lstContacts_ItemClick();
     });
     connect(cmdSelectContact, &QPushButton::clicked, this, &frmContacts::cmdSelectContact_Click);
@@ -261,10 +266,18 @@ void frmContacts::SetResultButtonsEnabled(bool enabled) {
         cmdSelectContact->setEnabled(enabled);
 }
 
+void frmContacts::SelectCurrentRow() {
+    const QModelIndex current = lstContacts->currentIndex();
+    if (current.isValid() && !lstContacts->selectionModel()->isSelected(current))
+        lstContacts->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+}
+
 void frmContacts::cmdSearch_Click() {
     int total = 0;
     Guarded("cmdSearch_Click", [&] {
         m_blnSearching = true;
+        m_blnCut = false;
         SetResultButtonsEnabled(false);
         cmdSearch->setEnabled(false);
         lblResults->setText(QStringLiteral("Searching..."));
@@ -287,9 +300,8 @@ void frmContacts::FinishSearch(int total) {
     Guarded("cmdSearch_Click", [&] {
         m_blnSearching = false;
         lstContacts->setUpdatesEnabled(true);
-        lblResults->setText(total < 1 ? QStringLiteral("None Found")
-                                      : QString::number(total) + QStringLiteral(" Contacts"));
-        SetResultButtonsEnabled(lstContacts->topLevelItemCount() > 0);
+        lblResults->setText(SearchResultsText(total, m_blnCut));
+        SetResultButtonsEnabled(!lstContacts->selectedItems().isEmpty());
         txtSearch_Change();
     });
 }
@@ -307,11 +319,12 @@ std::int16_t frmContacts::SearchContacts(const tessary::RpcStruct& p_sctQueryDat
         return static_cast<std::int16_t>(
             std::min(count, int(std::numeric_limits<std::int16_t>::max())));
     };
+    const std::shared_ptr<tessary::RpcArray> records =
+        m_calls.QueryContacts(p_sctQueryData, ContactSearchFields());
+    if (!records)
+        return 0;
+    m_blnCut = m_blnCut || records->Count() >= std::size_t(kContactQueryLimit);
     try {
-        const std::shared_ptr<tessary::RpcArray> records =
-            m_calls.QueryContacts(p_sctQueryData, ContactSearchFields());
-        if (!records)
-            return 0;
         added.reserve(static_cast<qsizetype>(records->Count()));
         for (const tessary::RpcValue& element : records->Elements()) {
             const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
@@ -352,7 +365,7 @@ void frmContacts::txtSearch_Change() {
 }
 
 void frmContacts::lstContacts_ItemClick() {
-    Guarded("lstContacts_ItemClick", [&] { cmdInfusionsoft->setEnabled(true); });
+    Guarded("lstContacts_ItemClick", [&] { SetResultButtonsEnabled(!m_blnSearching); });
 }
 
 std::optional<std::int32_t> frmContacts::SelectedContactId() const {

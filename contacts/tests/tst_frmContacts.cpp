@@ -148,6 +148,8 @@ private slots:
     void chooseOnlyModeHandsBackThePickedId();
     void escapeAndTheFrameNeverWriteTheQuote();
     void failedSearchLeavesTheWindowUsable();
+    void keyboardAloneActsOnTheFocusedRow();
+    void aSearchCutAtItsLimitSaysSo();
     void showFormWhileOpenOrFailingReturnsNothing();
     void everyControlIsNamedAndReachable();
 };
@@ -191,11 +193,11 @@ void TestFrmContacts::queryTable() {
     if (!queries.isEmpty())
         QCOMPARE(crm.fields.join(','),
                  QStringLiteral("Id,Company,FirstName,LastName,Email,Phone1"));
-    // Listed once, counted once per query that found it.
-    QCOMPARE(Summary(&window),
-             queries.isEmpty()
-                 ? QStringLiteral("None Found||0|sections")
-                 : QStringLiteral("%1 Contacts|0123I|1|sections").arg(queries.size()));
+    // Listed once, counted once per query that found it; no button acts before a row is
+    // picked.
+    QCOMPARE(Summary(&window), queries.isEmpty()
+                                   ? QStringLiteral("None Found||0|sections")
+                                   : QStringLiteral("%1 Contacts||1|sections").arg(queries.size()));
     // Even a text of tabs only can be searched again.
     QVERIFY(child(&window, QStringLiteral("cmdSearch"))->isEnabled());
     QVERIFY(scope.boxes->boxes().empty());
@@ -241,7 +243,7 @@ void TestFrmContacts::sectionModeSearchesTheSection() {
     QCOMPARE(queriedBeforeShown, queries);
     QCOMPARE(crm.queries, queries);
     QCOMPARE(host->reads(), fields);
-    QCOMPARE(shown, found ? QStringLiteral("%1 Contacts|0123I|2|sections").arg(2 * queries.size())
+    QCOMPARE(shown, found ? QStringLiteral("%1 Contacts||2|sections").arg(2 * queries.size())
                           : QStringLiteral("Not Searched||0|sections"));
     QCOMPARE(id, found ? kTeo : 0);
     QCOMPARE(crm.sends, (found ? Sends{{1, kTeo}} : Sends{}));
@@ -261,15 +263,14 @@ void TestFrmContacts::chooseOnlyModeHandsBackThePickedId() {
         QTest::keyClicks(searchBox(w), QStringLiteral("Okafor"));
         QTest::keyClick(searchBox(w), Qt::Key_Return); // the default button: Search
         seen << Summary(w);
-        // With no row selected the buttons do nothing.
-        child(w, QStringLiteral("cmdSelectContact"))->click();
-        child(w, QStringLiteral("cmdInfusionsoft"))->click();
         selectRow(w, 0);
+        seen << Summary(w);
         child(w, QStringLiteral("cmdInfusionsoft"))->click(); // the window stays open
         seen << (w->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"));
         child(w, QStringLiteral("cmdSelectContact"))->click();
     });
-    QCOMPARE(seen, (QStringList{"Not Searched||0|select", "6 Contacts|0123SI|2|select", "open"}));
+    QCOMPARE(seen, (QStringList{"Not Searched||0|select", "6 Contacts||2|select",
+                                "6 Contacts|0123SI|2|select", "open"}));
     QCOMPARE(id, kMarion);
     QCOMPARE(scope.shell->opened().size(), size_t(1));
     QVERIFY(scope.shell->opened()[0].toString().endsWith(
@@ -299,6 +300,7 @@ void TestFrmContacts::escapeAndTheFrameNeverWriteTheQuote() {
     QStringList selectedOnOpening;
     const auto pickThen = [&](const std::function<void(QWidget*)>& action) {
         return ShowAndDrive(window, 0, 0, [&](QWidget* w) {
+            QVERIFY(QTest::qWaitForWindowActive(w)); // the selection comes with activation
             selectedOnOpening << searchBox(w)->selectedText();
             selectRow(w, 0);
             action(w);
@@ -336,14 +338,17 @@ void TestFrmContacts::failedSearchLeavesTheWindowUsable() {
     QVERIFY(scope.boxes->texts()[0].contains(QStringLiteral("Error Section: SearchContacts\r\n")));
     // The rows read so far stay, and the search goes on with its other queries.
     QCOMPARE(crm.queries.size(), 3);
-    QCOMPARE(Summary(&window), QStringLiteral("3 Contacts|0123I|2|sections"));
+    QCOMPARE(Summary(&window), QStringLiteral("3 Contacts||2|sections"));
 
-    // A search that fails at every query: nothing listed, and the window searches again.
+    // A query that cannot be sent at all fails the whole search, once: the window then
+    // recovers and searches again.
     crm.answer = []() -> std::shared_ptr<tessary::RpcArray> {
-        throw ProgramError(errnum::RemoteServerUnavailable, QStringLiteral("CRM gone"));
+        throw ProgramError(errnum::ObjectRequired, QStringLiteral("No CRM connection"));
     };
     window.cmdSearch_Click();
-    QCOMPARE(scope.boxes->texts().size(), 4);
+    QCOMPARE(scope.boxes->texts().size(), 2);
+    QVERIFY(scope.boxes->texts()[1].contains(QStringLiteral("Error Section: cmdSearch_Click\r\n")));
+    QCOMPARE(crm.queries.size(), 4);
     QCOMPARE(Summary(&window), QStringLiteral("None Found||0|sections"));
     QVERIFY(cmdSearch->isEnabled());
     searchBox(&window)->setText(QStringLiteral("  "));
@@ -352,7 +357,52 @@ void TestFrmContacts::failedSearchLeavesTheWindowUsable() {
     QVERIFY(cmdSearch->isEnabled());
     crm.answer = [] { return Answer({kMarionRecord}); };
     window.cmdSearch_Click();
-    QCOMPARE(Summary(&window), QStringLiteral("1 Contacts|0123I|1|sections"));
+    QCOMPARE(Summary(&window), QStringLiteral("1 Contacts||1|sections"));
+}
+
+void TestFrmContacts::keyboardAloneActsOnTheFocusedRow() {
+    CoreTestScope scope;
+    auto host = scope.attachFakeHost();
+    host->setField(QStringLiteral("ShipToCompany"), QStringLiteral("Harbour Lane Dental"));
+    RecordingCrm crm;
+    frmContacts window(nullptr, crm.calls());
+    QStringList seen;
+    const std::int32_t id = ShowAndDrive(window, 1, 0, [&](QWidget* w) {
+        seen << Summary(w);
+        // Tab past Search into the list: its first row becomes the current one, which is
+        // the row the buttons act on.
+        QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
+        seen << w->focusWidget()->objectName() + QLatin1Char('|') + Summary(w);
+        QTest::keyClick(w, Qt::Key_H, Qt::AltModifier);
+        QVERIFY(QTest::qWaitFor([w] { return !w->isVisible(); }, 2000));
+    });
+    QCOMPARE(seen,
+             (QStringList{"4 Contacts||2|sections", "lstContacts|4 Contacts|0123I|2|sections"}));
+    QCOMPARE(id, kMarion);
+    QCOMPARE(crm.sends, (Sends{{1, kMarion}}));
+}
+
+void TestFrmContacts::aSearchCutAtItsLimitSaysSo() {
+    CoreTestScope scope;
+    RecordingCrm crm;
+    int records = 1000;
+    crm.answer = [&records] {
+        std::vector<tessary::RpcValue> found;
+        for (int id = 1; id <= records; ++id)
+            found.push_back(Record(id, "Ann", "Lee"));
+        return Answer(found);
+    };
+    frmContacts window(nullptr, crm.calls());
+    searchBox(&window)->setText(QStringLiteral("%"));
+    window.cmdSearch_Click();
+    QCOMPARE(child<QLabel>(&window, QStringLiteral("lblResults"))->text(),
+             QStringLiteral("1000 Contacts - more contacts match: only the first 1,000 are "
+                            "listed. Narrow the search to find the others."));
+    records = 999;
+    window.cmdSearch_Click();
+    QCOMPARE(child<QLabel>(&window, QStringLiteral("lblResults"))->text(),
+             QStringLiteral("999 Contacts"));
 }
 
 void TestFrmContacts::showFormWhileOpenOrFailingReturnsNothing() {

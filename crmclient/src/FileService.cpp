@@ -5,6 +5,7 @@
 #include "WireText.h"
 #include "encoding/Base64Lines.h"
 #include "encoding/Buffer.h"
+#include "rest/RestBackend.h"
 #include "tessary/clsInfusionsoftAPI.h"
 
 #include <algorithm>
@@ -223,6 +224,34 @@ std::string FileService::GetDownloadUrl(std::int32_t p_lngFileID) {
     });
 }
 
+namespace {
+
+// REST v2 takes the file's raw bytes as a multipart form: they are streamed from
+// the file, neither encoded nor held in memory.
+void StoreFromPath(clsInfusionsoftAPI& api, std::int32_t fileId, std::int32_t contactId,
+                   const std::string& fileName, const std::string& path) {
+    const char* method = fileId != 0 ? "FileService.replaceFile" : "FileService.uploadFile";
+    const auto note = "(the file " + path + ", streamed)";
+    detail::InvokeCarried(
+        api, method, fileId != 0 ? Expect::Boolean : Expect::Integer,
+        [&](RpcParamList& p) {
+            if (fileId != 0) {
+                p.AddInteger(fileId);
+            } else {
+                p.AddInteger(contactId);
+                p.AddString(fileName);
+            }
+            p.AddString(note);
+        },
+        [&](const RpcRequest&) {
+            auto& rest = detail::RestBackendOf(api);
+            return rest.Answer(
+                [&] { return rest.Files().Store(fileId, contactId, fileName, path); });
+        });
+}
+
+} // namespace
+
 bool FileService::UpdateFileInFileBox(std::int32_t p_lngContactId, const std::string& p_strFile) {
     return Guarded("UpdateFileInFileBox", false, [&] {
         const std::string fileName = FileNameOf(p_strFile);
@@ -231,11 +260,18 @@ bool FileService::UpdateFileInFileBox(std::int32_t p_lngContactId, const std::st
         if (!std::filesystem::is_regular_file(p_strFile, ec) || fileName.empty() ||
             fileName.front() == '.')
             return false;
+        auto api = LockConnection(connection_);
+        if (detail::IsRest(*api)) {
+            const std::optional<std::int32_t> fileId =
+                FindInFileBox(*api, p_lngContactId, fileName);
+            if (fileId)
+                StoreFromPath(*api, *fileId, p_lngContactId, fileName, p_strFile);
+            return fileId.has_value();
+        }
         std::string encoded = EncodeFileBase64(p_strFile);
 
         // Uploading after a failed lookup could put a second copy of the file in
         // the box, so a failed lookup stores nothing.
-        auto api = LockConnection(connection_);
         const std::optional<std::int32_t> fileId = FindInFileBox(*api, p_lngContactId, fileName);
         if (!fileId)
             return false;

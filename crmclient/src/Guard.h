@@ -18,6 +18,7 @@ namespace tessary::detail {
 // Error numbers shown in the report for the library's own failures.
 enum ErrorNumber : long {
     kGeneralFailure = 1,
+    kOverflow = 6,
     kSubscriptOutOfRange = 9,
     kTypeMismatch = 13,
     kObjectMissing = 91,

@@ -69,12 +69,13 @@ RpcResponse RpcRequest::Submit() {
     detail::CallBody body(methodName_, params_);
     if (!transport_)
         transport_ = detail::MakeCurlTransport();
-    detail::HttpPost post;
+    detail::HttpRequest post;
+    post.method = detail::HttpMethod::Post;
     post.url = Url();
     post.headers = headers_;
-    post.body = &body;
+    post.xml = &body;
     post.options = &options_;
-    detail::HttpReply reply = transport_->Post(post);
+    detail::HttpReply reply = transport_->Send(post);
     if (reply.status != 200)
         return RpcResponse(
             RpcStatus::HttpError, {},
@@ -82,10 +83,11 @@ RpcResponse RpcRequest::Submit() {
                      "The server answered with HTTP status " + std::to_string(reply.status)),
             reply.status);
     if (detail::CountElements(reply.body) > options_.maxResponseElements)
-        throw TransportError(kOverLimit, "The answer held more than " +
-                                             std::to_string(options_.maxResponseElements) +
-                                             " XML elements, the limit for one answer (" +
-                                             post.url + ")");
+        throw TransportError(kOverLimit,
+                             "The answer held more than " +
+                                 std::to_string(options_.maxResponseElements) +
+                                 " XML elements, the limit for one answer (" + post.url + ")",
+                             TransportError::Kind::TooLarge, true);
     return detail::DecodeResponse(std::move(reply.body), reply.status);
 }
 

@@ -53,6 +53,17 @@ std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, Send
                                Expect expect, const std::function<void(RpcParamList&)>& fill,
                                Quiet quiet = Quiet::Nothing);
 
+// The same with the request carried out by `carry` instead of the connection's
+// interface (a file streamed from its path on REST v2); `fill` then only says
+// what the request was, for the connection's last request and the boxes.
+using Carrier = std::function<RpcResponse(const RpcRequest& request)>;
+std::optional<RpcValue> InvokeCarried(clsInfusionsoftAPI& api, const char* method, Expect expect,
+                                      const std::function<void(RpcParamList&)>& fill,
+                                      const Carrier& carry);
+
+// Whether the connection speaks the REST v2 interface.
+bool IsRest(const clsInfusionsoftAPI& api);
+
 // True when `text` contains `needle`, ignoring ASCII case.
 bool ContainsNoCase(std::string_view text, std::string_view needle);
 

@@ -4,6 +4,7 @@
 #include "ServiceCall.h"
 #include "TextNumbers.h"
 #include "Transport.h"
+#include "rest/RestBackend.h"
 #include "tessary/ContactService.h"
 #include "tessary/DataService.h"
 #include "tessary/FileService.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <curl/curl.h>
 #include <limits>
 #include <optional>
 
@@ -29,7 +31,60 @@ bool IsHostText(const std::string& text) {
                        [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '.'; });
 }
 
+TransportOptions TransportOptionsOf(const ConnectionOptions& options) {
+    TransportOptions transport;
+    transport.caBundleFile = options.caBundleFile;
+    transport.connectTimeout = options.connectTimeout;
+    transport.totalTimeout = options.totalTimeout;
+    transport.maxResponseBytes = options.maxResponseBytes;
+    transport.maxResponseElements = options.maxResponseElements;
+    transport.reuseIdleLimit = options.reuseIdleLimit;
+    return transport;
+}
+
+// Aims the request at the REST base address, which must be an https:// URL with
+// a host (the key goes wherever it points).
+void AimAtRestBase(RpcRequest& request, const std::string& base) {
+    const auto refuse = [&] {
+        throw LibraryError(kGeneralFailure,
+                           "The REST v2 address '" + base + "' is no https:// address of a server");
+    };
+    if (base.rfind("https://", 0) != 0 || base.find_first_of(" \r\n\t") != std::string::npos)
+        refuse();
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
+    char* host = nullptr;
+    char* port = nullptr;
+    char* path = nullptr;
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, base.c_str(), 0) != CURLUE_OK ||
+        curl_url_get(url.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK)
+        refuse();
+    request.SetHostName(host);
+    curl_free(host);
+    if (curl_url_get(url.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+        request.SetPort(std::atoi(port));
+        curl_free(port);
+    }
+    if (curl_url_get(url.get(), CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+        request.SetPath(path);
+        curl_free(path);
+    }
+}
+
 } // namespace
+
+RestBackend& RestBackendOf(clsInfusionsoftAPI& api) {
+    const auto transport = api.SharedTransport();
+    const TransportOptions options = TransportOptionsOf(api.options_);
+    if (!api.rest_ ||
+        !api.rest_->MadeFor(transport.get(), api.options_.restBaseUrl, api.apiKey_, options))
+        api.rest_ = std::make_shared<RestBackend>(transport, api.options_.restBaseUrl, api.apiKey_,
+                                                  options);
+    return *api.rest_;
+}
+
+bool IsRest(const clsInfusionsoftAPI& api) {
+    return api.GetConnectionOptions().crmInterface == CrmInterface::RestV2;
+}
 
 std::shared_ptr<clsInfusionsoftAPI> LockConnection(const std::weak_ptr<clsInfusionsoftAPI>& weak) {
     auto api = weak.lock();
@@ -69,6 +124,7 @@ void clsInfusionsoftAPI::SetupConnection(const std::string& p_strApplicationName
 }
 
 std::shared_ptr<detail::Transport> clsInfusionsoftAPI::SharedTransport() {
+    std::lock_guard lock(transportMutex_);
     if (!transport_)
         transport_ = detail::MakeCurlTransport();
     return transport_;
@@ -91,8 +147,12 @@ void clsInfusionsoftAPI::ConnectOrThrow(bool keyHeader) {
                                        "' holds characters a host name cannot have");
     if (apiKey_.find_first_of("\r\n") != std::string::npos)
         throw detail::LibraryError(detail::kGeneralFailure, "The API key holds a line break");
-    auto request = std::make_shared<RpcRequest>(SharedTransport());
-    if (options_.useCurrentEndpoint) {
+    const auto transport = SharedTransport();
+    transport->ClearCancel();
+    auto request = std::make_shared<RpcRequest>(transport);
+    if (options_.crmInterface == CrmInterface::RestV2) {
+        detail::AimAtRestBase(*request, options_.restBaseUrl);
+    } else if (options_.useCurrentEndpoint) {
         request->SetHostName("api." + options_.serviceDomain);
         request->SetPath("/crm/xmlrpc");
         if (keyHeader && !apiKey_.empty())
@@ -101,16 +161,10 @@ void clsInfusionsoftAPI::ConnectOrThrow(bool keyHeader) {
         request->SetHostName(applicationName_ + "." + options_.serviceDomain);
         request->SetPath("/api/xmlrpc");
     }
-    request->SetPort(options_.servicePort);
+    if (options_.crmInterface != CrmInterface::RestV2)
+        request->SetPort(options_.servicePort);
     request->SetTransportMode(1);
-    TransportOptions transport;
-    transport.caBundleFile = options_.caBundleFile;
-    transport.connectTimeout = options_.connectTimeout;
-    transport.totalTimeout = options_.totalTimeout;
-    transport.maxResponseBytes = options_.maxResponseBytes;
-    transport.maxResponseElements = options_.maxResponseElements;
-    transport.reuseIdleLimit = options_.reuseIdleLimit;
-    request->SetOptions(std::move(transport));
+    request->SetOptions(detail::TransportOptionsOf(options_));
     request_ = std::move(request);
 }
 
@@ -157,6 +211,14 @@ std::shared_ptr<clsHelpers> clsInfusionsoftAPI::Helpers() {
 bool clsInfusionsoftAPI::TestConnection() {
     return detail::Guarded("TestConnection", false, [&] {
         ConnectOrThrow();
+        if (detail::IsRest(*this)) {
+            request_->SetMethodName("GET /oauth/connect/userinfo");
+            try {
+                return detail::RestBackendOf(*this).TestConnection();
+            } catch (const TransportError&) {
+                return false;
+            }
+        }
         RpcStruct query;
         query.AddString("Id", "%");
         RpcArray fields;
@@ -178,6 +240,16 @@ bool clsInfusionsoftAPI::TestConnection() {
             return false;
         }
     });
+}
+
+void clsInfusionsoftAPI::CancelCurrentCall() {
+    std::shared_ptr<detail::Transport> transport;
+    {
+        std::lock_guard lock(transportMutex_);
+        transport = transport_;
+    }
+    if (transport)
+        transport->Cancel();
 }
 
 void clsInfusionsoftAPI::SetConnectionOptions(const ConnectionOptions& options) {
@@ -242,6 +314,7 @@ void clsInfusionsoftAPI::ShowXMLRPCError() {
 }
 
 void clsInfusionsoftAPI::SetTransport(std::shared_ptr<detail::Transport> transport) {
+    std::lock_guard lock(transportMutex_);
     transport_ = std::move(transport);
 }
 
@@ -338,9 +411,11 @@ void DropLongTexts(RpcParamList& params) {
 
 } // namespace
 
-std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
-                               Expect expect, const std::function<void(RpcParamList&)>& fill,
-                               Quiet quiet) {
+namespace {
+
+std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
+                            Expect expect, const std::function<void(RpcParamList&)>& fill,
+                            Quiet quiet, const std::function<RpcResponse(RpcRequest&)>& carry) {
     PrepareRequest(api, sendKey == SendKey::Yes);
     const std::shared_ptr<RpcRequest> request = api.XMLRPC_Request();
     request->SetMethodName(method);
@@ -349,7 +424,7 @@ std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, Send
     fill(request->Params());
     std::optional<RpcResponse> answer;
     try {
-        answer = request->Submit();
+        answer = carry(*request);
     } catch (...) {
         DropLongTexts(request->Params());
         throw;
@@ -380,6 +455,23 @@ std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, Send
     if (!silent)
         api.ShowXMLRPCError();
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
+                               Expect expect, const std::function<void(RpcParamList&)>& fill,
+                               Quiet quiet) {
+    return Run(api, method, sendKey, expect, fill, quiet, [&](RpcRequest& request) {
+        return IsRest(api) ? RestBackendOf(api).Carry(request) : request.Submit();
+    });
+}
+
+std::optional<RpcValue> InvokeCarried(clsInfusionsoftAPI& api, const char* method, Expect expect,
+                                      const std::function<void(RpcParamList&)>& fill,
+                                      const Carrier& carry) {
+    return Run(api, method, SendKey::Yes, expect, fill, Quiet::Nothing,
+               [&](RpcRequest& request) { return carry(request); });
 }
 
 } // namespace detail

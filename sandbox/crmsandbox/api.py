@@ -2,13 +2,12 @@
 
 import base64
 import binascii
-import datetime
 import hmac
 import sys
 
 from . import schema, wire
 from .store import (CrmFault, FAULT_FAILED_LOGIN, FAULT_INVALID_CONFIG, FAULT_NO_SUCH_METHOD,
-                    invalid, int_from, not_found, now_key)
+                    file_extension, invalid, int_from, not_found, now_key)
 from .wire import Binary, DateTime
 
 # Parameter kinds of the method table:
@@ -359,11 +358,6 @@ class CrmApi:
         except (binascii.Error, ValueError):
             raise invalid("File data is not valid base64") from None
 
-    @staticmethod
-    def _extension(name):
-        base = name.replace("\\", "/").rsplit("/", 1)[-1]
-        return base.rsplit(".", 1)[1] if "." in base else None
-
     def _file_row(self, file_id):
         rows = self.store.execute('SELECT Data FROM "FileBox" WHERE Id = ?', (file_id,))
         if not rows:
@@ -389,17 +383,19 @@ class CrmApi:
         if not name.strip():
             raise invalid("File name must not be empty")
         content = self._decode(data)
+        stamp = now_key()
         return self.store.insert("FileBox", {"ContactId": contact_id, "FileName": name,
                                              "FileSize": len(content),
-                                             "Extension": self._extension(name),
-                                             "Public": 0, "Data": content})
+                                             "Extension": file_extension(name),
+                                             "Public": 0, "Data": content,
+                                             "DateCreated": stamp, "LastUpdated": stamp})
 
     def file_replace(self, file_id, data):
         content = self._decode(data)
         with self.store.lock:
             self._file_row(file_id)
-            self.store.execute('UPDATE "FileBox" SET Data = ?, FileSize = ? WHERE Id = ?',
-                               (content, len(content), file_id))
+            self.store.execute('UPDATE "FileBox" SET Data = ?, FileSize = ?, LastUpdated = ? '
+                               "WHERE Id = ?", (content, len(content), now_key(), file_id))
             return True
 
     def file_rename(self, file_id, name):
@@ -407,8 +403,8 @@ class CrmApi:
             raise invalid("File name must not be empty")
         with self.store.lock:
             self._file_row(file_id)
-            self.store.execute('UPDATE "FileBox" SET FileName = ?, Extension = ? WHERE Id = ?',
-                               (name, self._extension(name), file_id))
+            self.store.execute('UPDATE "FileBox" SET FileName = ?, Extension = ?, LastUpdated = ? '
+                               "WHERE Id = ?", (name, file_extension(name), now_key(), file_id))
             return True
 
     def file_get_download_url(self, file_id):

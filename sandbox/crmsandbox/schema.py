@@ -44,6 +44,10 @@ TABLES = {
                        ("ProjectedRevenueHigh", "double", _RW), ("ProjectedRevenueLow", "double", _RW),
                        ("EstimatedCloseDate", "date", _RW), ("NextActionDate", "date", _RW),
                        ("DateCreated", "date", _RO), ("LastUpdated", "date", _RO)]),
+    "Company": _fields([("Id", "int", _RO)]
+                       + _text("Company", "Email", "Phone1", "Website", "StreetAddress1",
+                               "StreetAddress2", "City", "State", "PostalCode", "Country", "Notes")
+                       + [("DateCreated", "date", _RO), ("LastUpdated", "date", _RO)]),
     "Stage": _fields([("Id", "int", _RO), ("StageName", "text", _RO), ("StageOrder", "int", _RO),
                       ("TargetNumDays", "int", _RO)]),
     "ActionSequence": _fields([("Id", "int", _RO), ("TemplateName", "text", _RO),
@@ -79,7 +83,8 @@ TABLES = {
 
 # Columns kept beside a table's fields that the API never shows.
 HIDDEN_COLUMNS = {
-    "FileBox": [("Data", "BLOB")],
+    "FileBox": [("Data", "BLOB"), ("DateCreated", "TEXT"), ("LastUpdated", "TEXT"),
+                ("CreatedBy", "INTEGER")],
     "User": [("PasswordHash", "TEXT")],
 }
 
@@ -89,7 +94,14 @@ READ_ONLY_TABLES = {"Stage", "ActionSequence", "FileBox", "User", "ContactGroup"
                     "DataFormField"}
 
 # Tables that stamp DateCreated / LastUpdated on writes.
-STAMPED = {"Contact", "Lead", "ContactAction"}
+STAMPED = {"Contact", "Lead", "ContactAction", "Company"}
+
+# Tables the API never shows: campaign sequences (REST v2) and who is on them.
+HIDDEN_TABLES = {
+    "campaign_sequences": "Id INTEGER PRIMARY KEY, CampaignId INTEGER, Name TEXT",
+    "sequence_contacts": "SequenceId INTEGER, ContactId INTEGER, DateAdded TEXT, "
+                         "PRIMARY KEY (SequenceId, ContactId)",
+}
 
 # addCustomField: context -> (table, DataFormField.FormId).
 CUSTOM_FIELD_CONTEXTS = {"Contact": ("Contact", -1), "Person": ("Contact", -1),

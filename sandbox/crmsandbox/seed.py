@@ -89,6 +89,13 @@ DEMO_GROUPS = [("Customer", "Bought at least once"), ("Prospect", "Asked for a q
 DEMO_CAMPAIGNS = [("Quote Nurture", ["Day 1 e-mail", "Day 3 call", "Day 7 e-mail"]),
                   ("Customer Onboarding", ["Welcome", "Check-in"])]
 
+# REST v2 campaign sequences: campaign name, published, its sequences. The first two
+# campaigns are the ones above; the sequences get Ids 1, 2, ... in this order.
+DEMO_SEQUENCES = [("Quote Nurture", True, ["Quote follow-up", "Second reminder"]),
+                  ("Customer Onboarding", True, ["Welcome pack"]),
+                  ("Won Deal Handover", True, ["Handover to delivery", "Thank-you call"]),
+                  ("Spring Promotion", False, ["Draft offer"])]
+
 # Contact index (0-based), title, notes, stage index, revenue.
 DEMO_OPPORTUNITIES = [
     (0, "Office plumbing refit", "Two floors, 14 fixtures.", 3, 12850.0),
@@ -117,10 +124,43 @@ def seed(store, mode, contacts=None, stages=None, action_sets=None):
         try:
             _seed(store, demo, contacts, stages, action_sets)
             store.set_meta("seeded", mode)
+            _seed_rest(store)
             store.db.execute("COMMIT")
         except Exception:
             store.db.execute("ROLLBACK")
             raise
+
+
+def upgrade(store):
+    """Give a store seeded by an older sandbox what the REST interface needs."""
+    if store.meta("rest_seeded") is not None:
+        return
+    with store.lock:
+        store.db.execute("BEGIN")
+        try:
+            _seed_rest(store)
+            store.db.execute("COMMIT")
+        except Exception:
+            store.db.execute("ROLLBACK")
+            raise
+
+
+def _seed_rest(store):
+    store.link_all_companies()
+    if store.meta("seeded") == "demo":
+        for name, published, sequences in DEMO_SEQUENCES:
+            found = store.db.execute('SELECT Id FROM "Campaign" WHERE Name = ?', (name,)).fetchone()
+            status = "Active" if published else "Draft"
+            if found:
+                campaign_id = found[0]
+                store.db.execute('UPDATE "Campaign" SET Status = ? WHERE Id = ?',
+                                 (status, campaign_id))
+            else:
+                campaign_id = store.insert("Campaign", {"Name": name, "Status": status})
+            for sequence in sequences:
+                store.db.execute("INSERT INTO campaign_sequences (CampaignId, Name) VALUES (?, ?)",
+                                 (campaign_id, sequence))
+    store.set_meta("rest_seeded", 1)
 
 
 def _seed(store, demo, contacts, stages, action_sets):
@@ -193,4 +233,5 @@ def _seed(store, demo, contacts, stages, action_sets):
                               "ActionDate": _stamp(20), "CompletionDate": _stamp(20),
                               "CreationDate": _stamp(20), "LastUpdated": _stamp(20), "UserID": 1})
         ins("FileBox", {"ContactId": 1, "FileName": "1001.dtf", "FileSize": 11,
-                        "Extension": "dtf", "Public": 0, "Data": b"quote 1001\n"})
+                        "Extension": "dtf", "Public": 0, "Data": b"quote 1001\n",
+                        "DateCreated": _stamp(20), "LastUpdated": _stamp(20), "CreatedBy": 1})

@@ -1,27 +1,25 @@
-"""HTTPS front of the sandbox: XML-RPC endpoints, record pages, call log, fault injection."""
+"""HTTPS front of the sandbox: the XML-RPC and REST endpoints, record pages, the call
+log and the admin endpoints."""
 
-import datetime
 import html
 import itertools
 import json
-import select
 import socket
 import socketserver
 import ssl
 import sys
 import threading
-import time
-from http.server import BaseHTTPRequestHandler
 from urllib.parse import parse_qs, urlsplit
 from xmlrpc.server import SimpleXMLRPCRequestHandler, SimpleXMLRPCServer
 
-from . import wire
+from .calls import CallHandling
+from .faults import FaultState
+from .rest import BASE as REST_BASE
 from .store import int_from
 
 RPC_PATHS = ("/api/xmlrpc", "/crm/xmlrpc")
-KEY_HEADER = "X-Keap-API-Key"
 MAX_BODY = 64 * 1024 * 1024
-FAULT_MODES = ("none", "delay", "http500", "malformed", "notxml", "close", "drop", "hang")
+FAULT_KEYS = {"mode", "count", "delay_ms", "skip", "method", "table", "retry_after"}
 
 # Record pages the program opens in the browser, and the table each one shows.
 PAGES = {
@@ -32,7 +30,7 @@ PAGES = {
 
 
 class CallLog:
-    """JSON lines, one per XML-RPC call, flushed as written so readers see every call."""
+    """JSON lines, one per API call, flushed as written so readers see every call."""
 
     def __init__(self, path):
         self.path = path
@@ -55,55 +53,15 @@ class CallLog:
             self._file.close()
 
 
-class FaultState:
-    """The misbehaviour to apply to the next XML-RPC calls.
-
-    count -1 applies it to every call until changed; count N to the next N
-    calls, after which the sandbox behaves normally again.
-    """
-
-    def __init__(self):
-        self._lock = threading.Lock()
-        self.mode, self.count, self.delay_ms = "none", 0, 0
-
-    def set(self, mode, count=-1, delay_ms=0):
-        if mode not in FAULT_MODES:
-            raise ValueError(f"unknown fault mode {mode!r}; known: {', '.join(FAULT_MODES)}")
-        count, delay_ms = int(count), int(delay_ms)
-        if delay_ms < 0:
-            raise ValueError("delay_ms must not be negative")
-        if mode == "delay" and delay_ms == 0:
-            delay_ms = 1000
-        with self._lock:
-            self.mode, self.count, self.delay_ms = mode, count, delay_ms
-            if mode == "none" or count == 0:
-                self.mode, self.count, self.delay_ms = "none", 0, 0
-
-    def snapshot(self):
-        with self._lock:
-            return {"mode": self.mode, "count": self.count, "delay_ms": self.delay_ms}
-
-    def take(self):
-        """The fault for the call being answered now, or None."""
-        with self._lock:
-            if self.mode == "none":
-                return None
-            taken = (self.mode, self.delay_ms)
-            if self.count > 0:
-                self.count -= 1
-                if self.count == 0:
-                    self.mode, self.delay_ms = "none", 0
-            return taken
-
-
 class SandboxServer(socketserver.ThreadingMixIn, SimpleXMLRPCServer):
     daemon_threads = True
     block_on_close = False
     allow_reuse_address = True
 
-    def __init__(self, port, ssl_context, api, call_log):
+    def __init__(self, port, ssl_context, api, rest, call_log):
         self.ssl_context = ssl_context
         self.api = api
+        self.rest = rest
         self.call_log = call_log
         self.faults = FaultState()
         self.stopping = threading.Event()
@@ -134,7 +92,7 @@ class SandboxServer(socketserver.ThreadingMixIn, SimpleXMLRPCServer):
         threading.Thread(target=self.shutdown, daemon=True).start()
 
 
-class RequestHandler(SimpleXMLRPCRequestHandler):
+class RequestHandler(CallHandling, SimpleXMLRPCRequestHandler):
     protocol_version = "HTTP/1.1"
     rpc_paths = RPC_PATHS
     # Idle keep-alive connections are dropped after this many seconds.
@@ -165,9 +123,15 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
     def _send_json(self, status, obj):
         self._send(status, (json.dumps(obj) + "\n").encode(), "application/json")
 
-    def _read_body(self):
+    def _read_body(self, required=True):
+        """The request body (chunked or with a length); None after answering a bad one.
+        Without either, a body is an error where one is required, else empty."""
+        if "chunked" in (self.headers.get("Transfer-Encoding") or "").lower():
+            return self._read_chunked()
         length = self.headers.get("Content-Length")
         if length is None:
+            if not required:
+                return b""
             self._send(411, b"Content-Length required\n", "text/plain", close=True)
             return None
         try:
@@ -183,17 +147,55 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
             return None
         return body
 
+    def _read_chunked(self):
+        body = bytearray()
+        while True:
+            line = self.rfile.readline(1024)
+            try:
+                size = int(line.split(b";", 1)[0].strip(), 16)
+            except ValueError:
+                self._send(400, b"Bad chunked body\n", "text/plain", close=True)
+                return None
+            if size == 0:
+                while self.rfile.readline(1024).strip():
+                    pass  # trailers
+                return bytes(body)
+            if len(body) + size > MAX_BODY:
+                self._send(413, b"Request body too large\n", "text/plain", close=True)
+                return None
+            chunk = self.rfile.read(size)
+            self.rfile.readline(8)
+            if len(chunk) != size:
+                self.close_connection = True
+                return None
+            body += chunk
+
+    @staticmethod
+    def _is_rest(path):
+        return path == REST_BASE or path.startswith(REST_BASE + "/")
+
+    def _rest(self, method):
+        body = self._read_body(required=method in ("POST", "PATCH", "PUT"))
+        if body is not None:
+            self._handle_rest(method, body)
+
     # --- HTTP verbs -----------------------------------------------------
 
     def do_POST(self):
         path = urlsplit(self.path).path
+        if self._is_rest(path):
+            self._rest("POST")
+            return
         body = self._read_body()
         if body is None:
             return
         if path in RPC_PATHS:
             self._handle_rpc(path, body)
         elif path == "/admin/fault":
-            self._admin_fault(body)
+            self._admin(body, self._set_fault, self.server.faults.snapshot)
+        elif path == "/admin/rest":
+            self._admin(body, self.server.rest.settings.update,
+                        self.server.rest.settings.snapshot)
         elif path == "/admin/clear-log":
             self.server.call_log.clear()
             self._send_json(200, {"ok": True})
@@ -202,123 +204,59 @@ class RequestHandler(SimpleXMLRPCRequestHandler):
 
     def do_GET(self):
         parts = urlsplit(self.path)
-        if parts.path in PAGES:
+        if self._is_rest(parts.path):
+            self._rest("GET")
+        elif parts.path in PAGES:
             self._record_page(PAGES[parts.path], parse_qs(parts.query))
         elif parts.path == "/Download":
             self._download(parse_qs(parts.query))
         elif parts.path == "/admin/fault":
             self._send_json(200, self.server.faults.snapshot())
+        elif parts.path == "/admin/rest":
+            self._send_json(200, self.server.rest.settings.snapshot())
         elif parts.path in RPC_PATHS:
             self._send(405, b"XML-RPC answers POST only\n", "text/plain")
         else:
             self._send(404, b"Not found\n", "text/plain")
 
-    # --- XML-RPC --------------------------------------------------------
-
-    def _handle_rpc(self, path, body):
-        header_key = self.headers.get(KEY_HEADER)
-        entry = {
-            "time": datetime.datetime.now().isoformat(timespec="milliseconds"),
-            "connection": self.connection_id,
-            "path": path,
-            "host": self.headers.get("Host", ""),
-            "key_in_header": header_key is not None,
-            "method": "",
-            "params": [],
-        }
-        parsed = None
-        try:
-            parsed = wire.parse_request(body)
-            entry["method"], entry["params"] = parsed[0], parsed[2]
-        except wire.RequestError as exc:
-            entry["error"] = str(exc)
-        fault = self.server.faults.take()
-        entry["fault"] = fault[0] if fault else None
-        self.server.call_log.write(entry)
-
-        if fault:
-            mode, delay_ms = fault
-            if delay_ms and self._wait(delay_ms / 1000.0):
-                return
-            if mode == "http500":
-                self._send(500, b"<html><body><h1>500 Internal Server Error</h1></body></html>\n",
-                           "text/html")
-                return
-            if mode == "malformed":
-                self._send(200, b"<?xml version='1.0' encoding='UTF-8'?>\n<methodResponse>\n"
-                                b"<params><param><value><struct><member><name>Id</name>"
-                                b"<value><i4>1</i4></value></struct></member>\n")
-                return
-            if mode == "notxml":
-                self._send(200, b"Service temporarily unavailable, please try again later.\n",
-                           "text/html")
-                return
-            if mode == "hang":
-                self._wait(None)
-                self.close_connection = True
-                return
-
-        if parsed is None:
-            answer = wire.dump_fault(0, f"Failed to parse XML-RPC request: {entry['error']}")
+    def _other_verb(self, method):
+        if self._is_rest(urlsplit(self.path).path):
+            self._rest(method)
         else:
-            answer = self.server.api.answer(parsed[0], parsed[1], path, header_key)
+            self._send(405, b"Method not allowed\n", "text/plain", close=True)
 
-        if fault and fault[0] == "close":
-            self._send_cut(answer)
-            return
-        if fault and fault[0] == "drop":
-            self._hang_up()
-            return
-        self._send(200, answer)
+    def do_PATCH(self):
+        self._other_verb("PATCH")
 
-    def _send_cut(self, answer):
-        """Announce the whole answer, send half of it, then drop the connection."""
-        self.send_response(200)
-        self.send_header("Content-Type", "text/xml; charset=UTF-8")
-        self.send_header("Content-Length", str(len(answer)))
-        self.end_headers()
-        self.wfile.write(answer[: len(answer) // 2])
-        self.wfile.flush()
-        self._hang_up()
+    def do_DELETE(self):
+        self._other_verb("DELETE")
 
-    def _hang_up(self):
-        self.close_connection = True
-        try:
-            self.request.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass
-
-    def _wait(self, seconds):
-        """Wait for the time given (None: for ever) unless the client hangs up or
-        the server stops; True when the answer is no longer wanted."""
-        deadline = None if seconds is None else time.monotonic() + seconds
-        while True:
-            if self.server.stopping.is_set():
-                self.close_connection = True
-                return True
-            step = 0.1 if deadline is None else min(0.1, deadline - time.monotonic())
-            if step <= 0:
-                return False
-            readable, _, _ = select.select([self.request], [], [], step)
-            if readable:
-                # Anything arriving now is either the client's hang-up or a
-                # new request it should not have sent before this answer.
-                self.close_connection = True
-                return True
+    def do_PUT(self):
+        self._other_verb("PUT")
 
     # --- admin ----------------------------------------------------------
 
-    def _admin_fault(self, body):
+    def _admin(self, body, change, snapshot):
+        """Apply a JSON object of changes; answer the resulting state (400: refused)."""
         try:
             wanted = json.loads(body or b"{}")
             if not isinstance(wanted, dict):
                 raise ValueError("expected a JSON object")
-            self.server.faults.set(wanted.get("mode", "none"), wanted.get("count", -1),
-                                   wanted.get("delay_ms", 0))
+            change(wanted)
         except (ValueError, TypeError) as exc:
             self._send_json(400, {"error": str(exc)})
             return
-        self._send_json(200, self.server.faults.snapshot())
+        self._send_json(200, snapshot())
+
+    def _set_fault(self, wanted):
+        unknown = sorted(set(wanted) - FAULT_KEYS)
+        if unknown:
+            raise ValueError(f"unknown fault options: {', '.join(unknown)}; "
+                             f"known: {', '.join(sorted(FAULT_KEYS))}")
+        self.server.faults.set(wanted.get("mode", "none"), wanted.get("count", -1),
+                               wanted.get("delay_ms", 0), wanted.get("skip", 0),
+                               wanted.get("method"), wanted.get("table"),
+                               wanted.get("retry_after"))
 
     # --- record pages ---------------------------------------------------
 

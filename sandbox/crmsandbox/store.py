@@ -80,6 +80,12 @@ def int_from(value):
     return None
 
 
+def file_extension(name):
+    """A file-box file's extension: the part of its base name after the last dot."""
+    base = name.replace("\\", "/").rsplit("/", 1)[-1]
+    return base.rsplit(".", 1)[1] if "." in base else None
+
+
 def to_storage(table, field, value):
     """Convert a value sent for a field to its stored form, or fault."""
     def bad():
@@ -183,11 +189,18 @@ class Store:
             self.db.execute("CREATE TABLE IF NOT EXISTS sandbox_meta (key TEXT PRIMARY KEY, value TEXT)")
             self.db.execute("CREATE TABLE IF NOT EXISTS action_steps (ActionSequenceId INTEGER, "
                             "Position INTEGER, Action TEXT, Message TEXT, IsError INTEGER)")
+            for name, columns in schema.HIDDEN_TABLES.items():
+                self.db.execute(f'CREATE TABLE IF NOT EXISTS "{name}" ({columns})')
             for table, fields in self.tables.items():
-                cols = ["Id INTEGER PRIMARY KEY"]
-                cols += [f'"{f.name}" {sql_kind[f.kind]}' for f in fields.values() if f.name != "Id"]
-                cols += [f'"{n}" {t}' for n, t in schema.HIDDEN_COLUMNS.get(table, [])]
-                self.db.execute(f'CREATE TABLE IF NOT EXISTS "{table}" ({", ".join(cols)})')
+                cols = [(f.name, sql_kind[f.kind]) for f in fields.values() if f.name != "Id"]
+                cols += schema.HIDDEN_COLUMNS.get(table, [])
+                described = ", ".join(["Id INTEGER PRIMARY KEY"] + [f'"{n}" {t}' for n, t in cols])
+                self.db.execute(f'CREATE TABLE IF NOT EXISTS "{table}" ({described})')
+                # A database from an older sandbox lacks the columns added since.
+                have = {row[1] for row in self.db.execute(f'PRAGMA table_info("{table}")')}
+                for name, kind in cols:
+                    if name not in have:
+                        self.db.execute(f'ALTER TABLE "{table}" ADD COLUMN "{name}" {kind}')
             # Custom fields made by earlier runs.
             rows = self.db.execute('SELECT FormId, Name, DataType FROM "DataFormField"').fetchall()
             form_tables = {form: table for table, form in schema.CUSTOM_FIELD_CONTEXTS.values()}
@@ -254,12 +267,20 @@ class Store:
     def add(self, table, values):
         self.table(table)
         row = self._writable_values(table, values)
+        with self.lock:
+            return self.create(table, row)
+
+    def create(self, table, row):
+        """Insert a row of stored values with the creation stamps and the contact's
+        company link kept (DataService.add and the REST interface)."""
         if table in schema.STAMPED:
             stamp = now_key()
             row["DateCreated" if "DateCreated" in self.tables[table] else "CreationDate"] = \
                 row.get("CreationDate") or stamp
             row["LastUpdated"] = stamp
         with self.lock:
+            if table == "Contact":
+                self._link_company(row)
             return self.insert(table, row)
 
     def exists(self, table, record_id):
@@ -273,13 +294,58 @@ class Store:
         with self.lock:
             if not self.exists(table, record_id):
                 raise not_found(table, record_id)
+            return self.change(table, record_id, row)
+
+    def change(self, table, record_id, row):
+        """Update an existing record with stored values, stamping it and keeping the
+        contact-company link (DataService.update and the REST interface)."""
+        with self.lock:
             if table in schema.STAMPED:
                 row["LastUpdated"] = now_key()
+            if table == "Contact":
+                self._link_company(row)
             if row:
                 sets = ", ".join(f'"{n}" = ?' for n in row)
                 self.db.execute(f'UPDATE "{table}" SET {sets} WHERE Id = ?',
                                 [*row.values(), record_id])
+            if table == "Company" and "Company" in row:
+                # Contacts show their company's name as text; a rename reaches them.
+                self.db.execute('UPDATE "Contact" SET Company = ? WHERE CompanyID = ?',
+                                (row["Company"], record_id))
             return record_id
+
+    # --- companies ----------------------------------------------------
+
+    def company_named(self, name):
+        """The Id of the company of that name (ignoring case), made if there is none."""
+        with self.lock:
+            found = self.db.execute('SELECT Id FROM "Company" WHERE crm_fold(Company) = ? '
+                                    "ORDER BY Id LIMIT 1", (name.casefold(),)).fetchone()
+            if found:
+                return found[0]
+            stamp = now_key()
+            return self.insert("Company", {"Company": name, "DateCreated": stamp,
+                                           "LastUpdated": stamp})
+
+    def _link_company(self, row):
+        # A contact's Company text and CompanyID name the same Company record: the
+        # text links (or makes) the record, an Id alone brings its name along.
+        if "Company" in row and "CompanyID" not in row:
+            row["CompanyID"] = self.company_named(row["Company"]) if row["Company"] else None
+        elif "CompanyID" in row and "Company" not in row and row["CompanyID"]:
+            found = self.db.execute('SELECT Company FROM "Company" WHERE Id = ?',
+                                    (row["CompanyID"],)).fetchone()
+            if found:
+                row["Company"] = found[0]
+
+    def link_all_companies(self):
+        """Give every contact with a company text but no company record its record."""
+        with self.lock:
+            rows = self.db.execute('SELECT Id, Company FROM "Contact" WHERE Company IS NOT NULL '
+                                   "AND Company != '' AND CompanyID IS NULL ORDER BY Id").fetchall()
+            for contact_id, name in rows:
+                self.db.execute('UPDATE "Contact" SET CompanyID = ? WHERE Id = ?',
+                                (self.company_named(name), contact_id))
 
     def delete(self, table, record_id):
         self.table(table)
@@ -289,6 +355,9 @@ class Store:
             cur = self.db.execute(f'DELETE FROM "{table}" WHERE Id = ?', (record_id,))
             if cur.rowcount == 0:
                 raise not_found(table, record_id)
+            if table == "Company":
+                self.db.execute('UPDATE "Contact" SET CompanyID = NULL WHERE CompanyID = ?',
+                                (record_id,))
             return True
 
     def load(self, table, record_id, names):
@@ -412,6 +481,18 @@ class Store:
                 raise
             self.tables[table][name] = schema.Field(name, kind, "rw")
             return new_id
+
+    def rows(self, table, where="", args=()):
+        """Records as stored (every column, dates as stored text), in Id order."""
+        sql = f'SELECT * FROM "{table}"' + (f" WHERE {where}" if where else "") + " ORDER BY Id"
+        with self.lock:
+            cursor = self.db.execute(sql, args)
+            names = [d[0] for d in cursor.description]
+            return [dict(zip(names, raw)) for raw in cursor.fetchall()]
+
+    def row(self, table, record_id):
+        found = self.rows(table, "Id = ?", (record_id,))
+        return found[0] if found else None
 
     def execute(self, sql, args=()):
         with self.lock:

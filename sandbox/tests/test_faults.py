@@ -126,6 +126,119 @@ class FaultInjection(SandboxCase):
         conn.close()
 
 
+class FaultsOnRestAndTargeting(SandboxCase):
+    """The modes added with the REST interface, and faults aimed at some calls only."""
+
+    def tearDown(self):
+        self.sb.set_fault("none")
+        super().tearDown()
+
+    def contacts_named(self, name):
+        return self.rpc.DataService.query(self.key, "Contact", 10, 0, {"FirstName": name}, ["Id"])
+
+    def new_contact(self, name):
+        return {"given_name": name, "email_addresses": [{"email": f"{name}@x.example"}]}
+
+    def test_429_quota_violation_with_and_without_retry_after(self):
+        for retry_after, header in ((7, "7"), (None, None)):
+            with self.subTest(retry_after=retry_after):
+                options = {} if retry_after is None else {"retry_after": retry_after}
+                self.sb.set_fault("http429", count=1, **options)
+                status, answer, headers = self.sb.rest("POST", "/contacts",
+                                                       self.new_contact("Quota"))
+                self.assertEqual(status, 429)
+                self.assertEqual(answer["fault"]["detail"]["errorcode"],
+                                 "policies.ratelimit.QuotaViolation")
+                self.assertEqual(headers.get("Retry-After"), header)
+                self.assertEqual(headers["x-keap-product-throttle-available"], "0")
+        self.assertEqual(self.contacts_named("Quota"), [])  # refused before it ran
+        self.sb.set_fault("http429", count=1)
+        with self.assertRaises(xmlrpc.client.ProtocolError) as caught:
+            self.rpc.DataService.load(self.key, "Stage", 1, ["Id"])
+        self.assertEqual(caught.exception.errcode, 429)
+
+    def test_commit_then_fail_leaves_the_record(self):
+        for mode in ("drop", "close", "commit_then_500"):
+            with self.subTest(mode=mode):
+                self.sb.set_fault(mode, count=1)
+                conn = self.sb.connection()
+                try:
+                    status = self.sb.rest("POST", "/contacts", self.new_contact(f"Kept{mode}"),
+                                          conn=conn)[0]
+                except (http.client.RemoteDisconnected, http.client.IncompleteRead):
+                    status = None
+                finally:
+                    conn.close()
+                self.assertEqual(status, 500 if mode == "commit_then_500" else None)
+                self.assertEqual(len(self.contacts_named(f"Kept{mode}")), 1)
+        self.sb.set_fault("commit_then_500", count=1)
+        with self.assertRaises(xmlrpc.client.ProtocolError):
+            self.rpc.ContactService.add(self.key, {"FirstName": "KeptRpc"})
+        self.assertEqual(len(self.contacts_named("KeptRpc")), 1)
+
+    def test_late_carries_the_call_out_then_answers_after_the_delay(self):
+        self.sb.set_fault("late", count=2, delay_ms=600)
+        started = time.monotonic()
+        status, _, _ = self.sb.rest("GET", "/contacts/1")
+        self.assertEqual(status, 200)
+        self.assertGreaterEqual(time.monotonic() - started, 0.6)
+        impatient = self.sb.connection(timeout=0.2)
+        with self.assertRaises((socket.timeout, TimeoutError, ssl.SSLError)):
+            self.sb.rest("POST", "/contacts", self.new_contact("Late"), conn=impatient)
+        impatient.close()
+        self.assertEqual(len(self.contacts_named("Late")), 1)
+
+    def test_skip_method_and_table_pick_the_calls_that_fail(self):
+        self.sb.clear_log()
+        self.sb.set_fault("http500", count=1, skip=1, method="DataService.query", table="Lead")
+        ds = self.rpc.DataService
+
+        def outcome(call):
+            try:
+                call()
+                return "ok"
+            except xmlrpc.client.ProtocolError as exc:
+                return exc.errcode
+
+        lead = lambda: ds.query(self.key, "Lead", 1, 0, {"Id": "%"}, ["Id"])  # noqa: E731
+        stage = lambda: ds.query(self.key, "Stage", 1, 0, {"Id": "%"}, ["Id"])  # noqa: E731
+        loaded = lambda: ds.load(self.key, "Lead", 1, ["Id"])  # noqa: E731
+        self.assertEqual([outcome(c) for c in (stage, lead, loaded, stage, lead, lead)],
+                         ["ok", "ok", "ok", "ok", 500, "ok"])
+        self.assertEqual([e["fault"] for e in self.sb.calls()], [None] * 4 + ["http500", None])
+
+        self.sb.set_fault("http500", count=1, method="POST /contacts/{id}/notes")
+        note = {"user_id": "1", "title": "Aimed"}
+        self.assertEqual(self.sb.rest("GET", "/contacts/1/notes")[0], 200)
+        self.assertEqual(self.sb.rest("POST", "/contacts/1/notes", note)[0], 500)
+        self.assertEqual(self.sb.rest("POST", "/contacts/1/notes", note)[0], 201)
+
+    def test_rest_answers_misbehave_like_xmlrpc_ones(self):
+        self.sb.set_fault("malformed", count=1)
+        status, body, _ = self.sb.rest("GET", "/contacts/1")
+        self.assertEqual(status, 200)
+        self.assertIsInstance(body, bytes)  # JSON that does not parse
+        self.assertTrue(body.startswith(b'{"'))
+        self.sb.set_fault("notxml", count=1)
+        self.assertEqual(self.sb.rest("GET", "/contacts/1")[:2],
+                         (200, b"Service temporarily unavailable, please try again later.\n"))
+        self.sb.set_fault("http500", count=1)
+        self.assertEqual(self.sb.rest("DELETE", "/contacts/2")[0], 500)
+        self.assertEqual(self.sb.rest("GET", "/contacts/2")[0], 200)  # not carried out
+
+    def test_admin_shows_targeting_and_refuses_nonsense(self):
+        state = self.sb.set_fault("http429", count=2, skip=1, method="GET /contacts",
+                                  retry_after=3)
+        self.assertEqual(state, {"mode": "http429", "count": 2, "delay_ms": 0, "skip": 1,
+                                 "method": "GET /contacts", "retry_after": 3})
+        self.assertEqual(self.sb.admin("/admin/fault", {})[1]["mode"], "none")
+        for wanted in ({"mode": "drop", "retry_after": 2}, {"mode": "drop", "skip": -1},
+                       {"mode": "drop", "method": ""}, {"mode": "drop", "delayMs": 5},
+                       {"mode": "drop", "count": True}):
+            with self.subTest(wanted=wanted):
+                self.assertEqual(self.sb.admin("/admin/fault", wanted)[0], 400)
+
+
 class FaultFromTheCommandLine(unittest.TestCase):
     def test_fault_options_apply_from_the_first_call(self):
         sb = Sandbox("--memory", "--fault", "http500", "--fault-count", "1")

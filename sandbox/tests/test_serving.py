@@ -20,8 +20,9 @@ class TlsAndReadiness(unittest.TestCase):
 
     def test_ready_line_names_everything(self):
         ready = self.sb.ready
-        self.assertEqual(set(ready), {"port", "ca", "log", "state", "url"})
+        self.assertEqual(set(ready), {"port", "ca", "log", "state", "url", "rest_url"})
         self.assertEqual(ready["url"], f"https://localhost:{ready['port']}/api/xmlrpc")
+        self.assertEqual(ready["rest_url"], f"https://localhost:{ready['port']}/crm/rest/v2")
         for key in ("ca", "log", "state"):
             self.assertTrue(os.path.isabs(ready[key]))
             self.assertTrue(os.path.exists(ready[key]), key)

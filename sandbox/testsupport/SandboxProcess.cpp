@@ -53,6 +53,35 @@ struct CurlGlobal {
     CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
 };
 
+// A text member of a log entry; empty when absent or null.
+std::string text(const nlohmann::json& entry, const char* name) {
+    const auto found = entry.find(name);
+    return found != entry.end() && found->is_string() ? found->get<std::string>() : "";
+}
+
+LoggedCall loggedCall(const nlohmann::json& entry) {
+    LoggedCall call;
+    call.interface = text(entry, "interface");
+    call.method = text(entry, "method");
+    call.connection = entry.value("connection", 0L);
+    call.path = text(entry, "path");
+    call.keyInHeader = entry.value("key_in_header", false);
+    call.fault = text(entry, "fault");
+    for (const auto& p : entry.value("params", nlohmann::json::array()))
+        call.params.push_back({p.value("type", ""), p.value("value", nlohmann::json())});
+    call.httpMethod = text(entry, "http_method");
+    call.query = entry.value("query", nlohmann::json::object());
+    call.filter = text(entry, "filter");
+    const auto mask = entry.find("update_mask");
+    if (mask != entry.end() && mask->is_array())
+        call.updateMask = mask->get<std::vector<std::string>>();
+    call.body = entry.value("body", nlohmann::json());
+    const auto status = entry.find("status");
+    call.status = status != entry.end() && status->is_number_integer() ? status->get<int>() : 0;
+    call.keyForm = text(entry, "key_form");
+    return call;
+}
+
 } // namespace
 
 SandboxProcess::SandboxProcess(SandboxOptions options) {
@@ -193,21 +222,13 @@ std::vector<LoggedCall> SandboxProcess::calls() const {
                 break; // the last line is still being written
             throw std::runtime_error("sandbox: unreadable call log line: " + line);
         }
-        LoggedCall call;
-        call.method = entry.value("method", "");
-        call.connection = entry.value("connection", 0L);
-        call.path = entry.value("path", "");
-        call.keyInHeader = entry.value("key_in_header", false);
-        if (entry.contains("fault") && entry["fault"].is_string())
-            call.fault = entry["fault"].get<std::string>();
-        for (const auto& p : entry.value("params", nlohmann::json::array()))
-            call.params.push_back({p.value("type", ""), p.value("value", nlohmann::json())});
-        result.push_back(std::move(call));
+        result.push_back(loggedCall(entry));
     }
     return result;
 }
 
-void SandboxProcess::adminPost(const std::string& path, const std::string& body) {
+void SandboxProcess::adminPost(const std::string& path, const nlohmann::json& json) {
+    const std::string body = json.dump();
     CURL* curl = curl_easy_init();
     if (curl == nullptr)
         throw std::runtime_error("sandbox: curl_easy_init failed");
@@ -241,16 +262,55 @@ void SandboxProcess::adminPost(const std::string& path, const std::string& body)
 }
 
 void SandboxProcess::clearLog() {
-    adminPost("/admin/clear-log", "{}");
+    adminPost("/admin/clear-log", nlohmann::json::object());
 }
 
 void SandboxProcess::setFault(const std::string& mode, int count, int delayMs) {
-    const nlohmann::json body = {{"mode", mode}, {"count", count}, {"delay_ms", delayMs}};
-    adminPost("/admin/fault", body.dump());
+    setFault(FaultOptions{.mode = mode, .count = count, .delayMs = delayMs});
+}
+
+void SandboxProcess::setFault(const FaultOptions& fault) {
+    nlohmann::json body = {{"mode", fault.mode},
+                           {"count", fault.count},
+                           {"delay_ms", fault.delayMs},
+                           {"skip", fault.skip}};
+    if (!fault.method.empty())
+        body["method"] = fault.method;
+    if (!fault.table.empty())
+        body["table"] = fault.table;
+    if (fault.retryAfter)
+        body["retry_after"] = *fault.retryAfter;
+    adminPost("/admin/fault", body);
 }
 
 void SandboxProcess::clearFault() {
     setFault("none");
+}
+
+void SandboxProcess::setRest(const RestSettings& settings) {
+    nlohmann::json body = nlohmann::json::object();
+    if (settings.keyHeader)
+        body["key_header"] = *settings.keyHeader;
+    if (settings.unauthorized)
+        body["unauthorized"] = *settings.unauthorized;
+    if (settings.limited)
+        body["limited"] = *settings.limited;
+    if (settings.fileData)
+        body["file_data"] = *settings.fileData;
+    if (settings.defaultStage)
+        body["default_stage"] = *settings.defaultStage;
+    if (settings.keyUser)
+        body["key_user"] = *settings.keyUser;
+    adminPost("/admin/rest", body);
+}
+
+void SandboxProcess::resetRest() {
+    adminPost("/admin/rest", {{"key_header", "both"},
+                              {"unauthorized", "fault"},
+                              {"limited", false},
+                              {"file_data", "raw"},
+                              {"default_stage", nullptr},
+                              {"key_user", nullptr}});
 }
 
 } // namespace sandbox

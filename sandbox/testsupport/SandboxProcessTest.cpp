@@ -117,6 +117,77 @@ TEST(SandboxProcess, FaultsApplyToTheNextCallsOnlyUntilCleared) {
     EXPECT_THROW(sb.setFault("no-such-mode"), std::runtime_error);
 }
 
+// A GET on the REST interface with one header line; returns the HTTP status (0 on a
+// transport failure) and keeps the answer and its Retry-After header.
+long restGet(const sandbox::SandboxProcess& sb, const std::string& path,
+             const std::string& keyHeader, std::string& answer, std::string* retryAfter = nullptr) {
+    CURL* curl = curl_easy_init();
+    const std::string url = sb.restUrl(sb.hostFor("demo")) + path;
+    curl_slist* headers = curl_slist_append(nullptr, keyHeader.c_str());
+    answer.clear();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAINFO, sb.caFile().c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
+    long status = 0;
+    if (curl_easy_perform(curl) == CURLE_OK) {
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        curl_header* header = nullptr;
+        if (retryAfter &&
+            curl_easy_header(curl, "Retry-After", 0, CURLH_HEADER, -1, &header) == CURLHE_OK)
+            *retryAfter = header->value;
+    }
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    return status;
+}
+
+TEST(SandboxProcess, RestCallsAreLoggedAndTakeTargetedFaultsAndKeySettings) {
+    sandbox::SandboxProcess sb({.extraArgs = {"--memory"}});
+    const std::string key = "X-Keap-API-Key: test-key";
+    std::string answer;
+    std::string retryAfter;
+
+    ASSERT_EQ(restGet(sb, "/contacts?filter=family_name%3D%3DOkafor&fields=id", key, answer), 200);
+    EXPECT_NE(answer.find("\"51\""), std::string::npos) << answer;
+
+    sb.setFault(sandbox::FaultOptions{
+        .mode = "http429", .count = 1, .method = "GET /contacts/{id}", .retryAfter = 2});
+    EXPECT_EQ(restGet(sb, "/contacts?fields=id", key, answer), 200); // not the targeted operation
+    EXPECT_EQ(restGet(sb, "/contacts/51", key, answer, &retryAfter), 429);
+    EXPECT_EQ(retryAfter, "2");
+    EXPECT_NE(answer.find("policies.ratelimit.QuotaViolation"), std::string::npos) << answer;
+    EXPECT_EQ(restGet(sb, "/contacts/51", key, answer), 200);
+
+    sb.setRest({.keyHeader = "bearer", .unauthorized = "error"});
+    EXPECT_EQ(restGet(sb, "/contacts/51", key, answer), 401);
+    EXPECT_NE(answer.find("UNAUTHENTICATED"), std::string::npos) << answer;
+    EXPECT_EQ(restGet(sb, "/contacts/51", "Authorization: Bearer test-key", answer), 200);
+    sb.resetRest();
+    EXPECT_EQ(restGet(sb, "/contacts/51", key, answer), 200);
+
+    const auto calls = sb.calls();
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_EQ(calls[0].interface, "rest");
+    EXPECT_EQ(calls[0].method, "GET /contacts");
+    EXPECT_EQ(calls[0].httpMethod, "GET");
+    EXPECT_EQ(calls[0].path, "/crm/rest/v2/contacts");
+    EXPECT_EQ(calls[0].filter, "family_name==Okafor");
+    EXPECT_EQ(calls[0].query["fields"][0], "id");
+    EXPECT_EQ(calls[0].status, 200);
+    EXPECT_EQ(calls[0].keyForm, "x-keap-api-key");
+    EXPECT_EQ(calls[2].method, "GET /contacts/{id}");
+    EXPECT_EQ(calls[2].fault, "http429");
+    EXPECT_EQ(calls[2].status, 429);
+    EXPECT_EQ(calls[5].keyForm, "bearer");
+    EXPECT_THROW(sb.setFault(sandbox::FaultOptions{.mode = "drop", .retryAfter = 1}),
+                 std::runtime_error);
+    EXPECT_THROW(sb.setRest({.keyHeader = "cookie"}), std::runtime_error);
+}
+
 TEST(SandboxProcess, StartFailureCarriesTheSandboxMessage) {
     try {
         sandbox::SandboxProcess sb({.extraArgs = {"--contacts", "-3"}});

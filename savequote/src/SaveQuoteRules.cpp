@@ -2,6 +2,7 @@
 
 #include "pellwick/modMain.h"
 
+#include <QFileInfo>
 #include <cmath>
 
 namespace pellwick::savequote {
@@ -163,6 +164,19 @@ QString QuoteFilePath(const QString& programFolder, const QString& number) {
 
 QString QuotePdfPath(const QString& programFolder, const QString& number) {
     return programFolder + QStringLiteral("/history/email/") + number + QStringLiteral(".pdf");
+}
+
+std::optional<QString> UploadableQuoteFile(const QString& path, const QString& programFolder) {
+    const QFileInfo file(path);
+    const QString root = QFileInfo(programFolder).canonicalFilePath();
+    if (file.isSymLink() || !file.isFile() || root.isEmpty())
+        return std::nullopt;
+    const QString real = file.canonicalFilePath();
+    for (const QString& folder :
+         {root + QStringLiteral("/DTF/"), root + QStringLiteral("/history/email/")})
+        if (real.startsWith(folder))
+            return real;
+    return std::nullopt;
 }
 
 QString Fax1Value(const QString& fax, const QString& faxExt) {

@@ -6,6 +6,7 @@
 #include "pellwick/modMain.h"
 
 #include <QSignalBlocker>
+#include <tessary/Notifier.h>
 #include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick::savequote {
@@ -39,6 +40,38 @@ CrmServices Crm() {
     if (!crm.data || !crm.contacts || !crm.files || !crm.helpers)
         throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
     return crm;
+}
+
+class LibraryBoxWatch::Counter final : public tessary::Notifier {
+public:
+    explicit Counter(std::shared_ptr<tessary::Notifier> next) : m_next(std::move(next)) {}
+    void ShowMessage(const std::string& title, const std::string& text,
+                     tessary::BoxIcon icon) override {
+        ++boxes;
+        m_next->ShowMessage(title, text, icon);
+    }
+    tessary::BoxAnswer AskOkCancel(const std::string& title, const std::string& text,
+                                   tessary::BoxIcon icon) override {
+        ++boxes;
+        return m_next->AskOkCancel(title, text, icon);
+    }
+    int boxes = 0;
+
+private:
+    std::shared_ptr<tessary::Notifier> m_next;
+};
+
+LibraryBoxWatch::LibraryBoxWatch()
+    : m_previous(tessary::CurrentNotifier()), m_counter(std::make_shared<Counter>(m_previous)) {
+    tessary::SetNotifier(m_counter);
+}
+
+LibraryBoxWatch::~LibraryBoxWatch() {
+    tessary::SetNotifier(m_previous);
+}
+
+bool LibraryBoxWatch::Reported() const {
+    return m_counter->boxes > 0;
 }
 
 std::optional<std::int32_t> SelectedValue(const QComboBox* box) {

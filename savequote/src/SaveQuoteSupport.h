@@ -9,6 +9,7 @@
 #include <optional>
 
 namespace tessary {
+class Notifier;
 class ContactService;
 class DataService;
 class FileService;
@@ -39,6 +40,23 @@ struct CrmServices {
     std::shared_ptr<tessary::clsHelpers> helpers;
 };
 CrmServices Crm();
+
+// Whether the CRM library showed a box while this object lived. Some of its calls show
+// their failure in a box and still answer as if all went well; the boxes pass on as
+// before.
+class LibraryBoxWatch {
+public:
+    LibraryBoxWatch();
+    ~LibraryBoxWatch();
+    LibraryBoxWatch(const LibraryBoxWatch&) = delete;
+    LibraryBoxWatch& operator=(const LibraryBoxWatch&) = delete;
+    bool Reported() const;
+
+private:
+    class Counter;
+    std::shared_ptr<tessary::Notifier> m_previous;
+    std::shared_ptr<Counter> m_counter;
+};
 
 // The value of the selected entry, or nothing when none is selected.
 std::optional<std::int32_t> SelectedValue(const QComboBox* box);

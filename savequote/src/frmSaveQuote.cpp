@@ -23,8 +23,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace pellwick {
@@ -81,7 +83,9 @@ void frmSaveQuote::buildControls() {
     fraInfo->setFrameShape(QFrame::StyledPanel);
     lblQuoteDocNo = named(new QLabel(fraInfo), "lblQuoteDocNo");
     lblQuoteDocNo->setTextFormat(Qt::PlainText); // the quote's name is host text
-    lblQuoteDocNo->setAccessibleName(QStringLiteral("Quote"));
+    // A label's accessible name is its own text (the quote's name and number), so the
+    // name "Quote" goes to the frame around it.
+    fraInfo->setAccessibleName(QStringLiteral("Quote"));
 
     fraContact = named(new QGroupBox(QStringLiteral("Contact"), fraInfo), "fraContact");
     cboContact = named(new QComboBox(fraContact), "cboContact");
@@ -109,6 +113,9 @@ void frmSaveQuote::buildControls() {
     cboOpportunity = named(new QComboBox(fraOpportunity), "cboOpportunity");
     cmdViewOpportunity =
         named(new QPushButton(QStringLiteral("View..."), fraOpportunity), "cmdViewOpportunity");
+    cmdOpportunities = named(new QPushButton(QStringLiteral("&Opportunities..."), fraOpportunity),
+                             "cmdOpportunities");
+    cmdOpportunities->setAutoDefault(false);
     chkAddNotes = named(
         new QCheckBox(QStringLiteral("Add &Notes into Infusionsoft Opportunity"), fraOpportunity),
         "chkAddNotes");
@@ -165,7 +172,9 @@ void frmSaveQuote::buildControls() {
          {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
         contact->addWidget(option);
     auto* opportunity = new QVBoxLayout(fraOpportunity);
-    opportunity->addLayout(listRow(cboOpportunity, cmdViewOpportunity, imgOpportunity));
+    QHBoxLayout* opportunityRow = listRow(cboOpportunity, cmdViewOpportunity, imgOpportunity);
+    opportunityRow->insertWidget(2, cmdOpportunities);
+    opportunity->addLayout(opportunityRow);
     for (QCheckBox* option : {chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord})
         opportunity->addWidget(option);
     auto* actionSet = new QVBoxLayout(fraActionSet);
@@ -196,6 +205,7 @@ void frmSaveQuote::buildControls() {
                         chkOpenContactRecord,
                         cboOpportunity,
                         cmdViewOpportunity,
+                        cmdOpportunities,
                         chkAddNotes,
                         chkUpdateProjectedRevenue,
                         chkOpenOpportunityRecord,
@@ -214,6 +224,7 @@ void frmSaveQuote::buildControls() {
     connect(cmdViewOpportunity, &QPushButton::clicked, this,
             &frmSaveQuote::cmdViewOpportunity_Click);
     connect(cmdViewActionSet, &QPushButton::clicked, this, &frmSaveQuote::cmdViewActionSet_Click);
+    connect(cmdOpportunities, &QPushButton::clicked, this, &frmSaveQuote::cmdOpportunities_Click);
     connect(cmdOK, &QPushButton::clicked, this, &frmSaveQuote::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSaveQuote::cmdCancel_Click);
 }
@@ -277,7 +288,6 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     DebugLine(QStringLiteral(" - ShowForm - Started, Params: p_enmLayout = ") +
               QString::number(layout));
     ResetForShowing();
-    Form_Load();
 
     DebugLine(QStringLiteral(" - ShowForm - Get the QuoteWerks Document Number."));
     const QString name = GetQuoteDocumentName();
@@ -420,7 +430,20 @@ void frmSaveQuote::Form_Load() {
     Guarded("Form_Load", [&] {
         SetWindowOnTop(this, true);
         SetWindowOnTop(this, false);
+        raise();
+        activateWindow();
     });
+}
+
+void frmSaveQuote::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // Placing a window that is not on screen yet does nothing: the host's window could
+    // stay in front. Once the window system has it, bring it forward.
+    if (!e->spontaneous())
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                Form_Load();
+        });
 }
 
 void frmSaveQuote::ShowContactRecordOptions() {
@@ -518,6 +541,26 @@ void frmSaveQuote::cmdViewActionSet_Click() {
         const std::optional<std::int32_t> value = SelectedValue(cboActionSet);
         if (value && *value >= 1)
             OpenInfusionsoftPage(PageActionSet, *value);
+    });
+}
+
+void frmSaveQuote::cmdOpportunities_Click() {
+    Guarded("cmdOpportunities_Click", [&] {
+        const auto& showOpportunities = State().Windows.ShowOpportunities;
+        if (!showOpportunities)
+            return;
+        const std::optional<std::int32_t> contact = SelectedValue(cboContact);
+        const std::optional<std::int32_t> chosen = SelectedValue(cboOpportunity);
+        const bool crmContact = contact && *contact >= 1;
+        showOpportunities(crmContact ? *contact : 0);
+        if (!crmContact)
+            return;
+        ListOpportunitiesForContactId(*contact);
+        const int kept = chosen ? cboOpportunity->findData(*chosen) : -1;
+        if (kept >= 0) {
+            SetSelection(cboOpportunity, kept);
+            cboOpportunity_Click();
+        }
     });
 }
 

@@ -10,6 +10,7 @@
 #include "pellwick/WaitCursor.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
+#include "pellwick/modRegistry.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
 #include "pellwick/savequote/frmSaveQuote.h"
 
@@ -113,9 +114,7 @@ void frmSaveQuote::Commit() {
     if (chkOpenOpportunityRecord->isChecked() && opportunityId >= 1)
         OpenInfusionsoftPage(PageOpportunity, opportunityId);
 
-    // 9. The choices, for the next time.
-    for (const SettingWrite& write : SettingsToWrite(Choices()))
-        WriteSetting(write.name, write.value);
+    RememberChoices();
 
     if (!notUploaded.isEmpty())
         MsgBox(QStringLiteral("These files were not uploaded into the Infusionsoft Contact "
@@ -178,20 +177,35 @@ QStringList frmSaveQuote::UploadQuoteFiles(const CrmServices& crm, std::int32_t 
         return notUploaded;
     const QString folder = HostProgramFolder();
     const auto upload = [&](const QString& path) {
-        if (!IsPlainFileName(m_strQuoteNo)) {
-            DebugLine(QStringLiteral(" - cmdOK_Click - The quote number is not a plain file "
-                                     "name, not uploaded: ") +
-                      path);
+        if (!UploadQuoteFile(crm, contactId, path, folder))
             notUploaded << path;
-        } else if (!crm.files->UpdateFileInFileBox(contactId, path.toStdString())) {
-            notUploaded << path;
-        }
     };
     if (chkUploadQuoteFile->isChecked())
         upload(QuoteFilePath(folder, m_strQuoteNo));
     if (chkUploadQuotePDF->isChecked())
         upload(QuotePdfPath(folder, m_strQuoteNo));
     return notUploaded;
+}
+
+// One of the quote's files into the contact's file box; false when it was not stored.
+bool frmSaveQuote::UploadQuoteFile(const CrmServices& crm, std::int32_t contactId,
+                                   const QString& path, const QString& programFolder) {
+    if (!IsPlainFileName(m_strQuoteNo)) {
+        DebugLine(QStringLiteral(" - cmdOK_Click - The quote number is not a plain file name, "
+                                 "not uploaded: ") +
+                  path);
+        return false;
+    }
+    const std::optional<QString> real = UploadableQuoteFile(path, programFolder);
+    if (!real) {
+        DebugLine(QStringLiteral(" - cmdOK_Click - No regular file in the QuoteWerks folders, "
+                                 "not uploaded: ") +
+                  path);
+        return false;
+    }
+    // A failed upload is shown in the library's box while the call still says "done".
+    const LibraryBoxWatch boxes;
+    return crm.files->UpdateFileInFileBox(contactId, real->toStdString()) && !boxes.Reported();
 }
 
 // 4. The action set, once per contact in this showing.
@@ -242,13 +256,29 @@ std::int32_t frmSaveQuote::WriteOpportunity(const CrmServices& crm, const Commit
 void frmSaveQuote::AddQuoteNote(const CrmServices& crm, std::int32_t contactId) {
     if (!chkAddQuoteDocNo->isChecked())
         return;
-    const QString description =
-        ReplaceShortCodes(GetInfusionsoftContactNotesActionDescriptionFromRegistry());
+    // The quote's name as the host holds it now. A host that cannot give it stops the
+    // commit here: a note naming no quote would stay in the CRM for good.
+    const QString name = HostField(QStringLiteral("DocName"));
+    const QString description = FillShortCodes(
+        GetInfusionsoftContactNotesActionDescriptionFromRegistry(), name, m_strQuoteNo);
     const QString creationNotes =
-        ReplaceShortCodes(GetInfusionsoftContactNotesCreationNotesFromRegistry());
+        FillShortCodes(GetInfusionsoftContactNotesCreationNotesFromRegistry(), name, m_strQuoteNo);
     if (!EarlierNoteExists(crm, contactId, description))
         crm.data->Add("ContactAction",
                       ContactNoteRecord(contactId, description, creationNotes, Now()));
+}
+
+// 9. The choices, for the next time. A store that refuses them is said once: the user
+// would otherwise find other choices preselected next time without knowing why.
+void frmSaveQuote::RememberChoices() {
+    bool refused = false;
+    for (const SettingWrite& write : SettingsToWrite(Choices()))
+        refused = WriteSetting(write.name, write.value) != 0 || refused;
+    if (refused)
+        MsgBox(QStringLiteral("The choices made in this window could not be remembered for the "
+                              "next time.") +
+                   kCrLf + LastSettingsWriteRefusal(),
+               MsgIcon::Exclamation);
 }
 
 // A contact created by this OK takes the place of the new-contact entry it came from,

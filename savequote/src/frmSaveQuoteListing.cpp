@@ -2,6 +2,7 @@
 // the chosen contact's opportunities and the collected action sets.
 
 #include "SaveQuoteSupport.h"
+#include "pellwick/CrmCollections.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/clsActionSet.h"
@@ -12,6 +13,8 @@
 
 #include <QHash>
 #include <QSignalBlocker>
+#include <algorithm>
+#include <functional>
 #include <tessary/DataService.h>
 #include <tessary/clsHelpers.h>
 #include <vector>
@@ -105,6 +108,49 @@ void frmSaveQuote::ListContactsForName(const QString& p_strName) {
     });
 }
 
+// The contact's opportunities, every page of them: the CRM lists them oldest first, so
+// the one a save has just made is on the last page. Pages are read as the collectors
+// read them: while the last one was full and brought one not seen before, and at most
+// kOpportunityPages of them.
+void frmSaveQuote::ReadOpportunities(std::int32_t contactId, std::vector<std::int32_t>& ids,
+                                     QHash<std::int32_t, QString>& texts) {
+    constexpr std::int32_t kOpportunityPages = 100;
+    const CrmServices crm = Crm();
+    tessary::RpcStruct queryData;
+    queryData.AddInteger("ContactID", contactId);
+    tessary::RpcArray fields;
+    for (const char* field : {"Id", "OpportunityTitle", "DateCreated", "LastUpdated", "StageID"})
+        fields.AddString(field);
+    WaitCursor busy;
+    for (std::int32_t page = 0; page < kOpportunityPages; ++page) {
+        const std::shared_ptr<tessary::RpcArray> records =
+            crm.data->Query("Lead", kCollectPageSize, page, queryData, fields);
+        if (!records)
+            return; // the library has shown why
+        std::size_t added = 0;
+        for (const tessary::RpcValue& element : records->Elements()) {
+            const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
+            if (!record)
+                throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
+            const std::int32_t id = crm.helpers->SafeIntegerValue(*record, "Id");
+            if (texts.contains(id))
+                continue;
+            // An opportunity without a known stage (this program creates them without
+            // one) is listed by its title alone.
+            const QString stageKey =
+                QString::number(crm.helpers->SafeIntegerValue(*record, "StageID"));
+            const std::shared_ptr<clsStage> stage = m_stages ? m_stages->Value(stageKey) : nullptr;
+            ids.push_back(id);
+            texts.insert(id, OpportunityEntryText(
+                                 Text(*crm.helpers, *record, "OpportunityTitle"),
+                                 stage ? std::optional(stage->m_strStageName) : std::nullopt, id));
+            ++added;
+        }
+        if (records->Count() < static_cast<std::size_t>(kCollectPageSize) || added == 0)
+            return;
+    }
+}
+
 void frmSaveQuote::ListOpportunitiesForContactId(std::int32_t p_lngContactId) {
     Guarded("ListOpportunitiesForContactId", [&] {
         DebugLine(QStringLiteral(" - ListOpportunitiesForContactId - Started, Params: "
@@ -119,41 +165,10 @@ void frmSaveQuote::ListOpportunitiesForContactId(std::int32_t p_lngContactId) {
         QHash<std::int32_t, QString> texts;
         if (p_lngContactId >= 1) {
             DebugLine(QStringLiteral(" - ListOpportunitiesForContactId - Query Lead Table"));
-            const CrmServices crm = Crm();
-            tessary::RpcStruct queryData;
-            queryData.AddInteger("ContactID", p_lngContactId);
-            tessary::RpcArray fields;
-            for (const char* field :
-                 {"Id", "OpportunityTitle", "DateCreated", "LastUpdated", "StageID"})
-                fields.AddString(field);
-            std::shared_ptr<tessary::RpcArray> records;
-            {
-                WaitCursor busy;
-                records = crm.data->Query("Lead", 1000, 0, queryData, fields);
-            }
-            const std::vector<tessary::RpcValue> none;
-            for (const tessary::RpcValue& element : records ? records->Elements() : none) {
-                const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
-                if (!record)
-                    throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
-                const std::int32_t id = crm.helpers->SafeIntegerValue(*record, "Id");
-                if (texts.contains(id))
-                    continue;
-                // An opportunity without a known stage (this program creates them without
-                // one) is listed by its title alone.
-                const QString stageKey =
-                    QString::number(crm.helpers->SafeIntegerValue(*record, "StageID"));
-                const std::shared_ptr<clsStage> stage =
-                    m_stages ? m_stages->Value(stageKey) : nullptr;
-                ids.push_back(id);
-                texts.insert(id,
-                             OpportunityEntryText(
-                                 Text(*crm.helpers, *record, "OpportunityTitle"),
-                                 stage ? std::optional(stage->m_strStageName) : std::nullopt, id));
-            }
+            ReadOpportunities(p_lngContactId, ids, texts);
         }
-        if (!ids.empty())
-            SortNumbericArray(ids, false); // newest (largest Id) first
+        // Newest (largest Id) first. All pages may hold many: no bubble sort here.
+        std::sort(ids.begin(), ids.end(), std::greater<>());
 
         DebugLine(QStringLiteral(" - ListOpportunitiesForContactId - Setup the Drop Down boxes."));
         int selected = -1;

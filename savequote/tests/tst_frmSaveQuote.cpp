@@ -6,8 +6,10 @@
 #include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/testing/WindowTestSupport.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -66,6 +68,23 @@ struct World {
     }
 };
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append) &&
+            file.write(bytes) == bytes.size());
+}
+
+// Counts the times a window was raised while on screen.
+struct RaisedWhileShown : QObject {
+    int times = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        times +=
+            event->type() == QEvent::ZOrderChange && static_cast<QWidget*>(watched)->isVisible();
+        return false;
+    }
+};
+
 } // namespace
 
 class TestFrmSaveQuote : public QObject {
@@ -76,6 +95,8 @@ private slots:
     void failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone();
     void everyShowingStartsCleanAndPreselectsByThirtyTwoBits();
     void okChecksTheOpenQuoteAndItsFileNames();
+    void refusedChoicesAreSaidOnce();
+    void opportunitiesOfEveryPageNewestFirst();
     void noteRevenueAndNotesRules();
     void collectionsReadPartWayAreReadAgain();
     void wildcardsInTheQuoteFindOnlyEqualText();
@@ -84,10 +105,16 @@ private slots:
 void TestFrmSaveQuote::firstShowingOffersTheDefaultsAndCancelWritesNothing() {
     World w;
     w.host->setField(QStringLiteral("DocName"), QStringLiteral("<b>Office</b>"));
+    RaisedWhileShown raised;
+    w.window->installEventFilter(&raised);
     QVERIFY(w.show(0, [&] {
+        QTRY_COMPARE(raised.times, 1); // brought to the front once on screen
         auto* caption = w.child<QLabel>("lblQuoteDocNo");
         QCOMPARE(caption->text(), QStringLiteral("<b>Office</b> <Q1001>"));
         QCOMPARE(caption->textFormat(), Qt::PlainText);
+        // A screen reader reads the caption itself.
+        QCOMPARE(QAccessible::queryAccessibleInterface(caption)->text(QAccessible::Name),
+                 caption->text());
         QCOMPARE(w.window->windowTitle(), QStringLiteral("Pellwick - Save Quote"));
         for (const char* name :
              {"chkAddQuoteDocNo", "chkUploadQuoteFile", "chkOpenContactRecord", "chkAddNotes",
@@ -184,13 +211,23 @@ void TestFrmSaveQuote::failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone() {
         QCOMPARE(w.list("cboContact")->currentText(),
                  QStringLiteral("Teo Brandt - teo.brandt@harbourlane.example - (52)"));
 
+        // The opportunity added, then the host does not give the quote's name for the note:
+        // stop once more.
         w.host->setFieldFailing(QStringLiteral("GrandTotal"), false);
+        w.host->setFieldFailing(QStringLiteral("DocName"), true);
+        w.ok();
+        QVERIFY(w.window->isVisible());
+        QVERIFY(w.lastBox().contains(QStringLiteral("Error Section: cmdOK_Click")));
+
+        w.host->setFieldFailing(QStringLiteral("DocName"), false);
         w.ok();
         QVERIFY(!w.window->isVisible());
     }));
     QCOMPARE(Calls(w.crm, "ContactService.add"), 2); // the failed one and one contact
     QCOMPARE(Calls(w.crm, "ContactService.runActionSequence"), 1);
+    // The opportunity made before the last stop is updated, not made again.
     QCOMPARE(Calls(w.crm, "DataService.add", "Lead"), 1);
+    QCOMPARE(Calls(w.crm, "DataService.update", "Lead"), 1);
     QCOMPARE(Records("Lead", {{"ContactID", "52"}}, {"OpportunityTitle"}).size(), size_t(1));
     QCOMPARE(Records("ContactAction", {{"ContactId", "52"}}, {"Id"}).size(), size_t(1));
     QCOMPARE(w.scope.mainWindow.minimized, 1);
@@ -257,14 +294,15 @@ void TestFrmSaveQuote::everyShowingStartsCleanAndPreselectsByThirtyTwoBits() {
 
 void TestFrmSaveQuote::okChecksTheOpenQuoteAndItsFileNames() {
     World w;
-    const QString pdf = QDir(w.scope.folder()).filePath(QStringLiteral("history/email/Q1001.pdf"));
-    QVERIFY(QDir().mkpath(QFileInfo(pdf).path()));
-    QFile file(pdf);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4\n") > 0);
-    file.close();
+    const QDir folder(w.scope.folder());
+    const QString pdf = folder.filePath(QStringLiteral("history/email/Q1001.pdf"));
+    const QString dtf = folder.filePath(QStringLiteral("DTF/Q1001.dtf"));
+    WriteFile(pdf, "%PDF-1.4\n");
     const QString changed = QStringLiteral("The quote shown in the Save Quote window is no longer "
                                            "open in QuoteWerks.\r\nNothing was saved into "
                                            "Infusionsoft.");
+    const QString notUploaded =
+        QStringLiteral("These files were not uploaded into the Infusionsoft Contact Record:\r\n");
     QVERIFY(w.show(1, [&] {
         w.crm.clearLog();
         w.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q9999"));
@@ -280,15 +318,26 @@ void TestFrmSaveQuote::okChecksTheOpenQuoteAndItsFileNames() {
         w.ok();
         QVERIFY(!w.window->isVisible());
     }));
-    QCOMPARE(w.lastBox(),
-             QStringLiteral("These files were not uploaded into the Infusionsoft Contact "
-                            "Record:\r\n") +
-                 QDir(w.scope.folder()).filePath(QStringLiteral("DTF/Q1001.dtf")));
+    QCOMPARE(w.lastBox(), notUploaded + dtf);
     QCOMPARE(Records("FileBox", {{"ContactId", "51"}}, {"FileName"}),
              (std::vector<Record>{{{"FileName", "Q1001.pdf"}}}));
 
-    // A quote number that is no plain file name never names a file to upload.
-    w.host->setField(QStringLiteral("DocNo"), QStringLiteral("../../x"));
+    // The quote file is a link to a file outside the host's folders: never followed. The
+    // PDF's upload call itself fails (it is more than the CRM takes): named too.
+    WriteFile(folder.filePath(QStringLiteral("outside.txt")), "not a quote\n");
+    QVERIFY(folder.mkpath(QStringLiteral("DTF")));
+    QVERIFY(QFile::link(folder.filePath(QStringLiteral("outside.txt")), dtf));
+    QVERIFY(QFile::resize(pdf, 50 * 1024 * 1024));
+    w.crm.clearLog();
+    QVERIFY(w.show(1, [&] { w.ok(); }));
+    QCOMPARE(w.lastBox(), notUploaded + dtf + QStringLiteral("\r\n") + pdf);
+    QCOMPARE(Calls(w.crm, "DataService.query", "FileBox"), 1); // the PDF's only
+    QCOMPARE(Records("FileBox", {{"ContactId", "51"}}, {"FileSize"}),
+             (std::vector<Record>{{{"FileSize", "9"}}}));
+
+    // A quote number that is no plain file name never names a file, not even one there.
+    WriteFile(folder.filePath(QStringLiteral("DTF/Q1002.dtf")), "quote 1002\n");
+    w.host->setField(QStringLiteral("DocNo"), QStringLiteral("../DTF/Q1002"));
     w.crm.clearLog();
     QVERIFY(w.show(0, [&] { w.ok(); }));
     QCOMPARE(Calls(w.crm, "DataService.query", "FileBox") + Calls(w.crm, "FileService.uploadFile"),
@@ -296,7 +345,50 @@ void TestFrmSaveQuote::okChecksTheOpenQuoteAndItsFileNames() {
     QVERIFY(DebugLog(w.scope).contains(
         QStringLiteral("frmSaveQuote - cmdOK_Click - The quote number is not a plain file name, "
                        "not uploaded: ")));
-    QVERIFY(w.lastBox().endsWith(QStringLiteral("/DTF/../../x.dtf")));
+    QVERIFY(w.lastBox().endsWith(QStringLiteral("/DTF/../DTF/Q1002.dtf")));
+}
+
+void TestFrmSaveQuote::refusedChoicesAreSaidOnce() {
+    World w;
+    WriteFile(w.scope.settingsFile(), "; kept by hand\n");
+    QFile store(w.scope.settingsFile());
+    QVERIFY(store.open(QIODevice::ReadOnly));
+    const QByteArray before = store.readAll();
+    const auto line = before.count('\n');
+    QVERIFY(w.show(0, [&] {
+        w.box("chkUploadQuoteFile")->setChecked(false); // no file to name in a box
+        w.ok();
+        QVERIFY(!w.window->isVisible());
+    }));
+    QCOMPARE(w.scope.boxes->texts(),
+             QStringList{QStringLiteral("The choices made in this window could not be remembered "
+                                        "for the next time.\r\nNothing was written to the "
+                                        "settings file %1: writing would lose or change its "
+                                        "line %2:\r\n; kept by hand")
+                             .arg(w.scope.settingsFile())
+                             .arg(line)});
+    store.seek(0);
+    QCOMPARE(store.readAll(), before);
+}
+
+void TestFrmSaveQuote::opportunitiesOfEveryPageNewestFirst() {
+    World w;
+    auto& data = *State().InfusionsoftConnection->DataService();
+    tessary::RpcStruct lead;
+    lead.AddInteger("ContactID", 51);
+    lead.AddString("OpportunityTitle", "Older");
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(data.Add("Lead", lead) > 0);
+    tessary::RpcStruct newest;
+    newest.AddInteger("ContactID", 51);
+    newest.AddString("OpportunityTitle", "Newest");
+    const std::int32_t id = data.Add("Lead", newest);
+    w.crm.clearLog();
+    QVERIFY(w.show(0, [&] {
+        QCOMPARE(w.list("cboOpportunity")->count(), 2 + 1001);
+        QCOMPARE(w.list("cboOpportunity")->itemText(2), QStringLiteral("Newest - (%1)").arg(id));
+    }));
+    QCOMPARE(Calls(w.crm, "DataService.query", "Lead"), 2);
 }
 
 void TestFrmSaveQuote::noteRevenueAndNotesRules() {

@@ -10,6 +10,7 @@
 #include "pellwick/WaitCursor.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
+#include "pellwick/modRegistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,9 +50,10 @@ QLabel* wrappingLabel(QWidget* parent, const char* name, const QString& text) {
 void Stored(const QString& valueName, std::int32_t status) {
     if (status != 0)
         throw ProgramError(errnum::PathFileAccess,
-                           QStringLiteral("The setting %1 could not be stored (status %2).")
+                           QStringLiteral("The setting %1 could not be stored (status %2). %3")
                                .arg(valueName)
-                               .arg(status));
+                               .arg(status)
+                               .arg(LastSettingsWriteRefusal()));
 }
 
 // A check box value as the settings store keeps it: "1" ticked, "0" clear.
@@ -291,13 +293,19 @@ bool frmSetup::SaveSettings() {
 }
 
 bool frmSetup::SaveSettingsSteps() {
-    // The host's contact manager entry, in the same file as its add-on list.
+    // The host's contact manager entry, in the same file as its add-on list. Without it
+    // the rest still works: say so and go on.
     {
         clsINIFile ini;
         ini.SetPath(SiteIniPath(HostProgramFolder()));
         ini.SetSection(QStringLiteral("Contact Managers"));
         ini.SetKey(QStringLiteral("DefaultContactManager"));
         ini.SetValue(QStringLiteral("10"));
+        if (!ini.Success())
+            MsgBox(QStringLiteral("QuoteWerks' contact manager could not be set in ") +
+                       QDir::toNativeSeparators(ini.Path()) + QLatin1Char(':') + kCrLf +
+                       ini.LastError(),
+                   MsgIcon::Exclamation);
     }
 
     for (const auto& [name, box] :

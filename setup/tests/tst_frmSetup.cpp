@@ -11,6 +11,7 @@
 #include "pellwick/testing/WindowTestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -286,7 +287,9 @@ void TestFrmSetup::installRemoveAndAppFolderButtons() {
 void TestFrmSetup::unwritableStoreFailsOk() {
     CoreTestScope scope;
     scope.attachFakeHost();
-    // A store whose folder cannot be created: its parent is a plain file.
+    // Neither the host's site.ini (a folder stands in its place) nor the store (its
+    // folder cannot be created: its parent is a plain file) can be written.
+    QVERIFY(QDir().mkpath(scope.folder() + QStringLiteral("/site.ini")));
     const QString blocker = scope.folder() + QStringLiteral("/blocker");
     QFile file(blocker);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -301,12 +304,20 @@ void TestFrmSetup::unwritableStoreFailsOk() {
     });
     SetSettingsFileOverride(scope.settingsFile());
     QVERIFY(stillOpen);
-    QCOMPARE(scope.boxes->boxes().size(), size_t(2)); // site.ini missing, then the report
+    const QStringList texts = scope.boxes->texts();
+    QCOMPARE(texts.size(), 3); // site.ini unreadable, not written, then the report
+    QVERIFY2(
+        texts[1].startsWith(QStringLiteral("QuoteWerks' contact manager could not be set in ") +
+                            scope.folder() + QStringLiteral("/site.ini:\r\n")),
+        qPrintable(texts[1]));
     const MessageBoxRequest& report = scope.boxes->boxes().back();
     QCOMPARE(report.title, QStringLiteral("Pellwick Error"));
     QVERIFY2(report.text.contains(QStringLiteral("Error Section: cmdOK_Click")),
              qPrintable(report.text));
     QVERIFY2(report.text.contains(QStringLiteral("SetContactManagerSetting could not be stored")),
+             qPrintable(report.text));
+    QVERIFY2(report.text.contains(QStringLiteral("The settings file ") + blocker +
+                                  QStringLiteral("/Pellwick.conf cannot be written.")),
              qPrintable(report.text));
     QVERIFY(!State().InfusionsoftConnection);
 }

@@ -2,6 +2,7 @@
 
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/contacts/ContactsWindow.h"
+#include "pellwick/opportunities/OpportunitiesWindow.h"
 #include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/setup/SetupWindows.h"
 #include "pellwick/ui/ProgramIcon.h"
@@ -29,6 +30,7 @@ int RunPellwick(int argc, char* argv[], const std::function<void(frmMain&)>& bef
     InstallSetupWindows(&mainWindow);
     InstallContactsWindow(&mainWindow);
     InstallSaveQuoteWindow(&mainWindow);
+    InstallOpportunitiesWindow(&mainWindow);
     if (beforeStart)
         beforeStart(mainWindow);
     QTimer::singleShot(0, &mainWindow, &frmMain::Form_Load);

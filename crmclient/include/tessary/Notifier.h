@@ -21,6 +21,9 @@ public:
     // A box with OK and Cancel; returns the user's answer.
     virtual BoxAnswer AskOkCancel(const std::string& title, const std::string& text,
                                   BoxIcon icon) = 0;
+    // A line for the program's debug log (what the REST v2 interface left out of a
+    // call); the default writes nothing.
+    virtual void DebugLine(const std::string&) {}
 };
 
 // Installs the notifier used from now on; nullptr restores the stderr fallback.

@@ -94,16 +94,34 @@ private:
 
 // Thrown by RpcRequest::Submit when no answer could be had: the name did not
 // resolve, the connection was refused or dropped, the TLS handshake or the
-// certificate check failed, a time-out passed or the answer exceeded the size cap.
-// what() says so in words a user can act on; Code() is curl's error code.
+// certificate check failed, a time-out passed, the answer exceeded a limit or the
+// call was cancelled. what() says so in words a user can act on (with curl's own
+// detail); Code() is curl's error code.
 class TESSARY_API TransportError : public std::runtime_error {
 public:
-    TransportError(long code, const std::string& message)
-        : std::runtime_error(message), code_(code) {}
+    enum class Kind {
+        Connection, // name not resolved, connection refused or broken
+        TimedOut,   // the connect or call time-out passed
+        Tls,        // TLS set-up or certificate check failed
+        TooLarge,   // the answer was over the size or element limit
+        Protocol,   // the answer was no HTTP answer, or nothing came back
+        Cancelled,  // CancelCurrentCall stopped it
+        Other,
+    };
+    TransportError(long code, const std::string& message, Kind kind = Kind::Other,
+                   bool mayHaveBeenCarriedOut = false)
+        : std::runtime_error(message), code_(code), kind_(kind),
+          mayHaveBeenCarriedOut_(mayHaveBeenCarriedOut) {}
     long Code() const { return code_; }
+    Kind Category() const { return kind_; }
+    // True when the request had been sent and no complete answer came, so the
+    // server may have carried it out; false when it never left.
+    bool MayHaveBeenCarriedOut() const { return mayHaveBeenCarriedOut_; }
 
 private:
     long code_;
+    Kind kind_;
+    bool mayHaveBeenCarriedOut_;
 };
 
 // How requests are sent. Certificate and host-name checks are always on.

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace tessary {
@@ -28,11 +29,21 @@ class clsInfusionsoftAPI;
 
 namespace detail {
 class Transport;
+class RestBackend;
 void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
+RestBackend& RestBackendOf(clsInfusionsoftAPI& api);
 } // namespace detail
+
+// The CRM's API a connection speaks. The services are the same on both: on REST v2
+// each XML-RPC call is translated (crmclient/docs/REST-V2.md says how).
+enum class CrmInterface { XmlRpc, RestV2 };
 
 // Where and how calls are sent.
 struct ConnectionOptions {
+    // XmlRpc keeps older programs as they were; a program picks per configuration.
+    CrmInterface crmInterface = CrmInterface::XmlRpc;
+    // The REST v2 API's base address; only https:// addresses are used.
+    std::string restBaseUrl = "https://api.infusionsoft.com/crm/rest/v2";
     // Domain after the application name: "https://<app>.<domain>:<port>/api/xmlrpc".
     std::string serviceDomain = "infusionsoft.com";
     int servicePort = 443;
@@ -76,10 +87,17 @@ public:
     std::shared_ptr<tessary::OtherService> OtherService();
     std::shared_ptr<clsHelpers> Helpers();
 
-    // Sends one "DataService.query" on the User table and returns true only when the
-    // server answers with params (a wrong key's fault gives false). A transport
-    // failure gives false without a box; the last response is left as it was.
+    // Sends one "DataService.query" on the User table (REST v2: GET
+    // /oauth/connect/userinfo) and returns true only when the server answers with
+    // params (a wrong key's fault or HTTP error gives false). A transport failure
+    // gives false without a box; the last response is left as it was.
     bool TestConnection();
+
+    // Stops the call in progress, from any thread: it fails with a TransportError
+    // of Kind Cancelled (the operation reports it and returns its default). A call
+    // started afterwards runs normally. The connection is otherwise used from one
+    // thread at a time.
+    void CancelCurrentCall();
 
     // Endpoint settings, used from the next Connect on.
     void SetConnectionOptions(const ConnectionOptions& options);
@@ -88,6 +106,8 @@ public:
     void SetServicePort(int port) { options_.servicePort = port; }
     void SetCABundleFile(const std::string& path) { options_.caBundleFile = path; }
     void SetUseCurrentEndpoint(bool on) { options_.useCurrentEndpoint = on; }
+    void SetCrmInterface(CrmInterface crmInterface) { options_.crmInterface = crmInterface; }
+    void SetRestBaseUrl(const std::string& url) { options_.restBaseUrl = url; }
     void SetTimeouts(std::chrono::milliseconds connectTimeout,
                      std::chrono::milliseconds totalTimeout);
     void SetMaxResponseBytes(std::size_t bytes) { options_.maxResponseBytes = bytes; }
@@ -116,6 +136,7 @@ public:
 
 private:
     friend void detail::PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
+    friend detail::RestBackend& detail::RestBackendOf(clsInfusionsoftAPI& api);
     clsInfusionsoftAPI();
     // Connect's work; throws instead of reporting. Without keyHeader the current
     // endpoint's request carries no key header.
@@ -132,7 +153,12 @@ private:
     std::string applicationName_;
     std::string apiKey_;
     ConnectionOptions options_;
+    // Guards transport_, which CancelCurrentCall reads from another thread.
+    mutable std::mutex transportMutex_;
     std::shared_ptr<detail::Transport> transport_;
+    // The REST v2 translation and what it keeps (made on first use, remade when
+    // the key or the base address changes).
+    std::shared_ptr<detail::RestBackend> rest_;
 };
 
 } // namespace tessary

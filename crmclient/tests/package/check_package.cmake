@@ -19,7 +19,7 @@ file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
 message(STATUS "installed: ${installed}")
 foreach(expected include/tessary/tessary.h lib/cmake/tessary/tessaryConfig.cmake
                  lib/cmake/tessary/tessaryConfigVersion.cmake lib/pkgconfig/tessary.pc
-                 lib/libtessary.so.5)
+                 lib/libtessary.so.6)
     if(NOT EXISTS ${prefix}/${expected})
         message(FATAL_ERROR "not installed: ${expected}")
     endif()
@@ -33,12 +33,12 @@ run(${WORK_DIR}/build/consumer)
 
 # A version of another major must not be accepted.
 file(WRITE ${WORK_DIR}/major/CMakeLists.txt
-     "cmake_minimum_required(VERSION 3.25)\nproject(m LANGUAGES CXX)\nfind_package(tessary 6 REQUIRED)\n")
+     "cmake_minimum_required(VERSION 3.25)\nproject(m LANGUAGES CXX)\nfind_package(tessary 7 REQUIRED)\n")
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${WORK_DIR}/major -B ${WORK_DIR}/major/build
                         -DCMAKE_PREFIX_PATH=${prefix}
                 RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
 if(rc EQUAL 0)
-    message(FATAL_ERROR "find_package(tessary 6) accepted version 5")
+    message(FATAL_ERROR "find_package(tessary 7) accepted version 6")
 endif()
 
 find_program(PKG_CONFIG pkg-config)

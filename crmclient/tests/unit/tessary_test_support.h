@@ -7,8 +7,15 @@
 #include "tessary/Notifier.h"
 #include "tessary/clsInfusionsoftAPI.h"
 
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <deque>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
@@ -16,38 +23,45 @@
 
 namespace tessary::test {
 
+// Records every request and answers from a script of canned replies.
 class FakeTransport final : public detail::Transport {
 public:
     struct Posted {
+        std::string method;
         std::string url;
         std::vector<std::string> headers;
-        std::string body;
+        std::string body;               // an XML-RPC call or a text body
+        std::vector<std::string> parts; // multipart: "name=text" or "name<file name>:contents"
     };
     struct Reply {
         long status = 200;
         std::string body;
         bool fail = false; // throw TransportError instead
+        std::string contentType;
+        std::string retryAfter;
+        bool carriedOut = false; // a failure after the request went out
     };
 
-    detail::HttpReply Post(const detail::HttpPost& post) override {
-        // Read as libcurl does, in pieces, so that the streamed form is what is checked.
-        std::string body;
-        char piece[4093];
-        while (const std::size_t n = post.body->Read(piece, sizeof piece))
-            body.append(piece, n);
-        EXPECT_EQ(body.size(), post.body->Size());
-        posted.push_back({post.url, post.headers, std::move(body)});
+    detail::HttpReply Send(const detail::HttpRequest& request) override {
+        posted.push_back(Record(request));
+        if (onSend)
+            onSend();
         if (replies.empty())
             throw TransportError(7, "no canned answer left");
         Reply next = replies.front();
         replies.pop_front();
         if (next.fail)
-            throw TransportError(28, next.body);
-        return {next.status, next.body};
+            throw TransportError(28, next.body, TransportError::Kind::TimedOut, next.carriedOut);
+        return {next.status, next.body, next.contentType, next.retryAfter};
     }
+    void Wait(std::chrono::milliseconds pause) override {
+        waits.push_back(pause);
+        ThrowIfCancelled();
+    }
+    std::chrono::system_clock::time_point Now() const override { return now; }
 
     void Answer(std::string body, long status = 200) {
-        replies.push_back({status, std::move(body), false});
+        replies.push_back({status, std::move(body), false, "text/xml", "", false});
     }
     void AnswerParam(const std::string& valueXml) {
         Answer("<?xml version=\"1.0\"?><methodResponse><params><param><value>" + valueXml +
@@ -59,10 +73,56 @@ public:
                "</int></value></member><member><name>faultString</name><value>" + text +
                "</value></member></struct></value></fault></methodResponse>");
     }
-    void Fail(std::string message) { replies.push_back({0, std::move(message), true}); }
+    void AnswerJson(std::string json, long status = 200, std::string retryAfter = "") {
+        replies.push_back(
+            {status, std::move(json), false, "application/json", std::move(retryAfter), false});
+    }
+    // "404 {...}" answers with that status.
+    void AnswerJsons(const std::vector<std::string>& answers) {
+        for (const std::string& a : answers) {
+            const bool status = a.size() > 4 && a[3] == ' ' && std::isdigit(a[0]);
+            AnswerJson(status ? a.substr(4) : a, status ? std::stol(a.substr(0, 3)) : 200);
+        }
+    }
+    void AnswerRaw(std::string body, std::string contentType) {
+        replies.push_back({200, std::move(body), false, std::move(contentType), "", false});
+    }
+    void Fail(std::string message, bool carriedOut = false) {
+        replies.push_back({0, std::move(message), true, "", "", carriedOut});
+    }
 
     std::deque<Reply> replies;
     std::vector<Posted> posted;
+    std::vector<std::chrono::milliseconds> waits;
+    std::chrono::system_clock::time_point now{};
+    std::function<void()> onSend; // runs as each request is sent
+
+private:
+    static Posted Record(const detail::HttpRequest& request) {
+        Posted p{detail::MethodName(request.method), request.url, request.headers, {}, {}};
+        if (request.xml) {
+            // Read as libcurl does, in pieces, so that the streamed form is what is checked.
+            char piece[4093];
+            while (const std::size_t n = request.xml->Read(piece, sizeof piece))
+                p.body.append(piece, n);
+            EXPECT_EQ(p.body.size(), request.xml->Size());
+        } else {
+            p.body = request.text;
+        }
+        for (const auto& part : request.form) {
+            if (!part.IsFile()) {
+                p.parts.push_back(part.name + "=" + part.text);
+                continue;
+            }
+            std::string bytes = part.bytes;
+            if (!part.filePath.empty()) {
+                std::ifstream in(part.filePath, std::ios::binary);
+                bytes.assign(std::istreambuf_iterator<char>(in), {});
+            }
+            p.parts.push_back(part.name + "<" + part.fileName + ">:" + bytes);
+        }
+        return p;
+    }
 };
 
 class RecordingNotifier final : public Notifier {
@@ -80,7 +140,9 @@ public:
         boxes.push_back({title, text, icon});
         return BoxAnswer::Ok;
     }
+    void DebugLine(const std::string& line) override { debugLines.push_back(line); }
     std::vector<Box> boxes;
+    std::vector<std::string> debugLines;
 };
 
 // Installs a RecordingNotifier for the test's life.
@@ -108,6 +170,69 @@ protected:
     std::shared_ptr<clsInfusionsoftAPI> api;
     std::shared_ptr<FakeTransport> transport;
 };
+
+// The same connection speaking REST v2 at kRestBase, in UTC so that dates read
+// the same everywhere.
+inline const std::string kRestBase = "https://crm.test/v2";
+
+class RestConnectionFixture : public FakeConnectionFixture {
+protected:
+    void SetUp() override {
+        FakeConnectionFixture::SetUp();
+        api->SetCrmInterface(CrmInterface::RestV2);
+        api->SetRestBaseUrl(kRestBase);
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override {
+        unsetenv("TZ");
+        tzset();
+        FakeConnectionFixture::TearDown();
+    }
+
+    // "METHOD /path?query" of each request sent (the query decoded), then
+    // forgets them.
+    std::vector<std::string> Sent() {
+        std::vector<std::string> lines;
+        for (const auto& p : transport->posted) {
+            std::string line = p.method + " ";
+            const std::string url =
+                p.url.substr(p.url.rfind(kRestBase, 0) == 0 ? kRestBase.size() : 0);
+            for (std::size_t i = 0; i < url.size(); ++i) {
+                if (url[i] == '%' && i + 2 < url.size()) {
+                    line += static_cast<char>(std::stoi(url.substr(i + 1, 2), nullptr, 16));
+                    i += 2;
+                } else {
+                    line += url[i];
+                }
+            }
+            if (!p.body.empty())
+                line += " " + p.body;
+            for (std::size_t i = 0; i < p.parts.size(); ++i)
+                line += (i ? "|" : " [") + p.parts[i] + (i + 1 == p.parts.size() ? "]" : "");
+            lines.push_back(line);
+        }
+        transport->posted.clear();
+        return lines;
+    }
+};
+
+// A value in one line: {A:1,B:x}, [..], dates as their wire text.
+inline std::string Show(const RpcValue& value) {
+    if (const auto s = value.StructValue()) {
+        std::string out = "{";
+        for (const auto& [name, member] : s->Members())
+            out += (out.size() > 1 ? "," : "") + name + ":" + Show(member);
+        return out + "}";
+    }
+    if (const auto a = value.ArrayValue()) {
+        std::string out = "[";
+        for (const auto& element : a->Elements())
+            out += (out.size() > 1 ? "," : "") + Show(element);
+        return out + "]";
+    }
+    return value.IsEmpty() ? "null" : value.StringValue();
+}
 
 // One parameter of a posted call: its XML-RPC type element and its text (for
 // struct and array, the member names or element count).

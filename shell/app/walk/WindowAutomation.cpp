@@ -4,9 +4,11 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QDBusConnection>
 #include <QFile>
 #include <QGroupBox>
@@ -16,6 +18,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -254,6 +257,29 @@ bool WindowAutomation::Pick(const QString& window, const QString& comboName, con
         // Arrow keys, as at the keyboard: each step selects an entry and reports it.
         for (int steps = 0; combo->currentIndex() != wanted && steps <= combo->count(); ++steps)
             QTest::keyClick(combo, combo->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+    });
+    return true;
+}
+
+bool WindowAutomation::Menu(const QString& window, const QString& menu, const QString& entry) {
+    Watch();
+    QMenu* popup = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (NameOf(top) == window && !popup)
+            popup = top->findChild<QMenu*>(menu);
+    QAction* chosen = nullptr;
+    for (QAction* action : popup ? popup->actions() : QList<QAction*>())
+        if (action->objectName() == entry || WithoutMarks(action->text()) == WithoutMarks(entry))
+            chosen = action;
+    if (!chosen || !chosen->isEnabled() || !chosen->isVisible())
+        return false;
+    QPointer<QAction> target(chosen);
+    QTimer::singleShot(0, popup, [popup, target] {
+        popup->popup(QCursor::pos());
+        if (!target)
+            return;
+        popup->setActiveAction(target);
+        QTest::keyClick(popup, Qt::Key_Return);
     });
     return true;
 }

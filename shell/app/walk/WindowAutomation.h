@@ -40,6 +40,10 @@ public slots:
     // Picks the first entry of a drop-down list whose text contains `entry`, with the
     // keyboard as a person would.
     Q_SCRIPTABLE bool Pick(const QString& window, const QString& combo, const QString& entry);
+    // Chooses an entry (objectName or caption) of a window's pop-up menu, as a person
+    // would: the menu pops up, the entry is highlighted and Enter pressed. The window may
+    // be hidden: the tray icon's menu is the main window's "mnuFile".
+    Q_SCRIPTABLE bool Menu(const QString& window, const QString& menu, const QString& entry);
     // Clicks a row of a list.
     Q_SCRIPTABLE bool Row(const QString& window, const QString& list, int row);
     // Presses keys on the window's focused control, e.g. "Alt+H", "Return", "Escape".

@@ -4,21 +4,29 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace pellwick {
 
-bool MakePrivateFolder(const QString& folder) {
+bool MakePrivateFolder(const QString& folder, QString* why) {
     const QString path = QDir::cleanPath(QDir(folder).absolutePath());
     if (QFileInfo(path).isDir())
         return true;
     const QString parent = QFileInfo(path).path();
-    if (parent == path || !MakePrivateFolder(parent))
+    if (parent == path || !MakePrivateFolder(parent, why))
         return false;
     const QByteArray native = QFile::encodeName(path);
-    return ::mkdir(native.constData(), 0700) == 0 || (errno == EEXIST && QFileInfo(path).isDir());
+    if (::mkdir(native.constData(), 0700) == 0 || (errno == EEXIST && QFileInfo(path).isDir()))
+        return true;
+    // A file where a folder should be gives EEXIST; "Not a directory" says what is wrong.
+    const int cause = errno == EEXIST ? ENOTDIR : errno;
+    if (why)
+        *why = QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+               QString::fromLocal8Bit(std::strerror(cause));
+    return false;
 }
 
 bool CreatePrivateFile(const QString& path, bool* created) {

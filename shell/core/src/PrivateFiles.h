@@ -8,8 +8,9 @@
 namespace pellwick {
 
 // Creates the folder and every missing parent with mode 0700 (existing folders are left
-// as they are). True when the folder exists afterwards.
-bool MakePrivateFolder(const QString& folder);
+// as they are). True when the folder exists afterwards; otherwise *why, when given,
+// names the folder that could not be made and the system's reason.
+bool MakePrivateFolder(const QString& folder, QString* why = nullptr);
 
 // Creates an empty file with mode 0600 (its folder made as above) unless it exists.
 // True when the file exists afterwards; *created tells whether this call made it.

@@ -118,8 +118,13 @@ const QString kDebugLogName = QStringLiteral("/DebugLog.txt");
 bool AppendToLog(const QString& path, const QByteArray& line, QStringList& failures) {
     QFile log(path);
     const bool existed = log.exists();
-    if (!existed)
-        MakePrivateFolder(QFileInfo(path).path());
+    // The folder's own failure is the cause; opening the file would only add "No such
+    // file or directory".
+    QString why;
+    if (!existed && !MakePrivateFolder(QFileInfo(path).path(), &why)) {
+        failures << QDir::toNativeSeparators(path) + QStringLiteral(": ") + why;
+        return false;
+    }
     bool written = log.open(QIODevice::WriteOnly | QIODevice::Append,
                             QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
                    log.write(line) == line.size() && log.flush();

@@ -1,11 +1,11 @@
 #include "pellwick/modRegistry.h"
 
 #include "PrivateFiles.h"
+#include "SettingsFileLines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -80,47 +80,49 @@ std::int32_t ReadText(const QString& hive, const QString& key, const QString& va
     return regstatus::Success;
 }
 
-// True when QSettings reads every line of the file and so writes back all it holds:
-// valid UTF-8 without a byte-order mark, and only blank lines, section headers and
-// "key=value" lines (no comments, no control characters).
-bool StoreKeepsEveryLine(const QByteArray& content) {
-    if (content.startsWith("\xEF\xBB\xBF"))
-        return false;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8.decode(content);
-    if (utf8.hasError())
-        return false;
-    for (QStringView line : QStringView(text).split(u'\n')) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        if (std::any_of(line.begin(), line.end(), [](QChar c) { return c < u' ' && c != u'\t'; }))
-            return false;
-        const QStringView trimmed = line.trimmed();
-        if (trimmed.isEmpty() || (trimmed.startsWith(u'[') && trimmed.endsWith(u']')))
-            continue;
-        const qsizetype eq = trimmed.indexOf(u'=');
-        if (eq <= 0 || trimmed.startsWith(u';') || trimmed.startsWith(u'#'))
-            return false;
-    }
-    return true;
+QString& LastRefusal() {
+    static QString why;
+    return why;
 }
 
-// Makes the store's file ready for a write: an existing one must be fully readable and
-// is made private to the user; a missing one is created private, so the API key never
-// lies in a file others can read. 0 or the status to refuse the write with.
-std::int32_t PrepareStoreFile(const QString& file, bool& created) {
+// Returns `status` after keeping, for LastSettingsWriteRefusal, why it refused a write.
+std::int32_t Refused(std::int32_t status, const QString& file,
+                     const std::optional<SettingsFileLine>& line = std::nullopt) {
+    const QString name = QDir::toNativeSeparators(file);
+    if (line && line->number > 0)
+        LastRefusal() = QStringLiteral("Nothing was written to the settings file %1: writing "
+                                       "would lose or change its line %2:\r\n%3")
+                            .arg(name)
+                            .arg(line->number)
+                            .arg(line->text);
+    else if (status == regstatus::InvalidData)
+        LastRefusal() = QStringLiteral("Nothing was written to the settings file %1: it holds "
+                                       "text that could not be kept.")
+                            .arg(name);
+    else
+        LastRefusal() = QStringLiteral("The settings file %1 cannot be written.").arg(name);
+    return status;
+}
+
+// Makes the store's file ready for writing `text` at `path`: an existing one must come
+// through the write with every other line as it is, and is made private to the user; a
+// missing one is created private, so the API key never lies in a file others can read.
+// 0, or the status the write is refused with (its reason kept).
+std::int32_t PrepareStoreFile(const QString& file, const QString& path, const QString& text,
+                              bool& created) {
     created = false;
     if (!QDir::isAbsolutePath(file))
         return regstatus::Success; // not a file (the Windows registry)
     QFile existing(file);
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly))
-            return regstatus::AccessDenied;
-        if (!StoreKeepsEveryLine(existing.readAll()))
-            return regstatus::InvalidData;
-        return NarrowToOwner(file) ? regstatus::Success : regstatus::AccessDenied;
+            return Refused(regstatus::AccessDenied, file);
+        if (const auto lost = FirstLineNotKept(existing.readAll(), path, text))
+            return Refused(regstatus::InvalidData, file, lost);
+        return NarrowToOwner(file) ? regstatus::Success : Refused(regstatus::AccessDenied, file);
     }
-    return CreatePrivateFile(file, &created) ? regstatus::Success : regstatus::AccessDenied;
+    return CreatePrivateFile(file, &created) ? regstatus::Success
+                                             : Refused(regstatus::AccessDenied, file);
 }
 
 // The file's permission bits, or -1 when it has none (the registry, a missing file).
@@ -258,16 +260,14 @@ std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const Q
     const std::unique_ptr<QSettings> store = OpenStore();
     // QSettings rewrites the whole file and drops what it cannot read, even while it
     // reports the error: refuse before it gets the chance.
-    if (store->status() != QSettings::NoError)
-        return StatusOf(*store);
     bool created = false;
-    if (const std::int32_t status = PrepareStoreFile(store->fileName(), created))
+    if (const std::int32_t status = PrepareStoreFile(store->fileName(), *path, text, created))
         return status;
     store->allKeys(); // parses every section, so a format error shows now
     if (store->status() != QSettings::NoError) {
         if (created)
             QFile::remove(store->fileName());
-        return StatusOf(*store);
+        return Refused(StatusOf(*store), store->fileName());
     }
     const int mode = FileMode(store->fileName());
     const QVariant previous = store->value(*path);
@@ -279,6 +279,7 @@ std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const Q
     if (mode >= 0 && FileMode(store->fileName()) != mode)
         ::chmod(QFile::encodeName(store->fileName()).constData(), mode_t(mode));
     if (status != regstatus::Success) {
+        Refused(status, store->fileName());
         if (created)
             QFile::remove(store->fileName());
         // The change stays pending in QSettings' in-process cache; put the old value
@@ -289,6 +290,10 @@ std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const Q
             store->remove(*path);
     }
     return status;
+}
+
+QString LastSettingsWriteRefusal() {
+    return LastRefusal();
 }
 
 void SetSettingsFileOverride(const QString& iniFilePath) {

@@ -136,6 +136,10 @@ TEST(DebugLog, ALogThatCannotBeWrittenAnywhereIsReportedOncePerRun) {
                                                    "Error Source: Pellwick\r\n")));
     EXPECT_TRUE(texts[0].contains(QStringLiteral("Error Number: 75\r\n")));
     EXPECT_TRUE(texts[0].contains(QStringLiteral("DebugLog.txt")));
+    // The cause is the folder that cannot be made, not the file missing from it.
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("/blocker: Not a directory")))
+        << texts[0].toStdString();
+    EXPECT_FALSE(texts[0].contains(QStringLiteral("No such file or directory")));
     EXPECT_EQ(scope.boxes->boxes()[0].title, QStringLiteral("Pellwick Error"));
 }
 

@@ -267,23 +267,35 @@ TEST(Registry, TheStoreIsPrivateToTheUser) {
 
 TEST(Registry, AWriteKeepsEveryOtherLineOrChangesNothing) {
     CoreTestScope scope;
-    // Lines the store cannot read back: it would drop them, so the write is refused.
-    const QByteArray unreadable[] = {
-        "[General]\nDebugMode=0\nno equals sign\n",
-        "\xEF\xBB\xBF[General]\nDebugMode=0\n",
-        "[General]\nDebugMode=0\n; the CRM sandbox, set by hand\n",
-        "# a note\n[General]\nDebugMode=0\n",
-        "[General]\nDebugMode=0\n\x01\x02\xFF\xFE\n",
+    // Lines the store would drop, or read and write back otherwise: the write is refused,
+    // the file keeps its bytes and the refusal names the file and the line.
+    const std::pair<QByteArray, int> refused[] = {
+        {"[General]\nDebugMode=0\nno equals sign\n", 3},
+        {"\xEF\xBB\xBF[General]\nDebugMode=0\n", 1},
+        {"[General]\nDebugMode=0\n; the CRM sandbox, set by hand\n", 3},
+        {"# a note\n[General]\nDebugMode=0\n", 1},
+        {"[General]\nDebugMode=0\n\x01\x02\xFF\xFE\n", 3},
+        {"[General]\nContactNotesCreationNotes=a;b\n", 2},
+        {"[General]\nInfusionsoftCABundle=C:\\certs\\ca.pem\n", 2},
+        {"[General]\nDebugMode=0\nDebugMode=1\n", 2},
+        {"[General]\nContactNotesActionDescription=a,b\n", 2},
+        {"[General]\r\nDebugMode = 1\r\n", 2},
     };
-    for (const QByteArray& content : unreadable) {
+    for (const auto& [content, line] : refused) {
         WriteFile(scope.settingsFile(), content);
         EXPECT_EQ(WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0")), 13)
             << content.toStdString();
         EXPECT_EQ(ReadAll(scope.settingsFile()), content);
         EXPECT_TRUE(ReadFlagSetting(setting::ShowSaveQuoteOnSave)) << "a value never stored";
+        const QString why = LastSettingsWriteRefusal();
+        EXPECT_TRUE(why.contains(scope.settingsFile()) &&
+                    why.contains(QStringLiteral("line %1:").arg(line)))
+            << why.toStdString();
     }
-    // Everything it can read is kept.
-    WriteFile(scope.settingsFile(), "[General]\r\nDebugMode = 1\r\n\r\n[Sub]\r\nName=v\r\n");
+    // Every other line is kept, whatever the order and line ends; the value's own line,
+    // however it was written, is replaced.
+    WriteFile(scope.settingsFile(), "[General]\r\nShowSaveQuoteOnSave = 1\r\nDebugMode=1\r\n\r\n"
+                                    "[Sub]\r\nName=v\r\n");
     ASSERT_EQ(WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0")), 0);
     EXPECT_FALSE(ReadFlagSetting(setting::ShowSaveQuoteOnSave));
     EXPECT_TRUE(ReadDebugModeSetting());

@@ -1,6 +1,7 @@
 #include "pellwick/ui/frmMain.h"
 
 #include "AddonRegistration.h"
+#include "EmailPdfWatch.h"
 #include "QuoteWerksApp.h"
 #include "clsSystemTray.h"
 #include "pellwick/ErrorReport.h"
@@ -16,7 +17,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFileInfo>
+#include <QDateTime>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -75,7 +77,7 @@ frmMain::frmMain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Pellwick"));
+    SetCaption(QStringLiteral("Pellwick"));
     setWindowIcon(ProgramIcon());
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(8);
@@ -117,14 +119,18 @@ frmMain::frmMain(QWidget* parent)
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open"));
     mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
+    mnuFileOpportunities = mnuFile->addAction(QStringLiteral("&Opportunities..."));
+    mnuFileOpportunities->setObjectName(QStringLiteral("mnuFileOpportunities"));
     mnuFileDash = mnuFile->addSeparator();
     mnuFileDash->setObjectName(QStringLiteral("mnuFileDash"));
     mnuFileDash->setText(QStringLiteral("-"));
     mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
     connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(mnuFileOpportunities, &QAction::triggered, this, &frmMain::mnuFileOpportunities_Click);
     connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
 
+    m_emailPdf = std::make_unique<EmailPdfWatch>();
     m_endProgram = [] { QCoreApplication::exit(0); };
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -136,6 +142,12 @@ frmMain::frmMain(QWidget* parent)
 frmMain::~frmMain() {
     if (State().MainWindow == this)
         State().MainWindow = nullptr;
+}
+
+void frmMain::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+    // A minimised window is named by its icon text (screen readers, the taskbar).
+    setWindowIconText(caption);
 }
 
 void frmMain::SetEndProgram(std::function<void()> endProgram) {
@@ -163,7 +175,7 @@ void frmMain::Form_Load() {
             return;
         }
 
-        setWindowTitle(Caption());
+        SetCaption(Caption());
 
         m_systemTray = m_trayFactory ? m_trayFactory() : std::make_unique<clsSystemTray>();
         m_systemTray->SetIcon(windowIcon());
@@ -250,7 +262,10 @@ void frmMain::ShowMainWindow() {
 }
 
 void frmMain::Minimize() {
-    cmdMinimize_Click();
+    // A window hidden in the notification area stays there: minimising would bring it
+    // back into the taskbar.
+    if (isVisible())
+        cmdMinimize_Click();
 }
 
 void frmMain::CloseMainWindow() {
@@ -330,6 +345,15 @@ void frmMain::mnuFileOpen_Click() {
     Guarded("mnuFileOpen_Click", [&] { SystemTray_DblClick(1); });
 }
 
+void frmMain::mnuFileOpportunities_Click() {
+    Guarded("mnuFileOpportunities_Click", [&] {
+        if (ModalWindowOpen(QStringLiteral("mnuFileOpportunities_Click")))
+            return;
+        if (CheckQuoteWerksAndInfusionsoftObjects())
+            OpenWindow(State().Windows.ShowOpportunities, QStringLiteral("opportunities"), 0);
+    });
+}
+
 void frmMain::mnuFileExit_Click() {
     Guarded("mnuFileExit_Click", [&] { close(); });
 }
@@ -346,9 +370,10 @@ void frmMain::SystemTray_Click(qint16 Button) {
 void frmMain::SystemTray_DblClick(qint16 Button) {
     Guarded("SystemTray_DblClick", [&] {
         if (Button == 1) {
-            // The windows are looked up by name: the Save Quote and contact search
-            // windows are built elsewhere and may not exist in this process at all.
+            // The windows are looked up by name: the Save Quote, opportunities and contact
+            // search windows are built elsewhere and may not exist in this process at all.
             const QStringList order{QStringLiteral("frmContacts"), QStringLiteral("frmAbout"),
+                                    QStringLiteral("frmOpportunities"),
                                     QStringLiteral("frmSaveQuote"), QStringLiteral("frmSetup")};
             const QWidgetList windows = QApplication::topLevelWidgets();
             for (const QString& name : order) {
@@ -416,8 +441,7 @@ void frmMain::QuoteWerksApp_BeforePrintDocument(qint16 iPrintMethod, qint16 /*iL
             return;
         if (iPrintMethod == 2 && State().ShowSaveQuoteOnEmail) {
             m_checkFileCount = 0;
-            m_emailEventTime = QDateTime::currentDateTimeUtc();
-            m_emailPdfSize = -1;
+            m_emailPdf->Start(QDateTime::currentDateTimeUtc());
             m_emailWatchReported = false;
             tmrCheckFile->start();
         }
@@ -428,9 +452,15 @@ void frmMain::tmrCheckFile_Timer() {
     // A tick while one of our windows is open waits for it and is not counted.
     if (QApplication::activeModalWidget())
         return;
-    EmailPdf pdf = EmailPdf::Missing;
+    EmailPdfWatch::Look pdf = EmailPdfWatch::Look::Missing;
     try {
-        pdf = CheckEmailPdf();
+        if (EmailedDocumentClosed()) {
+            // No document, no quote to wait for: said once, and the watch ends.
+            tmrCheckFile->stop();
+            CheckIfDocumentIsActive();
+            return;
+        }
+        pdf = m_emailPdf->Check(EmailPdfPath());
     } catch (...) {
         // The host died or hangs: report once per e-mail, and let the tick count so the
         // watch still ends after its ten ticks.
@@ -439,34 +469,40 @@ void frmMain::tmrCheckFile_Timer() {
             ReportCurrentError(QStringLiteral("tmrCheckFile_Timer"));
         }
     }
-    if (pdf == EmailPdf::Ready) {
+    if (pdf == EmailPdfWatch::Look::Complete) {
         tmrCheckFile->stop();
         OpenWindow(State().Windows.ShowSaveQuote, QStringLiteral("Save Quote"), 1);
-    } else if (pdf == EmailPdf::Missing) {
-        CountMissedTick();
+    } else {
+        CountUnfinishedTick();
     }
 }
 
-frmMain::EmailPdf frmMain::CheckEmailPdf() {
-    // The folder first: a host that has gone fails here, before the number's own boxes.
-    const QString folder = HostProgramFolder();
-    const QFileInfo pdf(folder + QStringLiteral("/history/email/") + GetQuoteDocumentNumber() +
-                        QStringLiteral(".pdf"));
-    // Only the PDF this e-mail wrote: a file left by an earlier e-mail of the quote is
-    // older than the event (a little margin for coarse file times).
-    constexpr qint64 kMarginSecs = 2;
-    if (!pdf.isFile() || pdf.size() == 0 ||
-        pdf.lastModified().toUTC() < m_emailEventTime.addSecs(-kMarginSecs))
-        return EmailPdf::Missing;
-    // The host may still be writing it: take it once its size held over two ticks.
-    const qint64 lastSize = std::exchange(m_emailPdfSize, pdf.size());
-    return lastSize == pdf.size() ? EmailPdf::Ready : EmailPdf::Settling;
+bool frmMain::EmailedDocumentClosed() {
+    const std::shared_ptr<QuoteWerksApp>& host = State().QuoteWerksApp;
+    return !host || host->DocumentAccess().NoDocumentOpen();
 }
 
-void frmMain::CountMissedTick() {
+QString frmMain::EmailPdfPath() {
+    // The folder first: a host that has gone fails here, before the number's own boxes.
+    const QString folder = HostProgramFolder();
+    return folder + QStringLiteral("/history/email/") + GetQuoteDocumentNumber() +
+           QStringLiteral(".pdf");
+}
+
+void frmMain::CountUnfinishedTick() {
     m_checkFileCount = static_cast<qint16>(m_checkFileCount + 1);
-    if (m_checkFileCount >= 10)
-        tmrCheckFile->stop();
+    if (m_checkFileCount < 10)
+        return;
+    tmrCheckFile->stop();
+    // A PDF that never appeared: the watch gives up silently. One that the host had not
+    // finished must not be uploaded cut short, but the quote can still be saved.
+    if (!m_emailPdf->Seen())
+        return;
+    MsgBox(QStringLiteral("The PDF of the e-mailed quote was not finished in time:") + kCrLf +
+               QDir::toNativeSeparators(m_emailPdf->Path()) + kCrLf +
+               QStringLiteral("The Save Quote window opens without uploading it."),
+           MsgIcon::Exclamation);
+    OpenWindow(State().Windows.ShowSaveQuote, QStringLiteral("Save Quote"), 0);
 }
 
 bool frmMain::ModalWindowOpen(const QString& handler) {

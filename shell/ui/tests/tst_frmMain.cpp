@@ -10,6 +10,7 @@
 #include "pellwick/testing/WindowTestSupport.h"
 #include "pellwick/ui/frmMain.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDateTime>
 #include <QDialog>
@@ -48,6 +49,7 @@ struct Run {
     // What the doors to the other windows were asked; lblInfo when the configuration opened.
     std::vector<qint16> saveQuoteLayouts;
     std::vector<std::pair<qint16, qint16>> contactSelections;
+    std::vector<qint32> opportunityContacts;
     QStringList infoAtConfiguration;
 
     explicit Run(bool trayAvailable = true) {
@@ -68,6 +70,9 @@ struct Run {
         doors.ShowContacts = [this](qint16 type, qint16 source) {
             contactSelections.emplace_back(type, source);
             return 0;
+        };
+        doors.ShowOpportunities = [this](qint32 contact) {
+            opportunityContacts.push_back(contact);
         };
         doors.ShowSetup = [this] {
             infoAtConfiguration << (window->isVisible() ? info() : QStringLiteral("(hidden)"));
@@ -133,6 +138,7 @@ private slots:
     void saveEventOpensSaveQuoteOnlyWhenAsked();
     void printToPaperNeverStartsTheWatch();
     void pdfAppearingOnTheThirdTick();
+    void pdfUnfinishedWhenTheTicksEnd();
     void pdfNeverAppearing();
     void watchTicksDoNotStackBoxes();
     void hostEventsWhileAWindowIsOpenOnlyRaiseIt();
@@ -165,7 +171,8 @@ void TestFrmMain::layoutAndCaptions() {
     QStringList items;
     for (QAction* action : w.FileMenu()->actions())
         items << action->objectName() + QLatin1Char('=') + action->text();
-    QCOMPARE(items, QStringList({"mnuFileOpen=&Open", "mnuFileDash=-", "mnuFileExit=E&xit"}));
+    QCOMPARE(items, QStringList({"mnuFileOpen=&Open", "mnuFileOpportunities=&Opportunities...",
+                                 "mnuFileDash=-", "mnuFileExit=E&xit"}));
     QCOMPARE(w.FileMenu()->title(), QStringLiteral("File"));
 
     run.startConfigured();
@@ -197,6 +204,8 @@ void TestFrmMain::keyboardReachesTheButtonsInOrder() {
     QVERIFY(!w.isMinimized());
     static_cast<MainWindowLink&>(w).Minimize();
     QVERIFY(w.isMinimized());
+    // Minimised, the window is still named for a screen reader.
+    QCOMPARE(QAccessible::queryAccessibleInterface(&w)->text(QAccessible::Name), w.windowTitle());
 }
 
 void TestFrmMain::secondCopyEndsBeforeTheTrayIcon() {
@@ -413,19 +422,49 @@ void TestFrmMain::pdfAppearingOnTheThirdTick() {
     run.window->tmrCheckFile_Timer();
     QCOMPARE(run.window->CheckFileCount(), qint16(5));
 
-    // The host writes it: taken once its size held over two ticks; those are not counted.
-    pdf.write("%PDF-1.4\n");
-    pdf.flush();
-    run.window->tmrCheckFile_Timer();
-    pdf.write("%%EOF\n");
+    // The host writes it: taken once it is complete, its size held over two ticks and the
+    // trailer at its end (white space after it allowed).
+    pdf.write("%PDF-1.4\n%%EOF \r\n");
     pdf.close();
+    run.window->tmrCheckFile_Timer();
     run.window->tmrCheckFile_Timer();
     QVERIFY(run.saveQuoteLayouts.empty());
     run.window->tmrCheckFile_Timer();
 
     QCOMPARE(run.saveQuoteLayouts, std::vector<qint16>{1});
     QVERIFY(!timer->isActive());
-    QCOMPARE(run.window->CheckFileCount(), qint16(5));
+    QCOMPARE(run.window->CheckFileCount(), qint16(7));
+    QVERIFY(run.scope.boxes->boxes().empty());
+}
+
+void TestFrmMain::pdfUnfinishedWhenTheTicksEnd() {
+    Run run;
+    run.startConfigured();
+    run.host->setField(QStringLiteral("DocNo"), QStringLiteral("Q1043"));
+    bool cancel = false;
+    emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
+    run.window->CheckFileTimer()->stop(); // ticks are driven by hand below
+    QVERIFY(QDir().mkpath(QFileInfo(run.pdfPath(QStringLiteral("Q1043"))).path()));
+    QFile pdf(run.pdfPath(QStringLiteral("Q1043")));
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+
+    // A writer that pauses: the size holds, but the PDF has no end yet.
+    pdf.write("%PDF-1.4\n1 0 obj\n");
+    pdf.flush();
+    for (int tick = 0; tick < 9; ++tick)
+        run.window->tmrCheckFile_Timer();
+    QVERIFY(run.saveQuoteLayouts.empty());
+    QVERIFY(run.scope.boxes->boxes().empty());
+
+    // The tenth tick ends the watch: said once, and the window opens without the PDF.
+    run.window->tmrCheckFile_Timer();
+    QCOMPARE(run.scope.boxes->texts(),
+             QStringList{QStringLiteral("The PDF of the e-mailed quote was not finished in "
+                                        "time:\r\n") +
+                         run.pdfPath(QStringLiteral("Q1043")) +
+                         QStringLiteral("\r\nThe Save Quote window opens without uploading it.")});
+    QCOMPARE(run.saveQuoteLayouts, std::vector<qint16>{0});
+    QVERIFY(!run.window->CheckFileTimer()->isActive());
 }
 
 void TestFrmMain::pdfNeverAppearing() {
@@ -450,10 +489,10 @@ void TestFrmMain::pdfNeverAppearing() {
 }
 
 void TestFrmMain::watchTicksDoNotStackBoxes() {
-    // Each tick fails: the document was closed meanwhile (each look-up shows its box), or
-    // the host died after announcing the e-mail (reported once). A real box runs its own
-    // event loop, in which the timer keeps running; ticks must not pile up boxes, and the
-    // failed ticks count, so the watch still ends.
+    // Each tick fails: the document was closed meanwhile (said once, and the watch ends),
+    // or the host died after announcing the e-mail (reported once). A real box runs its
+    // own event loop, in which the timer keeps running; ticks must not pile up boxes, and
+    // the failed ticks count, so the watch still ends.
     for (const bool hostGone : {false, true}) {
         Run run;
         run.startConfigured();
@@ -476,16 +515,14 @@ void TestFrmMain::watchTicksDoNotStackBoxes() {
         QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 10000);
         run.scope.boxes->onPresent = nullptr;
         QCOMPARE(deepest, 1);
-        QCOMPARE(run.window->CheckFileCount(), qint16(10));
+        QCOMPARE(run.window->CheckFileCount(), qint16(hostGone ? 10 : 0));
         const QStringList texts = run.scope.boxes->texts();
-        if (hostGone) {
-            QCOMPARE(texts.size(), 1);
+        QCOMPARE(texts.size(), 1);
+        if (hostGone)
             QVERIFY(texts[0].contains(QStringLiteral("tmrCheckFile_Timer")));
-        } else {
-            QCOMPARE(texts,
-                     QStringList(10, QStringLiteral(
-                                         "There are no documents currently open in QuoteWerks.")));
-        }
+        else
+            QCOMPARE(texts[0],
+                     QStringLiteral("There are no documents currently open in QuoteWerks."));
         QVERIFY(run.saveQuoteLayouts.empty());
     }
 }
@@ -501,13 +538,14 @@ void TestFrmMain::hostEventsWhileAWindowIsOpenOnlyRaiseIt() {
         emit run.host->AfterSaveDocument(0);
         qint16 source = 0;
         emit run.host->BeforeContactSelection(1, source);
+        run.window->findChild<QAction*>(QStringLiteral("mnuFileOpportunities"))->trigger();
         // The e-mail's watch starts, but waits for the open window without counting.
         bool cancel = false;
         emit run.host->BeforePrintDocument(2, 0, QString(), cancel);
         run.window->CheckFileTimer()->stop();
         QFile pdf(run.pdfPath(QStringLiteral("Q5")));
         QVERIFY(QDir().mkpath(QFileInfo(pdf).path()) && pdf.open(QIODevice::WriteOnly));
-        pdf.write("%PDF-1.4\n");
+        pdf.write("%PDF-1.4\n%%EOF\n");
         pdf.close();
         for (int tick = 0; tick < 3; ++tick)
             run.window->tmrCheckFile_Timer();
@@ -518,16 +556,17 @@ void TestFrmMain::hostEventsWhileAWindowIsOpenOnlyRaiseIt() {
 
     QVERIFY(run.saveQuoteLayouts.empty());
     QVERIFY(run.contactSelections.empty());
+    QVERIFY(run.opportunityContacts.empty());
     QVERIFY(run.scope.boxes->boxes().empty());
-    run.window->tmrCheckFile_Timer();
-    run.window->tmrCheckFile_Timer();
+    for (int tick = 0; tick < 3; ++tick)
+        run.window->tmrCheckFile_Timer();
     QCOMPARE(run.saveQuoteLayouts, std::vector<qint16>{1});
 
     QFile log(run.scope.debugLogPath());
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(log.readAll())
                  .count(QStringLiteral("Not handled while a window is open: frmSaveQuote")),
-             3);
+             4);
 }
 
 void TestFrmMain::contactSelectionOpensTheSearch() {
@@ -557,6 +596,10 @@ void TestFrmMain::minimiseHidesOnlyWithANotificationArea() {
         run.startConfigured();
         run.window->findChild<QPushButton*>(QStringLiteral("cmdMinimize"))->click();
         QTRY_VERIFY(!run.window->isVisible());
+        // A commit's minimise leaves the window hidden in the notification area.
+        static_cast<MainWindowLink&>(*run.window).Minimize();
+        QTest::qWait(20);
+        QVERIFY(!run.window->isVisible());
         run.window->mnuFileOpen_Click();
         QVERIFY(run.window->isVisible());
         QVERIFY(!run.window->isMinimized());
@@ -599,6 +642,9 @@ void TestFrmMain::trayDoubleClickBringsForwardTheRightWindow() {
         QCOMPARE(menu->isVisible(), shown);
         menu->hide();
     }
+    // Its Opportunities... opens that window for the quote's contacts.
+    run.window->findChild<QAction*>(QStringLiteral("mnuFileOpportunities"))->trigger();
+    QCOMPARE(run.opportunityContacts, std::vector<qint32>{0});
 }
 
 void TestFrmMain::closeUnloadsEverything() {

@@ -51,6 +51,13 @@ ContactRow ContactRowFromRecord(const tessary::RpcStruct& record);
 // number. Throws ProgramError (type mismatch, or overflow) when it names none.
 std::int32_t ContactIdFromKey(const QString& key);
 
+// The most records one contact query gives (its first page); a query that gives this
+// many may have left others out.
+inline constexpr int kContactQueryLimit = 1000;
+// The results label: "None Found", or the count and " Contacts"; when a query was cut
+// at its limit, also that not every match is listed and the search should be narrowed.
+QString SearchResultsText(int total, bool cut);
+
 // Runs one "Contact" query (limit 1000, first page) with the given data and fields: the
 // records, or null when the call gave no result set.
 using ContactQueryRunner = std::function<std::shared_ptr<tessary::RpcArray>(

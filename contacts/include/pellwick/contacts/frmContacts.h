@@ -43,7 +43,8 @@ public:
     std::int32_t ShowForm(std::int16_t p_intQWType, std::int16_t p_intQWSource);
 
     // Runs one CRM contact query and lists the contacts not listed yet; returns the
-    // number of records the query gave, those already listed included.
+    // number of records the query gave, those already listed included. A query that
+    // cannot be sent at all (no CRM connection) fails the whole search.
     std::int16_t SearchContacts(const tessary::RpcStruct& p_sctQueryData);
 
     void cmdSearch_Click();
@@ -68,6 +69,7 @@ private:
     void ResetControls();
     void CreateColumns();
     void SetResultButtonsEnabled(bool enabled);
+    void SelectCurrentRow();
     void FinishSearch(int total);
     // The Id of the selected row; none when no row is selected.
     std::optional<std::int32_t> SelectedContactId() const;
@@ -77,6 +79,7 @@ private:
     std::int16_t m_intQWSource = 0;
     std::int32_t m_lngContactID = 0;
     bool m_blnSearching = false;
+    bool m_blnCut = false; // a query of this search gave as many records as it may
     bool m_blnActivated = false;
     bool m_blnOpen = false;
     // Row key ("c" + Id) -> its row, so that a contact found twice is listed once.

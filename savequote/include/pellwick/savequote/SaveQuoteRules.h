@@ -97,6 +97,11 @@ bool IsPlainFileName(const QString& number);
 // The quote's ".dtf" file and the ".pdf" the host wrote for e-mailing it.
 QString QuoteFilePath(const QString& programFolder, const QString& number);
 QString QuotePdfPath(const QString& programFolder, const QString& number);
+// The real path of a quote file that may go to the CRM: a regular file, not a symbolic
+// link, whose real path lies in the host's quote folder ("DTF") or e-mail folder
+// ("history/email") of its program folder. Nothing for anything else, so that a link or
+// a name never carries a file from elsewhere into the CRM.
+std::optional<QString> UploadableQuoteFile(const QString& path, const QString& programFolder);
 
 // The new contact's record from a section's contact details.
 tessary::RpcStruct NewContactRecord(const ContactDetails& details);

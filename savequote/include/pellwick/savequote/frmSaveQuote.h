@@ -7,6 +7,7 @@
 #include "pellwick/ProgramState.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -61,6 +63,7 @@ public:
     void ViewContactInfusionsoftPage();
     void ViewOpportunityInfusionsoftPage();
 
+    // Brings the shown window to the front (on top, then not on top), over the host.
     void Form_Load();
     void cboContact_Click();
     void cboOpportunity_Click();
@@ -68,6 +71,9 @@ public:
     void cmdViewContact_Click();
     void cmdViewOpportunity_Click();
     void cmdViewActionSet_Click();
+    // The opportunities window for the chosen CRM contact (none chosen: the quote's);
+    // afterwards the opportunity list shows what it wrote, the entry chosen kept.
+    void cmdOpportunities_Click();
     // Writes the quote into the CRM, remembers the choices, closes the window and
     // minimises the main window. On a stop the window stays open with its choices.
     void cmdOK_Click();
@@ -76,6 +82,9 @@ public:
 
     // Escape and the title bar's close are Cancel.
     void reject() override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
 
 private:
     void buildControls();
@@ -87,14 +96,19 @@ private:
     void AddContactEntries(
         const tessary::RpcStruct& queryData, std::int32_t limit,
         const std::function<bool(const QString&, const QString&, const QString&)>& matches);
+    void ReadOpportunities(std::int32_t contactId, std::vector<std::int32_t>& ids,
+                           QHash<std::int32_t, QString>& texts);
     void Commit();
     // The steps of one commit, in order.
     savequote::CommitContact ResolveContact(const savequote::CrmServices& crm);
     QStringList UploadQuoteFiles(const savequote::CrmServices& crm, std::int32_t contactId);
+    bool UploadQuoteFile(const savequote::CrmServices& crm, std::int32_t contactId,
+                         const QString& path, const QString& programFolder);
     void RunActionSet(const savequote::CrmServices& crm, std::int32_t contactId);
     std::int32_t WriteOpportunity(const savequote::CrmServices& crm,
                                   const savequote::CommitContact& contact);
     void AddQuoteNote(const savequote::CrmServices& crm, std::int32_t contactId);
+    void RememberChoices();
     void AdoptCreatedContact(std::int32_t id, const QString& firstName, const QString& lastName,
                              const QString& email);
     void AdoptCreatedOpportunity(std::int32_t id, const QString& title);
@@ -113,6 +127,7 @@ private:
     QGroupBox* fraOpportunity;
     QComboBox* cboOpportunity;
     QPushButton* cmdViewOpportunity;
+    QPushButton* cmdOpportunities;
     QCheckBox* chkAddNotes;
     QCheckBox* chkUpdateProjectedRevenue;
     QCheckBox* chkOpenOpportunityRecord;

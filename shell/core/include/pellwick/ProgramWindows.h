@@ -14,6 +14,9 @@ struct ProgramWindows {
     // The contact search window for a host contact section (0, 1, 2) or, with -1, -1,
     // to choose a contact: the chosen contact's Id, 0 when none was chosen.
     std::function<std::int32_t(std::int16_t type, std::int16_t source)> ShowContacts;
+    // The opportunities window for a CRM contact (1 or more) or, with 0, for the contacts
+    // the open quote names.
+    std::function<void(std::int32_t contactId)> ShowOpportunities;
     // The configuration and About windows.
     std::function<void()> ShowSetup;
     std::function<void()> ShowAbout;

@@ -46,14 +46,21 @@ std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QS
                                const QString& typeCode, bool defaultValue, bool& value);
 
 // Writes one value as text ("S" as given, "B" as "1"/"0", "D" as decimal text; other
-// codes write nothing). The value is on disk, with every other value of the file, when
-// this returns 0; otherwise the file's bytes are unchanged: 5 when the store cannot be
-// written, 13 when the file holds lines the store cannot read back (a line without "=",
-// a comment, a byte-order mark, text that is not UTF-8), 99 for an unknown hive. The
-// file and any folder made for it are private to the user (0600, 0700); a stricter mode
-// the user set stays.
+// codes write nothing). The value is on disk, with every other line of the file as it
+// was, when this returns 0; otherwise the file's bytes are unchanged: 5 when the store
+// cannot be written, 13 when writing would lose or change another line of the file
+// (one the store cannot read: a line without "=", a comment, a byte-order mark, text
+// that is not UTF-8; or one it reads but writes back otherwise: "a;b", "x\y", "a,b",
+// blanks around "=", a key given twice), 99 for an unknown hive. The file and any
+// folder made for it are private to the user (0600, 0700); a stricter mode the user set
+// stays.
 std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
                                 const QString& typeCode, const QString& value);
+
+// Why the last write that returned 5 or 13 was refused, in words for the user: the
+// settings file and, when writing would lose or change one of its lines, that line's
+// number and text. Empty before the first refusal.
+QString LastSettingsWriteRefusal();
 
 // Test seam: keep the store in this INI file instead of the user's store (empty path
 // restores the user's store).

@@ -4,7 +4,6 @@
 
 #include "pellwick/MainWindowLink.h"
 
-#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -18,6 +17,7 @@ class QTimer;
 
 namespace pellwick {
 
+class EmailPdfWatch;
 class QuoteWerksApp;
 class clsSystemTray;
 class SingleInstance;
@@ -43,6 +43,8 @@ public:
     void cmdMinimize_Click();
     void cmdClose_Click();
     void mnuFileOpen_Click();
+    // The opportunities window for the open quote's contacts.
+    void mnuFileOpportunities_Click();
     void mnuFileExit_Click();
     void SystemTray_Click(qint16 Button);
     void SystemTray_DblClick(qint16 Button);
@@ -84,10 +86,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // The e-mailed quote's PDF as one tick of the watch finds it.
-    enum class EmailPdf { Missing, Settling, Ready };
-    EmailPdf CheckEmailPdf();
-    void CountMissedTick();
+    void SetCaption(const QString& caption);
+    bool EmailedDocumentClosed();
+    QString EmailPdfPath();
+    void CountUnfinishedTick();
     void EndEventLoop();
     bool ModalWindowOpen(const QString& handler);
     void HookHostEvents(QuoteWerksApp* host);
@@ -101,6 +103,7 @@ private:
     QTimer* tmrCheckFile;
     QMenu* mnuFile;
     QAction* mnuFileOpen;
+    QAction* mnuFileOpportunities;
     QAction* mnuFileDash;
     QAction* mnuFileExit;
 
@@ -108,11 +111,11 @@ private:
     std::unique_ptr<clsSystemTray> m_systemTray;
     std::unique_ptr<SingleInstance> m_instance;
     QString m_lockPath;
+    // Ticks of the e-mail watch that did not take the PDF; the tenth ends the watch.
     qint16 m_checkFileCount = 0;
-    // The e-mail watch: when the event came, the PDF's size at the last tick (-1: none
-    // seen yet), whether a failed tick has been reported.
-    QDateTime m_emailEventTime;
-    qint64 m_emailPdfSize = -1;
+    // The e-mail watch: what the ticks saw of the PDF, whether a failed tick has been
+    // reported.
+    std::unique_ptr<EmailPdfWatch> m_emailPdf;
     bool m_emailWatchReported = false;
     bool m_unloading = false;
     bool m_ended = false;

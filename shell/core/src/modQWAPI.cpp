@@ -103,6 +103,12 @@ bool CheckInfusionsoftConnection() {
                    [] { return State().InfusionsoftConnection != nullptr; });
 }
 
+bool InfusionsoftConnectionIsRestV2() {
+    const auto& connection = State().InfusionsoftConnection;
+    return connection &&
+           connection->GetConnectionOptions().crmInterface == tessary::CrmInterface::RestV2;
+}
+
 bool CheckQuoteWerksAndInfusionsoftObjects() {
     return Guarded("CheckQuoteWerksAndInfusionsoftObjects", false, [] {
         if (!CheckQuoteWerksAppObject()) {

@@ -60,8 +60,8 @@ void CoreTestScope::useLocalEndpoint(int port, const QString& caFile) const {
 }
 
 bool TestsUseRestV2() {
-    return qEnvironmentVariable("PELLWICK_TEST_CRM_INTERFACE").compare(QStringLiteral("rest"),
-                                                                        Qt::CaseInsensitive) == 0;
+    return qEnvironmentVariable("PELLWICK_TEST_CRM_INTERFACE")
+               .compare(QStringLiteral("rest"), Qt::CaseInsensitive) == 0;
 }
 
 void CoreTestScope::setHost(std::shared_ptr<QuoteWerksApp> host) {

@@ -134,9 +134,20 @@ walk_report="$state/walk.txt"; rm -f "$walk_report"
 export PELLWICK_WALK_REPORT="$walk_report"
 calls="$state/sandbox/calls.jsonl"
 calls_before=$(wc -l <"$calls" 2>/dev/null || echo 0)
-# The first connection test of this run (the log keeps the calls of earlier runs).
-first_query() { tail -n "+$((calls_before + 1))" "$calls" 2>/dev/null | grep 'DataService.query' |
-                    head -n 1 | cut -c1-160 || true; }
+# The first connection test of this run (the log keeps the calls of earlier runs), in a
+# line: over XML-RPC a query of one user, over REST v2 a read of the key's own user.
+first_query() { tail -n "+$((calls_before + 1))" "$calls" 2>/dev/null | python3 -c '
+import json, sys
+for line in sys.stdin:
+    call = json.loads(line)
+    method, path = call.get("method", ""), call.get("path", "")
+    if call.get("interface") == "rest" and path.endswith("/oauth/connect/userinfo"):
+        print("  REST v2:", method, "at", path, "->", "HTTP", call.get("status"))
+        break
+    if method == "DataService.query":
+        print("  XML-RPC:", method, "on", call["params"][1]["value"], "at", path)
+        break
+' || true; }
 await_pellwick() {
     for _ in $(seq 1 300); do has_owner Varrow.Pellwick && break; sleep 0.1; done
     has_owner Varrow.Pellwick && pellwick_pid=$(owner_pid Varrow.Pellwick)

@@ -105,7 +105,7 @@ fi
 pids+=("$sandbox_pid")
 port=$(ready_field port)
 ca=$(ready_field ca)
-rest_url="https://localhost:$port/crm/rest/v2"
+rest_url="https://demo.localhost:$port/crm/rest/v2"
 echo "CRM sandbox: REST v2 at $rest_url, XML-RPC at https://demo.localhost:$port/api/xmlrpc"
 echo "  application demo, API key demo-api-key, CA file $ca"
 echo "  pellwick speaks $([ "$interface" = RESTv2 ] && echo "REST v2" || echo "XML-RPC")" \

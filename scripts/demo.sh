@@ -8,11 +8,18 @@
 # (pellwick_walk, which is pellwick with its windows operable over the session bus),
 # prints what the CRM then holds and ends. The sandbox listens on port 8443
 # (PELLWICK_DEMO_PORT), or on any free port when 8443 is taken and no port was asked for.
+# pellwick speaks the CRM's REST v2 interface; PELLWICK_DEMO_INTERFACE=xmlrpc makes it
+# speak XML-RPC instead.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PELLWICK_BUILD_DIR:-$root/build}
 state=${PELLWICK_DEMO_STATE:-$root/demo-state}
 port=${PELLWICK_DEMO_PORT:-8443}
+case "${PELLWICK_DEMO_INTERFACE:-rest}" in
+    rest | REST | restv2 | RESTv2) interface=RESTv2 ;;
+    xmlrpc | XMLRPC | xml-rpc | XML-RPC) interface=XMLRPC ;;
+    *) echo "PELLWICK_DEMO_INTERFACE must be rest or xmlrpc"; exit 2 ;;
+esac
 
 # Without a desktop session, give the programs a private bus; without a display, the
 # demo runs headless and walks through a save and an e-mail by itself.
@@ -98,15 +105,19 @@ fi
 pids+=("$sandbox_pid")
 port=$(ready_field port)
 ca=$(ready_field ca)
-echo "CRM sandbox: https://demo.localhost:$port/api/xmlrpc (also https://localhost:$port/api/xmlrpc)"
+rest_url="https://demo.localhost:$port/crm/rest/v2"
+echo "CRM sandbox: REST v2 at $rest_url, XML-RPC at https://demo.localhost:$port/api/xmlrpc"
 echo "  application demo, API key demo-api-key, CA file $ca"
+echo "  pellwick speaks $([ "$interface" = RESTv2 ] && echo "REST v2" || echo "XML-RPC")" \
+     "(PELLWICK_DEMO_INTERFACE=rest or xmlrpc)"
 echo "  call log:  $state/sandbox/calls.jsonl"
 echo "  a record page: https://demo.localhost:$port/Contact/manageContact.jsp?view=edit&ID=1"
 
 # 2. pellwick's settings, pre-configured for the sandbox (a private config home).
 export XDG_CONFIG_HOME="$state/config"
 python3 "$root/scripts/demo_settings.py" "$XDG_CONFIG_HOME/Varrow/Pellwick.conf" \
-    --app demo --key demo-api-key --domain localhost --port "$port" --ca "$ca" --debug
+    --app demo --key demo-api-key --domain localhost --port "$port" --ca "$ca" --debug \
+    --interface "$interface" --rest-url "$rest_url"
 
 # 3. The host stand-in's program folder, its site.ini listing pellwick as an add-on
 #    (headless: pellwick_walk, so that the walk below can operate its windows).
@@ -123,9 +134,20 @@ walk_report="$state/walk.txt"; rm -f "$walk_report"
 export PELLWICK_WALK_REPORT="$walk_report"
 calls="$state/sandbox/calls.jsonl"
 calls_before=$(wc -l <"$calls" 2>/dev/null || echo 0)
-# The first connection test of this run (the log keeps the calls of earlier runs).
-first_query() { tail -n "+$((calls_before + 1))" "$calls" 2>/dev/null | grep 'DataService.query' |
-                    head -n 1 | cut -c1-160 || true; }
+# The first connection test of this run (the log keeps the calls of earlier runs), in a
+# line: over XML-RPC a query of one user, over REST v2 a read of the key's own user.
+first_query() { tail -n "+$((calls_before + 1))" "$calls" 2>/dev/null | python3 -c '
+import json, sys
+for line in sys.stdin:
+    call = json.loads(line)
+    method, path = call.get("method", ""), call.get("path", "")
+    if call.get("interface") == "rest" and path.endswith("/oauth/connect/userinfo"):
+        print("  REST v2:", method, "at", path, "->", "HTTP", call.get("status"))
+        break
+    if method == "DataService.query":
+        print("  XML-RPC:", method, "on", call["params"][1]["value"], "at", path)
+        break
+' || true; }
 await_pellwick() {
     for _ in $(seq 1 300); do has_owner Varrow.Pellwick && break; sleep 0.1; done
     has_owner Varrow.Pellwick && pellwick_pid=$(owner_pid Varrow.Pellwick)

@@ -36,6 +36,8 @@ def main() -> None:
     p.add_argument("settings", nargs="?")
     p.add_argument("--app"), p.add_argument("--key"), p.add_argument("--domain")
     p.add_argument("--port"), p.add_argument("--ca")
+    p.add_argument("--interface", choices=["RESTv2", "XMLRPC"], default="RESTv2")
+    p.add_argument("--rest-url", help="the REST v2 base address (default: the CRM's own)")
     p.add_argument("--site-ini"), p.add_argument("--addon")
     p.add_argument("--debug", action="store_true", help="turn on the debug log")
     a = p.parse_args()
@@ -48,6 +50,8 @@ def main() -> None:
         "InfusionsoftServiceDomain": a.domain,
         "InfusionsoftServicePort": a.port,
         "InfusionsoftCABundle": a.ca,
+        "InfusionsoftInterface": a.interface,
+        "InfusionsoftRestBaseUrl": a.rest_url or "",
         "DebugMode": "1" if a.debug else "0",
     }, private=True)
 

@@ -1,5 +1,6 @@
 #include "SandboxProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -311,6 +313,41 @@ void SandboxProcess::resetRest() {
                               {"file_data", "raw"},
                               {"default_stage", nullptr},
                               {"key_user", nullptr}});
+}
+
+std::vector<std::string> RestOperationsFor(const std::string& method, const std::string& table) {
+    // What the library sends for each call the program makes (crmclient/docs/REST-V2.md).
+    static const std::map<std::pair<std::string, std::string>, std::vector<std::string>> map = {
+        {{"DataService.query", "Contact"}, {"GET /contacts", "GET /contacts/{id}"}},
+        {{"DataService.query", "Lead"}, {"GET /opportunities", "GET /opportunities/{id}"}},
+        {{"DataService.query", "Stage"}, {"GET /opportunities/stages"}},
+        {{"DataService.query", "ActionSequence"}, {"GET /campaigns"}},
+        {{"DataService.query", "ContactAction"}, {"GET /contacts/{id}/notes", "GET /notes"}},
+        {{"DataService.query", "FileBox"}, {"GET /files"}},
+        // The connection test's query of one user is a read of the key's own user.
+        {{"DataService.query", "User"}, {"GET /users", "GET /oauth/connect/userinfo"}},
+        {{"DataService.add", "Contact"}, {"POST /contacts"}},
+        {{"DataService.add", "Lead"}, {"POST /opportunities"}},
+        {{"DataService.add", "ContactAction"}, {"POST /contacts/{id}/notes"}},
+        {{"DataService.update", "Contact"}, {"PATCH /contacts/{id}"}},
+        {{"DataService.update", "Lead"}, {"PATCH /opportunities/{id}"}},
+        {{"ContactService.add", ""}, {"POST /contacts"}},
+        {{"ContactService.runActionSequence", ""},
+         {"POST /campaigns/{id}/sequences/{id}:addContacts"}},
+        {{"FileService.uploadFile", ""}, {"POST /files"}},
+        {{"FileService.replaceFile", ""}, {"POST /files/{id}"}},
+    };
+    const auto found = map.find({method, table});
+    return found == map.end() ? std::vector<std::string>{} : found->second;
+}
+
+bool IsCallOf(const LoggedCall& call, const std::string& method, const std::string& table) {
+    if (call.interface == "rest") {
+        const auto operations = RestOperationsFor(method, table);
+        return std::find(operations.begin(), operations.end(), call.method) != operations.end();
+    }
+    return call.method == method &&
+           (table.empty() || (call.params.size() > 1 && call.params[1].value == table));
 }
 
 } // namespace sandbox

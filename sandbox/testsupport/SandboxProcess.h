@@ -57,6 +57,14 @@ struct LoggedCall {
     std::string keyForm; // "x-keap-api-key", "bearer", "both" or "none"
 };
 
+// The REST v2 operations, as the call log names them, that do what an XML-RPC method does
+// on a table (the table only for DataService's methods): "DataService.add" on "Lead" is
+// "POST /opportunities". Empty when there is none.
+std::vector<std::string> RestOperationsFor(const std::string& method,
+                                           const std::string& table = {});
+// Whether a logged call, over either interface, is that XML-RPC method (on that table).
+bool IsCallOf(const LoggedCall& call, const std::string& method, const std::string& table = {});
+
 // A fault for the next calls (setFault). mode: "delay", "http500", "http429",
 // "malformed", "notxml", "close", "drop", "commit_then_500", "late", "hang" or
 // "none". count -1: every matching call until cleared. delayMs: wait before

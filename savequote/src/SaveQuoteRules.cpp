@@ -42,6 +42,19 @@ QString ActionSetEntryText(const QString& name, std::int32_t id) {
     return name + QStringLiteral(" - (") + QString::number(id) + QLatin1Char(')');
 }
 
+QString ActionSetFrameName(bool campaignSequences) {
+    return campaignSequences ? QStringLiteral("Campaign Sequence") : QStringLiteral("Action Set");
+}
+
+QString AlreadyRunNote(const std::vector<QString>& resultMessages, const QString& entry) {
+    for (const QString& message : resultMessages)
+        if (message.contains(QStringLiteral("ALREADY_IN_SEQUENCE"), Qt::CaseInsensitive))
+            return QStringLiteral("The contact was already in the campaign sequence \"%1\"; it "
+                                  "was not started again.")
+                .arg(entry);
+    return QString();
+}
+
 std::vector<EmailSearch> EmailsToSearch(const std::array<SectionContact, 3>& sections) {
     static const std::array<QString, 3> names = {
         QStringLiteral("Sold To"), QStringLiteral("Ship To"), QStringLiteral("Bill To")};

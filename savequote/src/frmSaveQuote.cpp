@@ -288,6 +288,7 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     DebugLine(QStringLiteral(" - ShowForm - Started, Params: p_enmLayout = ") +
               QString::number(layout));
     ResetForShowing();
+    NameActionSetFrame(ActionSetFrameName(InfusionsoftConnectionIsRestV2()));
 
     DebugLine(QStringLiteral(" - ShowForm - Get the QuoteWerks Document Number."));
     const QString name = GetQuoteDocumentName();
@@ -482,14 +483,25 @@ void frmSaveQuote::ShowOpportunityRecordOptions() {
 void frmSaveQuote::ShowActionSetRecordOptions() {
     Guarded("ShowActionSetRecordOptions", [&] {
         const bool chosen = cboActionSet->currentIndex() >= 1; // an entry after the blank one
-        cmdViewActionSet->setEnabled(chosen);
+        // A campaign sequence has no page of its own to view.
+        cmdViewActionSet->setEnabled(chosen && m_strActionSetFrame == ActionSetFrameName(false));
         if (chosen)
             SetIndicator(imgActionSet, imgOK,
-                         QStringLiteral("Action Set option selected is okay."));
+                         m_strActionSetFrame + QStringLiteral(" option selected is okay."));
         else
             SetIndicator(imgActionSet, imgNoSelect,
-                         QStringLiteral("No Action Set option was selected."));
+                         QStringLiteral("No ") + m_strActionSetFrame +
+                             QStringLiteral(" option was selected."));
     });
+}
+
+// The frame, its list, button and indicator are named by what the CRM's interface lists.
+void frmSaveQuote::NameActionSetFrame(const QString& frame) {
+    m_strActionSetFrame = frame;
+    fraActionSet->setTitle(frame);
+    cboActionSet->setAccessibleName(frame);
+    cmdViewActionSet->setAccessibleName(QStringLiteral("View ") + frame);
+    imgActionSet->setAccessibleName(frame + QStringLiteral(" indicator"));
 }
 
 void frmSaveQuote::cboContact_Click() {

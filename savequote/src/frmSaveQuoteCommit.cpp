@@ -96,6 +96,7 @@ void frmSaveQuote::Commit() {
     }
 
     QStringList notUploaded;
+    QString alreadyRun;
     CommitContact contact;
     std::int32_t opportunityId = 0;
     {
@@ -103,7 +104,7 @@ void frmSaveQuote::Commit() {
         const CrmServices crm = Crm();
         contact = ResolveContact(crm);
         notUploaded = UploadQuoteFiles(crm, contact.id);
-        RunActionSet(crm, contact.id);
+        alreadyRun = RunActionSet(crm, contact.id);
         opportunityId = WriteOpportunity(crm, contact);
         AddQuoteNote(crm, contact.id);
     }
@@ -119,8 +120,11 @@ void frmSaveQuote::Commit() {
     if (!notUploaded.isEmpty())
         MsgBox(QStringLiteral("These files were not uploaded into the Infusionsoft Contact "
                               "Record:") +
-                   kCrLf + notUploaded.join(kCrLf),
+                   kCrLf + notUploaded.join(kCrLf) +
+                   (alreadyRun.isEmpty() ? QString() : kCrLf + kCrLf + alreadyRun),
                MsgIcon::Exclamation);
+    else if (!alreadyRun.isEmpty())
+        MsgBox(alreadyRun, MsgIcon::Information);
 
     // 10, 11.
     QDialog::accept();
@@ -209,11 +213,23 @@ bool frmSaveQuote::UploadQuoteFile(const CrmServices& crm, std::int32_t contactI
 }
 
 // 4. The action set, once per contact in this showing.
-void frmSaveQuote::RunActionSet(const CrmServices& crm, std::int32_t contactId) {
+QString frmSaveQuote::RunActionSet(const CrmServices& crm, std::int32_t contactId) {
     const std::optional<std::int32_t> actionSet = SelectedValue(cboActionSet);
-    if (actionSet && *actionSet >= 1 && !m_ranActionSets.count({contactId, *actionSet}) &&
-        crm.contacts->RunActionSequence(contactId, *actionSet))
-        m_ranActionSets.insert({contactId, *actionSet});
+    if (!actionSet || *actionSet < 1 || m_ranActionSets.count({contactId, *actionSet}))
+        return QString();
+    const std::shared_ptr<tessary::RpcArray> results =
+        crm.contacts->RunActionSequence(contactId, *actionSet);
+    if (!results)
+        return QString();
+    m_ranActionSets.insert({contactId, *actionSet});
+    std::vector<QString> messages;
+    for (const tessary::RpcValue& result : results->Elements())
+        if (const auto record = result.StructValue())
+            messages.push_back(QString::fromStdString(record->Item("Message").StringValue()));
+    const QString note = AlreadyRunNote(messages, cboActionSet->currentText());
+    if (!note.isEmpty())
+        DebugLine(QStringLiteral(" - cmdOK_Click - ") + note);
+    return note;
 }
 
 // 5. The opportunity; gives its Id (0 when there is none).

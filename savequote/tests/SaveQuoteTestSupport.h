@@ -46,23 +46,43 @@ inline bool ConnectTo(const sandbox::SandboxProcess& crm,
     return pellwick::SetupInfusionsoftConnection();
 }
 
-// How many logged calls of `method` there were (on `table`, when given).
+// How many logged calls of `method` there were (on `table`, when given), over either
+// interface.
 inline int Calls(const sandbox::SandboxProcess& crm, const std::string& method,
                  const std::string& table = std::string()) {
     int n = 0;
     for (const sandbox::LoggedCall& call : crm.calls())
-        n += call.method == method &&
-             (table.empty() || (call.params.size() > 1 && call.params[1].value == table));
+        n += sandbox::IsCallOf(call, method, table);
     return n;
 }
 
+// Makes the next `count` calls of the XML-RPC `method` (on `table`) fail in `mode`, or on
+// REST v2 the operation that does what it does.
+inline void FailNext(sandbox::SandboxProcess& crm, const std::string& mode,
+                     const std::string& method, const std::string& table = {}, int count = 1) {
+    sandbox::FaultOptions fault{.mode = mode, .count = count};
+    if (pellwick::testing::TestsUseRestV2()) {
+        fault.method = sandbox::RestOperationsFor(method, table).front();
+    } else {
+        fault.method = method;
+        fault.table = table;
+    }
+    crm.setFault(fault);
+}
+
 // A text member of the record sent with the first call of `method` on `table`, as the
-// CRM received it.
+// CRM received it (on REST v2, the member of the body that carries it).
 inline QString SentText(const sandbox::SandboxProcess& crm, const std::string& method,
                         const std::string& table, const std::string& member) {
-    for (const sandbox::LoggedCall& call : crm.calls())
-        if (call.method == method && call.params.size() > 2 && call.params[1].value == table)
-            return QString::fromStdString(call.params[2].value.at(member).at("value"));
+    static const std::map<std::string, std::string> restMembers = {
+        {"OpportunityTitle", "opportunity_title"}, {"OpportunityNotes", "opportunity_notes"}};
+    for (const sandbox::LoggedCall& call : crm.calls()) {
+        if (!sandbox::IsCallOf(call, method, table))
+            continue;
+        if (call.interface == "rest")
+            return QString::fromStdString(call.body.at(restMembers.at(member)).get<std::string>());
+        return QString::fromStdString(call.params[2].value.at(member).at("value"));
+    }
     return QString();
 }
 

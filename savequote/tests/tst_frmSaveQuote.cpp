@@ -3,6 +3,7 @@
 
 #include "HostFields.h"
 #include "SaveQuoteTestSupport.h"
+#include "pellwick/savequote/SaveQuoteRules.h"
 #include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/testing/WindowTestSupport.h"
 
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -18,10 +20,17 @@
 using namespace pellwick;
 using namespace pellwick::testing;
 using namespace savequote_testing;
+using sandbox::IsCallOf;
 
 namespace {
 
 const QString kMarion = QStringLiteral("Marion Okafor - marion.okafor@harbourlane.example - (51)");
+
+bool Rest() {
+    return TestsUseRestV2();
+}
+// The blank entry and the sandbox's six action sets, or its five published sequences.
+const int kActionSetEntries = Rest() ? 6 : 7;
 
 // One test's world: a demo CRM, the sample quote in a fake host, debug mode on and the
 // one Save Quote window (a child of a stand-in main window).
@@ -129,11 +138,18 @@ void TestFrmSaveQuote::firstShowingOffersTheDefaultsAndCancelWritesNothing() {
         QCOMPARE(w.child<QLabel>("imgContact")->toolTip(),
                  QStringLiteral("Contact option selected is okay."));
         QCOMPARE(w.list("cboOpportunity")->currentText(), QStringLiteral("(New Opportunity)"));
+        // REST v2 lists the CRM's campaign sequences in the action sets' place.
         QCOMPARE(w.list("cboActionSet")->currentIndex(), -1);
-        QCOMPARE(w.list("cboActionSet")->count(), 7);
-        QCOMPARE(w.list("cboActionSet")->itemText(3), QStringLiteral("(Blank) - (3)"));
+        QCOMPARE(w.list("cboActionSet")->count(), kActionSetEntries);
+        QCOMPARE(w.list("cboActionSet")->itemText(3),
+                 Rest() ? QStringLiteral("Customer Onboarding - Welcome pack - (3)")
+                        : QStringLiteral("(Blank) - (3)"));
+        QCOMPARE(w.child<QGroupBox>("fraActionSet")->title(),
+                 savequote::ActionSetFrameName(Rest()));
+        QCOMPARE(w.list("cboActionSet")->accessibleName(), savequote::ActionSetFrameName(Rest()));
         QCOMPARE(w.child<QLabel>("imgActionSet")->toolTip(),
-                 QStringLiteral("No Action Set option was selected."));
+                 QStringLiteral("No %1 option was selected.")
+                     .arg(savequote::ActionSetFrameName(Rest())));
         QVERIFY(!w.child("cmdViewActionSet")->isEnabled());
         for (QWidget* control : w.window->findChildren<QWidget*>())
             if (control->focusPolicy() != Qt::NoFocus && control->isVisible())
@@ -197,11 +213,11 @@ void TestFrmSaveQuote::failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone() {
 
         // The new contact cannot be created: nothing else is sent, the window stays.
         w.crm.clearLog();
-        w.crm.setFault("http500", 1);
+        FailNext(w.crm, "http500", "ContactService.add");
         w.ok();
         QVERIFY(w.window->isVisible());
         QVERIFY(w.lastBox().contains(QStringLiteral("Error Section: cmdOK_Click")));
-        QCOMPARE(w.crm.calls().size(), size_t(1));
+        QVERIFY(IsCallOf(w.crm.calls().back(), "ContactService.add"));
 
         // Created, the action set run, then the host fails: stop again.
         w.host->setFieldFailing(QStringLiteral("GrandTotal"), true);
@@ -247,17 +263,22 @@ void TestFrmSaveQuote::everyShowingStartsCleanAndPreselectsByThirtyTwoBits() {
     goneStage.AddInteger("ContactID", 51);
     goneStage.AddString("OpportunityTitle", "Gone stage");
     goneStage.AddInteger("StageID", 999);
+    // (REST v2 gives every opportunity a stage, one the CRM has.)
     QCOMPARE(data.Add("Lead", noStage), 7);
-    QCOMPARE(data.Add("Lead", goneStage), 8);
+    if (!Rest())
+        QCOMPARE(data.Add("Lead", goneStage), 8);
     w.scope.store(setting::DropDownOpportunity, QStringLiteral("40000"));
     w.scope.store(setting::DropDownActionSet, QStringLiteral("2"));
 
     QVERIFY(w.show(0, [&] {
-        QCOMPARE(Entries(w.list("cboOpportunity")),
-                 QStringList({"", "(New Opportunity)", "Gone stage - (8)", "No stage - (7)"}));
+        const QStringList opportunities =
+            Rest() ? QStringList({"", "(New Opportunity)", "No stage (New Lead) - (7)"})
+                   : QStringList({"", "(New Opportunity)", "Gone stage - (8)", "No stage - (7)"});
+        QCOMPARE(Entries(w.list("cboOpportunity")), opportunities);
         QCOMPARE(w.list("cboOpportunity")->currentIndex(), -1); // 40000 is no "new"
         QCOMPARE(w.list("cboActionSet")->currentText(),
-                 QStringLiteral("New Customer Welcome - (2)"));
+                 Rest() ? QStringLiteral("Quote Nurture - Second reminder - (2)")
+                        : QStringLiteral("New Customer Welcome - (2)"));
         QVERIFY(w.scope.boxes->boxes().empty());
 
         // Another save while the window is open: noted, nothing refilled.
@@ -265,7 +286,7 @@ void TestFrmSaveQuote::everyShowingStartsCleanAndPreselectsByThirtyTwoBits() {
         QVERIFY(DebugLog(w.scope).contains(
             QStringLiteral("frmSaveQuote - ShowForm - The window is already open, Params: "
                            "p_enmLayout = 1")));
-        QCOMPARE(w.list("cboOpportunity")->count(), 4);
+        QCOMPARE(w.list("cboOpportunity")->count(), opportunities.size());
         QVERIFY(w.window->isVisible());
     }));
 
@@ -285,7 +306,7 @@ void TestFrmSaveQuote::everyShowingStartsCleanAndPreselectsByThirtyTwoBits() {
                  QStringList({"", "(New Opportunity)", "Annual maintenance (New Lead) - (2)",
                               "Office plumbing refit (Quote Sent) - (1)"}));
         QCOMPARE(w.list("cboOpportunity")->currentIndex(), 0);
-        QCOMPARE(w.list("cboActionSet")->count(), 7);
+        QCOMPARE(w.list("cboActionSet")->count(), kActionSetEntries);
         QVERIFY(!w.box("chkAddQuoteDocNo")->isChecked());
         QVERIFY(w.box("chkUploadQuotePDF")->isEnabled() && w.box("chkUploadQuotePDF")->isChecked());
         QVERIFY(!w.box("chkAddNotes")->isVisible()); // the blank entry: no opportunity options
@@ -323,12 +344,13 @@ void TestFrmSaveQuote::okChecksTheOpenQuoteAndItsFileNames() {
              (std::vector<Record>{{{"FileName", "Q1001.pdf"}}}));
 
     // The quote file is a link to a file outside the host's folders: never followed. The
-    // PDF's upload call itself fails (it is more than the CRM takes): named too.
+    // PDF's upload call itself fails: named too.
     WriteFile(folder.filePath(QStringLiteral("outside.txt")), "not a quote\n");
     QVERIFY(folder.mkpath(QStringLiteral("DTF")));
     QVERIFY(QFile::link(folder.filePath(QStringLiteral("outside.txt")), dtf));
-    QVERIFY(QFile::resize(pdf, 50 * 1024 * 1024));
+    WriteFile(pdf, "%PDF-1.4 changed\n");
     w.crm.clearLog();
+    FailNext(w.crm, "http500", "FileService.replaceFile");
     QVERIFY(w.show(1, [&] { w.ok(); }));
     QCOMPARE(w.lastBox(), notUploaded + dtf + QStringLiteral("\r\n") + pdf);
     QCOMPARE(Calls(w.crm, "DataService.query", "FileBox"), 1); // the PDF's only
@@ -386,7 +408,9 @@ void TestFrmSaveQuote::opportunitiesOfEveryPageNewestFirst() {
     w.crm.clearLog();
     QVERIFY(w.show(0, [&] {
         QCOMPARE(w.list("cboOpportunity")->count(), 2 + 1001);
-        QCOMPARE(w.list("cboOpportunity")->itemText(2), QStringLiteral("Newest - (%1)").arg(id));
+        QCOMPARE(
+            w.list("cboOpportunity")->itemText(2),
+            QString::fromLatin1(Rest() ? "Newest (New Lead) - (%1)" : "Newest - (%1)").arg(id));
     }));
     QCOMPARE(Calls(w.crm, "DataService.query", "Lead"), 2);
 }

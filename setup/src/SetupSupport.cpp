@@ -10,7 +10,7 @@
 
 namespace pellwick {
 
-std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection() {
+std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection(bool restV2) {
     std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
         State().CreateConnection ? State().CreateConnection() : nullptr;
     if (!connection)
@@ -18,6 +18,8 @@ std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection() {
                            QStringLiteral("Unable to create a CRM connection object"));
     // The same endpoint as the program-wide connection gets.
     ApplyEndpointSettings(*connection);
+    connection->SetCrmInterface(restV2 ? tessary::CrmInterface::RestV2
+                                       : tessary::CrmInterface::XmlRpc);
     return connection;
 }
 

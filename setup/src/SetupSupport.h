@@ -11,8 +11,9 @@ class clsInfusionsoftAPI;
 namespace pellwick {
 
 // A CRM connection object of its own (not the program-wide one), aimed at the endpoint
-// the settings name, as the program-wide one is.
-std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection();
+// the settings name, as the program-wide one is, but over the interface given (the one
+// chosen in the window, not yet stored).
+std::shared_ptr<tessary::clsInfusionsoftAPI> NewTrialConnection(bool restV2);
 
 // The CRM service domain in force: the configured one, else the CRM's public domain.
 QString ConfiguredServiceDomain();

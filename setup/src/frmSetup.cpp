@@ -13,6 +13,7 @@
 #include "pellwick/modRegistry.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <cstdint>
@@ -160,6 +162,18 @@ void frmSetup::buildQuoteWerksPage(QWidget* page) {
 void frmSetup::buildInfusionsoftPage(QWidget* page) {
     fraConnectionSettings =
         named(new QGroupBox(QStringLiteral("Connection Settings"), page), "fraConnectionSettings");
+    lblInterfaceField = named(new QLabel(QStringLiteral("&Interface:"), fraConnectionSettings),
+                              "lblInterfaceField");
+    cboInterface = named(new QComboBox(fraConnectionSettings), "cboInterface");
+    {
+        const QSignalBlocker quiet(cboInterface);
+        cboInterface->addItem(QStringLiteral("REST v2"), kInterfaceRestV2);
+        cboInterface->addItem(QStringLiteral("XML-RPC"), kInterfaceXmlRpc);
+    }
+    cboInterface->setToolTip(QStringLiteral(
+        "REST v2 is the CRM's current interface; XML-RPC is being retired by the CRM."));
+    lblInterfaceField->setBuddy(cboInterface);
+    connect(cboInterface, &QComboBox::currentIndexChanged, this, &frmSetup::cboInterface_Click);
     lblAppNameField = named(new QLabel(QStringLiteral("Application Name:"), fraConnectionSettings),
                             "lblAppNameField");
     txtAppName = named(new QLineEdit(fraConnectionSettings), "txtAppName");
@@ -173,12 +187,14 @@ void frmSetup::buildInfusionsoftPage(QWidget* page) {
     lblAppNameField->setBuddy(txtAppName);
     lblAPIKeyField->setBuddy(txtAPIKey);
     auto* connection = new QGridLayout(fraConnectionSettings);
-    connection->addWidget(lblAppNameField, 0, 0);
-    connection->addWidget(txtAppName, 0, 1);
-    connection->addWidget(lblAppNameInfo, 1, 0, 1, 2);
-    connection->addWidget(lblAPIKeyField, 2, 0);
-    connection->addWidget(txtAPIKey, 2, 1);
-    connection->addWidget(lblAPIKeyInfo, 3, 0, 1, 2);
+    connection->addWidget(lblInterfaceField, 0, 0);
+    connection->addWidget(cboInterface, 0, 1);
+    connection->addWidget(lblAppNameField, 1, 0);
+    connection->addWidget(txtAppName, 1, 1);
+    connection->addWidget(lblAppNameInfo, 2, 0, 1, 2);
+    connection->addWidget(lblAPIKeyField, 3, 0);
+    connection->addWidget(txtAPIKey, 3, 1);
+    connection->addWidget(lblAPIKeyInfo, 4, 0, 1, 2);
 
     fraMiscOptions =
         named(new QGroupBox(QStringLiteral("Contact Notes Settings"), page), "fraMiscOptions");
@@ -222,7 +238,14 @@ QString frmSetup::AppNameInfoText(const QString& serviceDomain) {
            serviceDomain + QStringLiteral("  ('example' is the name).");
 }
 
-QString frmSetup::APIKeyInfoText() {
+QString frmSetup::APIKeyInfoText(bool restV2) {
+    if (restV2)
+        return QStringLiteral("API Key - A Service Account Key or a Personal Access Token. To "
+                              "obtain one you need to Log into Infusionsoft, and then go into "
+                              "the following section:") +
+               kCrLf + kCrLf + QStringLiteral("Settings -> API Settings.") + kCrLf + kCrLf +
+               QStringLiteral("A Service Account Key (made by an administrator) sees all "
+                              "records; a Personal Access Token sees what its user sees.");
     return QStringLiteral("API Key - To obtain the key you need to Log into Infusionsoft, and then "
                           "go into the following section:") +
            kCrLf + kCrLf +
@@ -241,10 +264,15 @@ void frmSetup::ShowForm() {
         chkShowSaveQuoteOnEmail->setChecked(ReadFlagSetting(setting::ShowSaveQuoteOnEmail));
         chkDebugMode->setChecked(ReadFlagSetting(setting::DebugMode));
         CheckPluginStatus();
+        {
+            const QSignalBlocker quiet(cboInterface);
+            cboInterface->setCurrentIndex(
+                cboInterface->findData(ReadRestV2Setting() ? kInterfaceRestV2 : kInterfaceXmlRpc));
+        }
         txtAppName->setText(GetInfusionsoftAppNameFromRegistry());
         txtAPIKey->setText(GetInfusionsoftAPIKeyFromRegistry());
         lblAppNameInfo->setText(AppNameInfoText(ConfiguredServiceDomain()));
-        lblAPIKeyInfo->setText(APIKeyInfoText());
+        lblAPIKeyInfo->setText(APIKeyInfoText(RestV2Chosen()));
         // The log is beside the program only where the user may write; say where it is.
         cmdOpenAppFolder->setToolTip(
             QStringLiteral("Open the Application Folder to see the Debug Log File.\nDebug log: ") +
@@ -294,7 +322,7 @@ bool frmSetup::SaveSettingsSteps() {
     bool connected = false;
     {
         WaitCursor busy;
-        auto trial = NewTrialConnection();
+        auto trial = NewTrialConnection(RestV2Chosen());
         trial->SetupConnection(applicationName.toStdString(), apiKey.toStdString());
         connected = trial->TestConnection();
     }
@@ -305,6 +333,8 @@ bool frmSetup::SaveSettingsSteps() {
         return false;
     }
 
+    Stored(setting::InfusionsoftInterface,
+           WriteSetting(setting::InfusionsoftInterface, cboInterface->currentData().toString()));
     Stored(setting::InfusionsoftAppName, WriteInfusionsoftAppNameToRegistry(applicationName));
     Stored(setting::InfusionsoftAPIKey, WriteInfusionsoftAPIKeyToRegistry(apiKey));
     Stored(setting::ContactNotesActionDescription,
@@ -323,6 +353,14 @@ bool frmSetup::SaveSettingsSteps() {
             mainWindow->SetInfoText(QStringLiteral("QuoteWerks and Pellwick is running."));
     }
     return true;
+}
+
+bool frmSetup::RestV2Chosen() const {
+    return cboInterface->currentData().toString() == kInterfaceRestV2;
+}
+
+void frmSetup::cboInterface_Click() {
+    Guarded("cboInterface_Click", [&] { lblAPIKeyInfo->setText(APIKeyInfoText(RestV2Chosen())); });
 }
 
 void frmSetup::cmdOK_Click() {

@@ -11,6 +11,7 @@
 #include "pellwick/testing/WindowTestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -128,13 +129,13 @@ void TestFrmSetup::tabOrderFollowsThePages() {
     QStringList chain;
     for (QWidget* next = start->nextInFocusChain(); next && next != start;
          next = next->nextInFocusChain()) {
-        static const QRegularExpression control(QStringLiteral("^(cmd|chk|txt)"));
+        static const QRegularExpression control(QStringLiteral("^(cmd|chk|txt|cbo)"));
         if ((next->focusPolicy() & Qt::TabFocus) && control.match(next->objectName()).hasMatch())
             chain << next->objectName();
     }
     QCOMPARE(chain, QStringList({"cmdInstallPlugin", "cmdRemovePlugin", "chkShowSaveQuoteOnSave",
                                  "chkShowSaveQuoteOnEmail", "chkSetContactManager", "chkDebugMode",
-                                 "cmdOpenAppFolder", "txtAppName", "txtAPIKey",
+                                 "cmdOpenAppFolder", "cboInterface", "txtAppName", "txtAPIKey",
                                  "txtContactNotesActionDescription", "txtContactNotesCreationNotes",
                                  "cmdOK", "cmdCancel"}));
 }
@@ -158,6 +159,15 @@ void TestFrmSetup::defaultsWithNoSettings() {
                  QStringLiteral("Application Name -  This is the subdomain of the URL you use "
                                 "when you access your Infusionsoft account, eg: "
                                 "https://example.infusionsoft.com  ('example' is the name)."));
+        // A new configuration speaks REST v2; its key is a service account key or a
+        // personal access token. Choosing XML-RPC shows where its encrypted key is.
+        auto* interfaces = child<QComboBox>(&setup, "cboInterface");
+        QCOMPARE(interfaces->currentText(), QStringLiteral("REST v2"));
+        QVERIFY(child<QLabel>(&setup, "lblAPIKeyInfo")
+                    ->text()
+                    .startsWith(QStringLiteral("API Key - A Service Account Key or a Personal "
+                                               "Access Token.")));
+        interfaces->setCurrentIndex(interfaces->findText(QStringLiteral("XML-RPC")));
         QCOMPARE(child<QLabel>(&setup, "lblAPIKeyInfo")->text(),
                  QStringLiteral("API Key - To obtain the key you need to Log into Infusionsoft, "
                                 "and then go into the following section:\r\n\r\n"

@@ -45,11 +45,11 @@ struct CrmScope {
     QString iniValue(const QString& key) const {
         return QSettings(siteIni(), QSettings::IniFormat).value(key).toString();
     }
+    // The connection tests the sandbox received, over either interface.
     int testCalls() const {
         int n = 0;
         for (const auto& call : g_crm->calls())
-            n += call.method == "DataService.query" && call.params.size() > 1 &&
-                 call.params[1].value == "User";
+            n += sandbox::IsCallOf(call, "DataService.query", "User");
         return n;
     }
 };
@@ -155,7 +155,8 @@ void TestFrmSetupCrm::failedTestKeepsOldValuesAndTheWindowOpen() {
     QCOMPARE(ReadSetting(setting::ContactNotesCreationNotes), QStringLiteral("old notes"));
     QVERIFY(!State().InfusionsoftConnection);
     QVERIFY(!State().ShowSaveQuoteOnSave && !State().DebugMode); // not re-read
-    QCOMPARE(crm.testCalls(), 1);
+    // One test; REST v2 sends a refused key once more in the other header form.
+    QCOMPARE(crm.testCalls(), TestsUseRestV2() ? 2 : 1);
     QCOMPARE(crm.scope.mainWindow.infoText, QString());
 }
 

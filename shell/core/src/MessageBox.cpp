@@ -1,5 +1,7 @@
 #include "pellwick/MessageBox.h"
 
+#include "pellwick/modMain.h"
+
 #include <cstdio>
 #include <tessary/Notifier.h>
 
@@ -56,6 +58,11 @@ public:
         const MsgAnswer answer = MsgBox(QString::fromStdString(text), FromLibraryIcon(icon),
                                         MsgButtons::OkCancel, QString::fromStdString(title));
         return answer == MsgAnswer::Ok ? tessary::BoxAnswer::Ok : tessary::BoxAnswer::Cancel;
+    }
+    // What the library left out of a call (an address it could not carry, say) goes to
+    // the debug log, where the user's support looks.
+    void DebugLine(const std::string& text) override {
+        DebugMessage(QStringLiteral(" - tessary - ") + QString::fromStdString(text));
     }
 };
 

@@ -46,6 +46,8 @@ const QHash<QString, QString>& Defaults() {
         {setting::InfusionsoftServicePort, QString()},
         {setting::InfusionsoftCABundle, QString()},
         {setting::InfusionsoftUseCurrentEndpoint, QStringLiteral("0")},
+        {setting::InfusionsoftInterface, QString()},
+        {setting::InfusionsoftRestBaseUrl, QString()},
     };
     return defaults;
 }
@@ -236,7 +238,20 @@ EndpointSettings ReadEndpointSettings() {
     endpoint.port = port && *port > 0 && *port <= 65535 ? *port : 0;
     endpoint.caBundle = ReadSetting(setting::InfusionsoftCABundle).trimmed();
     endpoint.useCurrentEndpoint = ReadFlagSetting(setting::InfusionsoftUseCurrentEndpoint);
+    endpoint.restV2 = ReadRestV2Setting();
+    endpoint.restBaseUrl = ReadSetting(setting::InfusionsoftRestBaseUrl).trimmed();
     return endpoint;
+}
+
+bool ReadRestV2Setting() {
+    const QString stored = ReadSetting(setting::InfusionsoftInterface).trimmed();
+    if (stored.compare(kInterfaceRestV2, Qt::CaseInsensitive) == 0)
+        return true;
+    if (stored.compare(kInterfaceXmlRpc, Qt::CaseInsensitive) == 0)
+        return false;
+    const bool configured = !ReadSetting(setting::InfusionsoftAppName).trimmed().isEmpty() &&
+                            !ReadSetting(setting::InfusionsoftAPIKey).trimmed().isEmpty();
+    return !configured;
 }
 
 QString InfusionsoftSiteBase(const QString& appName, const EndpointSettings& endpoint) {

@@ -103,6 +103,12 @@ bool CheckInfusionsoftConnection() {
                    [] { return State().InfusionsoftConnection != nullptr; });
 }
 
+bool InfusionsoftConnectionIsRestV2() {
+    const auto& connection = State().InfusionsoftConnection;
+    return connection &&
+           connection->GetConnectionOptions().crmInterface == tessary::CrmInterface::RestV2;
+}
+
 bool CheckQuoteWerksAndInfusionsoftObjects() {
     return Guarded("CheckQuoteWerksAndInfusionsoftObjects", false, [] {
         if (!CheckQuoteWerksAppObject()) {
@@ -127,6 +133,10 @@ void ApplyEndpointSettings(tessary::clsInfusionsoftAPI& connection) {
     if (!endpoint.caBundle.isEmpty())
         options.caBundleFile = endpoint.caBundle.toStdString();
     options.useCurrentEndpoint = endpoint.useCurrentEndpoint;
+    options.crmInterface =
+        endpoint.restV2 ? tessary::CrmInterface::RestV2 : tessary::CrmInterface::XmlRpc;
+    if (!endpoint.restBaseUrl.isEmpty())
+        options.restBaseUrl = endpoint.restBaseUrl.toStdString();
     connection.SetConnectionOptions(options);
 }
 

@@ -51,6 +51,17 @@ void CoreTestScope::useLocalEndpoint(int port, const QString& caFile) const {
     store(setting::InfusionsoftServicePort, QString::number(port));
     if (!caFile.isEmpty())
         store(setting::InfusionsoftCABundle, caFile);
+    // One suite, both interfaces: ctest runs the CRM tests a second time with REST v2.
+    const bool rest = TestsUseRestV2();
+    store(setting::InfusionsoftInterface, rest ? kInterfaceRestV2 : kInterfaceXmlRpc);
+    if (rest)
+        store(setting::InfusionsoftRestBaseUrl,
+              QStringLiteral("https://localhost:%1/crm/rest/v2").arg(port));
+}
+
+bool TestsUseRestV2() {
+    return qEnvironmentVariable("PELLWICK_TEST_CRM_INTERFACE")
+               .compare(QStringLiteral("rest"), Qt::CaseInsensitive) == 0;
 }
 
 void CoreTestScope::setHost(std::shared_ptr<QuoteWerksApp> host) {

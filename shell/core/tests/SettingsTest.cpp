@@ -325,9 +325,27 @@ TEST(Settings, EndpointValuesAndTheSiteBase) {
     }
     EXPECT_EQ(InfusionsoftSiteBase(QStringLiteral("ab123"), EndpointSettings{}),
               QStringLiteral("https://ab123.infusionsoft.com"));
-    EXPECT_EQ(
-        InfusionsoftSiteBase(QStringLiteral("ab123"), EndpointSettings{QString(), 443, {}, false}),
-        QStringLiteral("https://ab123.infusionsoft.com"));
+    EndpointSettings port443;
+    port443.port = 443;
+    EXPECT_EQ(InfusionsoftSiteBase(QStringLiteral("ab123"), port443),
+              QStringLiteral("https://ab123.infusionsoft.com"));
+}
+
+// A new configuration speaks REST v2; one stored before there was a choice keeps XML-RPC;
+// a stored choice (in any case) wins, and junk counts as no choice.
+TEST(Settings, TheInterfaceOfANewOrAStoredConfiguration) {
+    CoreTestScope scope;
+    EXPECT_TRUE(ReadRestV2Setting());
+    WriteInfusionsoftAppNameToRegistry(QStringLiteral("ab123"));
+    WriteInfusionsoftAPIKeyToRegistry(QStringLiteral("key"));
+    EXPECT_FALSE(ReadRestV2Setting());
+    const std::pair<const char*, bool> stored[] = {
+        {"RESTv2", true}, {"restv2", true}, {"XMLRPC", false}, {"junk", false}};
+    for (const auto& [text, rest] : stored) {
+        scope.store(setting::InfusionsoftInterface, QString::fromUtf8(text));
+        EXPECT_EQ(ReadRestV2Setting(), rest) << text;
+        EXPECT_EQ(ReadEndpointSettings().restV2, rest) << text;
+    }
 }
 
 } // namespace

@@ -79,9 +79,11 @@ private slots:
                                               "Please click on the Configure button below."));
         QVERIFY(start.window->isVisible());
         QCOMPARE(start.ended, 0);
-        QCOMPARE(g_crm->calls().size(), size_t(1));
-        QCOMPARE(g_crm->calls().front().params.front().value.get<std::string>(),
-                 std::string("not-the-key"));
+        // One test (REST v2 tries a refused key in its other header form as well).
+        QCOMPARE(g_crm->calls().size(), size_t(TestsUseRestV2() ? 2 : 1));
+        if (!TestsUseRestV2())
+            QCOMPARE(g_crm->calls().front().params.front().value.get<std::string>(),
+                     std::string("not-the-key"));
     }
 
     void goodKeyRuns() {
@@ -94,7 +96,7 @@ private slots:
         QVERIFY(State().ShowSaveQuoteOnSave);
         QVERIFY(!State().ShowSaveQuoteOnEmail);
         QCOMPARE(g_crm->calls().size(), size_t(1));
-        QCOMPARE(g_crm->calls().front().method, std::string("DataService.query"));
+        QVERIFY(sandbox::IsCallOf(g_crm->calls().front(), "DataService.query", "User"));
         QCOMPARE(start.ended, 0);
     }
 };

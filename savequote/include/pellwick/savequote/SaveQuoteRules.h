@@ -32,6 +32,12 @@ QString OpportunityEntryText(const QString& title, const std::optional<QString>&
                              std::int32_t id);
 // An action set: its name, " - (", Id, ")".
 QString ActionSetEntryText(const QString& name, std::int32_t id);
+// What the action-set frame lists: "Action Set" on XML-RPC; on REST v2, which has no
+// action sets, the CRM's campaign sequences, "Campaign Sequence".
+QString ActionSetFrameName(bool campaignSequences);
+// The note for the commit's end box when running the entry put the contact into nothing
+// new ("ALREADY_IN_SEQUENCE" among the results): empty text otherwise.
+QString AlreadyRunNote(const std::vector<QString>& resultMessages, const QString& entry);
 
 // A section's contact name and e-mail address as the window compares them.
 struct SectionContact {

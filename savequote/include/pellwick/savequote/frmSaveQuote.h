@@ -104,7 +104,9 @@ private:
     QStringList UploadQuoteFiles(const savequote::CrmServices& crm, std::int32_t contactId);
     bool UploadQuoteFile(const savequote::CrmServices& crm, std::int32_t contactId,
                          const QString& path, const QString& programFolder);
-    void RunActionSet(const savequote::CrmServices& crm, std::int32_t contactId);
+    void NameActionSetFrame(const QString& frame);
+    // Gives the note for the end box when the entry had run before (else empty text).
+    QString RunActionSet(const savequote::CrmServices& crm, std::int32_t contactId);
     std::int32_t WriteOpportunity(const savequote::CrmServices& crm,
                                   const savequote::CommitContact& contact);
     void AddQuoteNote(const savequote::CrmServices& crm, std::int32_t contactId);
@@ -146,7 +148,8 @@ private:
     bool m_blnShowing = false;
     std::int32_t m_lngDropDownOpportunity = 0;
     std::int32_t m_lngDropDownActionSet = 0;
-    QString m_strQuoteNo; // the number the window was prepared for
+    QString m_strQuoteNo;        // the number the window was prepared for
+    QString m_strActionSetFrame; // "Action Set", or "Campaign Sequence" on REST v2
     std::shared_ptr<StageCollection> m_stages;
     std::shared_ptr<ActionSetCollection> m_actionSets;
     // What an earlier OK of this showing created or ran before it stopped, so that OK

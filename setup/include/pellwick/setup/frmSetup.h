@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -39,11 +40,16 @@ public:
 
     // The text of lblAppNameInfo for the CRM service domain in force.
     static QString AppNameInfoText(const QString& serviceDomain);
-    // The three paragraphs lblAPIKeyInfo shows once the window is open.
-    static QString APIKeyInfoText();
+    // The three paragraphs lblAPIKeyInfo shows once the window is open, for the
+    // interface chosen: XML-RPC's encrypted key, or REST v2's service account key or
+    // personal access token.
+    static QString APIKeyInfoText(bool restV2 = false);
 
 private:
     bool SaveSettingsSteps();
+    // REST v2 is the interface chosen in cboInterface.
+    bool RestV2Chosen() const;
+    void cboInterface_Click();
     PluginSetupHooks Hooks();
     void buildQuoteWerksPage(QWidget* page);
     void buildInfusionsoftPage(QWidget* page);
@@ -61,6 +67,8 @@ private:
     QCheckBox* chkDebugMode;
     QPushButton* cmdOpenAppFolder;
     QGroupBox* fraConnectionSettings;
+    QLabel* lblInterfaceField;
+    QComboBox* cboInterface;
     QLabel* lblAppNameField;
     QLineEdit* txtAppName;
     QLabel* lblAppNameInfo;

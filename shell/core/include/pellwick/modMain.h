@@ -36,7 +36,15 @@ inline const QString InfusionsoftServicePort = QStringLiteral("InfusionsoftServi
 inline const QString InfusionsoftCABundle = QStringLiteral("InfusionsoftCABundle");
 inline const QString InfusionsoftUseCurrentEndpoint =
     QStringLiteral("InfusionsoftUseCurrentEndpoint");
+// Which of the CRM's interfaces the configuration speaks (kInterfaceRestV2 or
+// kInterfaceXmlRpc) and, optionally, where REST v2 is reached (absent: the CRM's own).
+inline const QString InfusionsoftInterface = QStringLiteral("InfusionsoftInterface");
+inline const QString InfusionsoftRestBaseUrl = QStringLiteral("InfusionsoftRestBaseUrl");
 } // namespace setting
+
+// The stored values of setting::InfusionsoftInterface.
+inline const QString kInterfaceRestV2 = QStringLiteral("RESTv2");
+inline const QString kInterfaceXmlRpc = QStringLiteral("XMLRPC");
 
 // The default of a stored value ("" for names without one).
 QString SettingDefault(const QString& valueName);
@@ -77,8 +85,15 @@ struct EndpointSettings {
     int port = 0;
     QString caBundle;
     bool useCurrentEndpoint = false;
+    // REST v2 instead of XML-RPC; its base address ("": the CRM's own).
+    bool restV2 = false;
+    QString restBaseUrl;
 };
 EndpointSettings ReadEndpointSettings();
+// The interface the stored configuration speaks: the stored choice; without one (or with
+// text that is neither value), XML-RPC for a connection configured before there was a
+// choice, so that it keeps working as it did, and REST v2 for a new configuration.
+bool ReadRestV2Setting();
 // The CRM's public service domain, used when none is configured.
 inline const QString kDefaultServiceDomain = QStringLiteral("infusionsoft.com");
 // "https://" + appName + "." + domain [+ ":" + port when not 443]: the base of the

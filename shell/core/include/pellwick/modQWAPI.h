@@ -34,6 +34,8 @@ using ContactDetails = KeyedCollection<QString>;
 bool SetupQuoteWerksConnection();
 bool CheckQuoteWerksAppObject();
 bool CheckInfusionsoftConnection();
+// The program's CRM connection speaks the REST v2 interface (false without one).
+bool InfusionsoftConnectionIsRestV2();
 // Both objects exist; else the box naming the missing one.
 bool CheckQuoteWerksAndInfusionsoftObjects();
 // Replaces the CRM connection with a new one set up from the settings and tests it.

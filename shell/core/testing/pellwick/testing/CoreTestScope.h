@@ -18,6 +18,10 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace pellwick::testing {
 
+// True when PELLWICK_TEST_CRM_INTERFACE is "rest": the CRM tests then speak REST v2 to
+// the sandbox, else XML-RPC.
+bool TestsUseRestV2();
+
 class CoreTestScope {
 public:
     CoreTestScope();
@@ -33,7 +37,8 @@ public:
     // Writes one stored value as text under the settings key (test set-up).
     void store(const QString& valueName, const QString& text) const;
     // Points the CRM endpoint settings at https://<app>.localhost:<port>, trusting
-    // caFile when one is given (a local CRM sandbox).
+    // caFile when one is given (a local CRM sandbox), over the interface
+    // TestsUseRestV2 names.
     void useLocalEndpoint(int port, const QString& caFile = QString()) const;
 
     // Makes SetupQuoteWerksConnection attach to this host (null: host not running).

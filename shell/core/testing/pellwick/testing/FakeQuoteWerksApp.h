@@ -10,6 +10,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <ostream>
 #include <vector>
 
 namespace pellwick::testing {
@@ -22,6 +23,11 @@ public:
         QString value;
         bool refresh;
         friend bool operator==(const Write&, const Write&) = default;
+        // Readable in GoogleTest's failure messages.
+        friend void PrintTo(const Write& w, std::ostream* out) {
+            *out << w.field.toStdString() << "=\"" << w.value.toStdString() << '"'
+                 << (w.refresh ? " (refresh)" : "");
+        }
     };
 
     explicit FakeQuoteWerksApp(QString programFolder = QStringLiteral("/tmp/QuoteWerks"),

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when missing.
-#   build: cmake, g++, make, Qt 6, libcurl, pugixml, GoogleTest, Google Benchmark, nlohmann-json
+#   build: cmake, g++, make, Qt 6, libcurl, pugixml, GoogleTest, Google Benchmark, nlohmann-json,
+#          simdjson
 #   tests: python3 (the CRM sandbox), openssl (its certificates), dbus (dbus-run-session and
 #          dbus-send), pkg-config (the library's packaging test), clang (fuzz targets),
 #          clang-format (style test), git (style test lists the tracked files)
 #   demo:  xvfb and xauth (xvfb-run, for a virtual display)
 set -euo pipefail
 packages=(cmake g++ make pkg-config git qt6-base-dev libcurl4-openssl-dev libpugixml-dev
-          libgtest-dev libbenchmark-dev nlohmann-json3-dev dbus python3 openssl xvfb xauth
-          clang clang-format)
+          libgtest-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev dbus python3 openssl xvfb
+          xauth clang clang-format)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

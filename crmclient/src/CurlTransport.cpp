@@ -1,5 +1,6 @@
 #include "Transport.h"
 
+#include <algorithm>
 #include <curl/curl.h>
 #include <memory>
 #include <mutex>
@@ -31,7 +32,11 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
         state->overflow = true;
         return 0; // makes curl abort the transfer with CURLE_WRITE_ERROR
     }
-    state->answer->append(data, bytes);
+    std::string& answer = *state->answer;
+    const std::size_t needed = answer.size() + bytes + kAnswerPadding;
+    if (answer.capacity() < needed)
+        answer.reserve(std::max(needed, 2 * answer.capacity()));
+    answer.append(data, bytes);
     return bytes;
 }
 

@@ -43,9 +43,13 @@ struct HttpRequest {
     const TransportOptions* options = nullptr;
 };
 
+// Spare bytes an answer's body keeps allocated past its end: simdjson reads ahead
+// in blocks and can then parse the body where it is, without a padded copy.
+constexpr std::size_t kAnswerPadding = 64;
+
 struct HttpReply {
     long status = 0;
-    std::string body;
+    std::string body;        // with kAnswerPadding spare bytes (CurlTransport)
     std::string contentType; // empty when none came
     std::string retryAfter;  // the Retry-After header's value; empty when none came
 };

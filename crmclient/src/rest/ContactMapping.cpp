@@ -318,7 +318,9 @@ void ContactMapping::SetAddress(Json& contact, const RpcStruct& values,
 }
 
 Json ContactMapping::Body(const RpcStruct& values, Json contact, std::vector<std::string>& mask) {
-    for (const auto& [name, value] : values.Members()) {
+    for (const auto& member : values.Members()) {
+        const std::string& name = member.first; // clang 14 cannot capture a structured binding
+        const RpcValue& value = member.second;
         const std::string text = value.StringValue();
         const auto scalar = std::find_if(std::begin(kTextFields), std::end(kTextFields),
                                          [&](const auto& f) { return name == f.first; });

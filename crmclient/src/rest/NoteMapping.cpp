@@ -84,7 +84,9 @@ RpcValue NoteMapping::Add(const RpcStruct& values) {
     if (!IdOfValue(values.Item("ContactId"), contact) || contact <= 0)
         throw RestFault("400", "[InvalidParameter]A note needs the ContactId of its contact");
     Json body = Json::object();
-    for (const auto& [name, value] : values.Members()) {
+    for (const auto& member : values.Members()) {
+        const std::string& name = member.first; // clang 14 cannot capture a structured binding
+        const RpcValue& value = member.second;
         const auto written = std::find_if(std::begin(kWritten), std::end(kWritten),
                                           [&](const auto& f) { return name == f.first; });
         if (written != std::end(kWritten))

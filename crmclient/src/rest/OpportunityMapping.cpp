@@ -124,7 +124,9 @@ RpcValue OpportunityMapping::Load(std::int32_t id, const RpcArray& fields) {
 
 Json OpportunityMapping::Body(const RpcStruct& values, std::vector<std::string>& sent) const {
     Json body = Json::object();
-    for (const auto& [name, value] : values.Members()) {
+    for (const auto& member : values.Members()) {
+        const std::string& name = member.first; // clang 14 cannot capture a structured binding
+        const RpcValue& value = member.second;
         const auto field = std::find_if(std::begin(kWritten), std::end(kWritten),
                                         [&](const WrittenField& f) { return name == f.name; });
         if (field == std::end(kWritten))

@@ -1,37 +1,101 @@
 #include "rest/RecordPageParser.h"
 
+#include "Transport.h"
 #include "rest/RestSession.h"
 
 #include <algorithm>
-#include <type_traits>
+#include <simdjson.h>
 
 namespace tessary::detail {
 
+static_assert(kAnswerPadding >= simdjson::SIMDJSON_PADDING);
+
+struct PageBuffers::Parser {
+    simdjson::dom::parser parser;
+};
+
+PageBuffers::PageBuffers() : parser_(std::make_unique<Parser>()) {}
+PageBuffers::~PageBuffers() = default;
+
 namespace {
 
-// The leaf's path with every slot unnamed ("email_addresses[EMAIL1]/email" gives
-// "email_addresses[]/email"), as members are met before their element's "field".
-std::string Unnamed(const std::string& path) {
-    std::string out;
-    for (std::size_t at = 0; at < path.size(); ++at) {
-        out += path[at];
-        if (path[at] == '[')
-            at = path.find(']', at) - 1;
+using simdjson::dom::element;
+using simdjson::dom::element_type;
+
+// The value as Convert reads the same value in a Json. Texts, by far the most
+// common, are read in place; the rest go through a Json so that numbers become
+// texts and Ids are refused with exactly the same words.
+RpcValue ValueOf(const Leaf& leaf, element value) {
+    switch (value.type()) {
+    case element_type::STRING:
+        return ConvertText(leaf, value.get_string().value_unsafe());
+    case element_type::NULL_VALUE:
+        return {};
+    case element_type::BOOL:
+        return Convert(leaf, Json(value.get_bool().value_unsafe()));
+    case element_type::INT64:
+        return Convert(leaf, Json(value.get_int64().value_unsafe()));
+    case element_type::UINT64:
+        return Convert(leaf, Json(value.get_uint64().value_unsafe()));
+    case element_type::DOUBLE:
+        return Convert(leaf, Json(value.get_double().value_unsafe()));
+    case element_type::ARRAY:
+    case element_type::OBJECT:
+        return Convert(leaf, Json::parse(simdjson::to_string(value)));
     }
-    return out;
+    return {};
+}
+
+// The member the steps name, as Find in RestRecords.cpp finds it in a Json record.
+bool At(element at, const std::vector<RecordPageParser::Step>& steps, element& out) {
+    for (const RecordPageParser::Step& step : steps) {
+        simdjson::dom::object object;
+        if (at.get_object().get(object) || object.at_key(step.key).get(at))
+            return false;
+        if (step.slot.empty())
+            continue;
+        simdjson::dom::array array;
+        if (at.get_array().get(array))
+            return false;
+        bool found = false;
+        for (element item : array) {
+            std::string_view field;
+            if (!item.at_key("field").get_string().get(field) && field == step.slot) {
+                at = item;
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return false;
+    }
+    out = at;
+    return true;
 }
 
 } // namespace
 
-RecordPageParser::RecordPageParser(std::string listKey, std::vector<const FieldRule*> rules)
-    : listKey_(std::move(listKey)), rules_(std::move(rules)) {
-    // Only the members the fields read are kept, and the "field" of their slots.
+RecordPageParser::RecordPageParser(std::string listKey, std::vector<const FieldRule*> rules,
+                                   PageBuffers& buffers)
+    : listKey_(std::move(listKey)), rules_(std::move(rules)), buffers_(buffers),
+      records_(std::make_shared<RpcArray>()) {
+    // Each path is cut into its steps once, not per record.
     for (const FieldRule* rule : rules_) {
-        const std::string path = Unnamed(rule->read.LeafRead()->path);
-        kept_.push_back(path);
-        for (auto slot = path.find("[]"); slot != std::string::npos;
-             slot = path.find("[]", slot + 2))
-            kept_.push_back(path.substr(0, slot + 2) + "/field");
+        Field field{rule, {}};
+        std::string_view path = rule->read.LeafRead()->path;
+        while (!path.empty()) {
+            const auto cut = path.find('/');
+            std::string_view segment = path.substr(0, cut);
+            path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
+            Step step;
+            if (const auto open = segment.find('['); open != std::string_view::npos) {
+                step.slot = segment.substr(open + 1, segment.size() - open - 2);
+                segment = segment.substr(0, open);
+            }
+            step.key = segment;
+            field.steps.push_back(std::move(step));
+        }
+        fields_.push_back(std::move(field));
     }
 }
 
@@ -40,153 +104,62 @@ bool RecordPageParser::CanRead(const std::vector<const FieldRule*>& rules) {
                        [](const FieldRule* rule) { return rule->read.LeafRead() != nullptr; });
 }
 
+void RecordPageParser::Unreadable() const {
+    throw RestUnreadableAnswer("The list answer is no JSON object holding '" + listKey_ + "'");
+}
+
 std::size_t RecordPageParser::Parse(const std::string& body, std::string& next) {
     records_ = std::make_shared<RpcArray>();
-    next_.clear();
-    key_.clear();
-    outerDepth_ = 0;
-    inList_ = false;
-    answerIsObject_ = false;
-    frames_.clear();
-    leaves_.clear();
-    if (!Json::sax_parse(body.data(), body.data() + body.size(), this) || !answerIsObject_)
-        throw RestUnreadableAnswer("The list answer is no JSON object holding '" + listKey_ + "'");
-    next = next_;
+    next.clear();
+    element root;
+    // Without the padding simdjson copies the body into a padded buffer of its own.
+    const bool padded = body.capacity() - body.size() >= simdjson::SIMDJSON_PADDING;
+    if (buffers_.parser_->parser.parse(body.data(), body.size(), !padded).get(root))
+        return ParseWithNlohmann(body, next);
+    simdjson::dom::object answer;
+    if (root.get_object().get(answer))
+        Unreadable();
+    for (const auto [key, value] : answer) {
+        std::string_view token;
+        if (key == "next_page_token" && !value.get_string().get(token))
+            next = token;
+        simdjson::dom::array list;
+        if (key != listKey_ || value.get_array().get(list))
+            continue;
+        records_->Reserve(records_->Count() + list.size());
+        for (element item : list) {
+            if (!item.is_object())
+                continue;
+            auto record = std::make_shared<RpcStruct>();
+            for (const Field& field : fields_) {
+                element member;
+                if (At(item, field.steps, member))
+                    FieldTable::AddField(*record, field.rule->name,
+                                         ValueOf(*field.rule->read.LeafRead(), member));
+            }
+            records_->AddStruct(std::move(record));
+        }
+    }
     return records_->Count();
 }
 
-std::string RecordPageParser::ChildPath() const {
-    const Frame& parent = frames_.back();
-    if (parent.array)
-        return parent.path + "[]";
-    return parent.path.empty() ? key_ : parent.path + "/" + key_;
-}
-
-template <class T> bool RecordPageParser::Value(T&& value) {
-    if (frames_.empty()) {
-        if constexpr (std::is_same_v<std::decay_t<T>, string_t>)
-            if (outerDepth_ == 1 && key_ == "next_page_token")
-                next_ = value;
-        return true;
-    }
-    const Frame& parent = frames_.back();
-    path_.assign(parent.path);
-    if (parent.array)
-        path_ += "[]";
-    else
-        (path_.empty() ? path_ : path_ += '/') += key_;
-    if (std::find(kept_.begin(), kept_.end(), path_) != kept_.end())
-        leaves_.push_back({path_, Json(std::forward<T>(value))});
-    return true;
-}
-
-bool RecordPageParser::null() {
-    return Value(Json());
-}
-bool RecordPageParser::boolean(bool value) {
-    return Value(value);
-}
-bool RecordPageParser::number_integer(number_integer_t value) {
-    return Value(value);
-}
-bool RecordPageParser::number_unsigned(number_unsigned_t value) {
-    return Value(value);
-}
-bool RecordPageParser::number_float(number_float_t value, const string_t&) {
-    return Value(value);
-}
-bool RecordPageParser::string(string_t& value) {
-    return Value(value); // a copy: the lexer keeps its buffer for the next text
-}
-bool RecordPageParser::binary(binary_t&) {
-    return true;
-}
-
-bool RecordPageParser::key(string_t& name) {
-    key_ = name; // a copy, as for texts
-    return true;
-}
-
-void RecordPageParser::Open(bool array) {
-    if (!frames_.empty()) {
-        frames_.push_back({array, ChildPath(), leaves_.size()});
-    } else if (inList_ && outerDepth_ == 2 && !array) {
-        frames_.push_back({false, std::string(), 0}); // a record begins
-        leaves_.clear();
-    } else {
-        if (outerDepth_ == 0)
-            answerIsObject_ = !array;
-        inList_ = array && outerDepth_ == 1 && key_ == listKey_;
-        ++outerDepth_;
-    }
-}
-
-bool RecordPageParser::start_object(std::size_t) {
-    Open(false);
-    return true;
-}
-
-bool RecordPageParser::start_array(std::size_t) {
-    Open(true);
-    return true;
-}
-
-bool RecordPageParser::end_object() {
-    if (frames_.empty()) {
-        --outerDepth_;
-        return true;
-    }
-    const Frame closed = frames_.back();
-    frames_.pop_back();
-    if (frames_.empty())
-        EndRecord();
-    else if (frames_.back().array)
-        NameSlot(closed);
-    return true;
-}
-
-bool RecordPageParser::end_array() {
-    if (frames_.empty()) {
-        inList_ = false;
-        --outerDepth_;
-    } else {
-        frames_.pop_back();
-    }
-    return true;
-}
-
-// An element of an array of objects is named by its "field" member
-// ("email_addresses[]" becomes "email_addresses[EMAIL1]"), as Leaf paths name it.
-void RecordPageParser::NameSlot(const Frame& element) {
-    const std::string field = element.path + "/field";
-    const auto named = std::find_if(
-        leaves_.begin() + static_cast<std::ptrdiff_t>(element.firstLeaf), leaves_.end(),
-        [&](const LeafValue& leaf) { return leaf.path == field && leaf.value.is_string(); });
-    if (named == leaves_.end())
-        return;
-    const std::string slot =
-        element.path.substr(0, element.path.size() - 1) + named->value.get<std::string>() + "]";
-    for (auto leaf = leaves_.begin() + static_cast<std::ptrdiff_t>(element.firstLeaf);
-         leaf != leaves_.end(); ++leaf)
-        leaf->path.replace(0, element.path.size(), slot);
-}
-
-void RecordPageParser::EndRecord() {
-    auto record = std::make_shared<RpcStruct>();
-    for (const FieldRule* rule : rules_) {
-        const Leaf& leaf = *rule->read.LeafRead();
-        // The first member of that path counts, as when reading the parsed record.
-        const auto found = std::find_if(leaves_.begin(), leaves_.end(),
-                                        [&](const LeafValue& v) { return v.path == leaf.path; });
-        if (found != leaves_.end())
-            FieldTable::AddField(*record, rule->name, Convert(leaf, found->value));
-    }
-    records_->AddStruct(std::move(record));
-}
-
-bool RecordPageParser::parse_error(std::size_t, const std::string&,
-                                   const nlohmann::detail::exception&) {
-    return false;
+// What simdjson refuses is read again with nlohmann-json, which decides as it
+// always has: JSON simdjson does not take (an integer beyond 64 bits, nesting
+// deeper than 1024, a leading byte-order mark) still gives its records, and what
+// is no JSON stays unreadable.
+std::size_t RecordPageParser::ParseWithNlohmann(const std::string& body, std::string& next) {
+    const Json answer = Json::parse(body, nullptr, false);
+    if (!answer.is_object())
+        Unreadable();
+    if (const auto token = answer.find("next_page_token");
+        token != answer.end() && token->is_string())
+        next = token->get<std::string>();
+    const auto list = answer.find(listKey_);
+    if (list != answer.end() && list->is_array())
+        for (const Json& item : *list)
+            if (item.is_object())
+                records_->AddStruct(std::make_shared<RpcStruct>(FieldTable::Record(item, rules_)));
+    return records_->Count();
 }
 
 } // namespace tessary::detail

@@ -17,6 +17,8 @@ using Json = nlohmann::json;
 // Throws LibraryError for text that is no whole number and for a number beyond
 // 32 bits: a wrong record is never named.
 std::int32_t Id32(const Json& id, std::string_view record);
+// The same for an Id that came as text.
+std::int32_t Id32FromText(std::string_view text, std::string_view record);
 
 // An Id as the API takes it in bodies and paths.
 inline std::string IdText(std::int64_t id) {

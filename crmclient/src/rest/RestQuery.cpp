@@ -117,7 +117,7 @@ RpcValue ReadRecordPage(RestSession& session, const ListSource& list, const Quer
     auto rules = table.Rules(fields);
     if (!plan.checks.empty() || limit > list.largestPage || !RecordPageParser::CanRead(rules))
         return RecordArray(table, ReadQueryPage(session, list, plan, limit, page), fields);
-    RecordPageParser parser(list.listKey, std::move(rules));
+    RecordPageParser parser(list.listKey, std::move(rules), session.Buffers());
     const auto found = session.WalkTo(
         list.path, plan.Params(list.params), limit, page,
         [&](const std::string& body, std::string& next) { return parser.Parse(body, next); });

@@ -46,8 +46,8 @@ Json ReadQueryPage(RestSession& session, const ListSource& list, const QueryPlan
                    std::int32_t limit, std::int32_t page);
 
 // The same page as XML-RPC records with the fields asked for. A page straight from
-// the server whose fields are all leaves is read as it streams in (RecordPageParser),
-// without a JSON tree of the answer.
+// the server whose fields are all leaves is read with simdjson (RecordPageParser),
+// without a Json of the answer.
 RpcValue ReadRecordPage(RestSession& session, const ListSource& list, const QueryPlan& plan,
                         const FieldTable& table, const RpcArray& fields, std::int32_t limit,
                         std::int32_t page);

@@ -117,10 +117,10 @@ const Json* Find(const Json& record, std::string_view path) {
 } // namespace
 
 RpcValue Convert(const Leaf& leaf, const Json& value) {
+    if (value.is_string())
+        return ConvertText(leaf, value.get_ref<const std::string&>());
     switch (leaf.kind) {
     case ValueKind::Text:
-        if (value.is_string())
-            return RpcValue::String(value.get<std::string>());
         return value.is_number() || value.is_boolean() ? RpcValue::String(value.dump())
                                                        : RpcValue();
     case ValueKind::Id:
@@ -138,7 +138,23 @@ RpcValue Convert(const Leaf& leaf, const Json& value) {
     case ValueKind::Flag:
         return value.is_boolean() ? RpcValue::Integer(value.get<bool>() ? 1 : 0) : RpcValue();
     case ValueKind::Time:
-        return value.is_string() ? DateFromIso(value.get<std::string>()) : RpcValue();
+        return {};
+    }
+    return {};
+}
+
+RpcValue ConvertText(const Leaf& leaf, std::string_view text) {
+    switch (leaf.kind) {
+    case ValueKind::Text:
+        return RpcValue::String(std::string(text));
+    case ValueKind::Id:
+        return RpcValue::Integer(Id32FromText(text, leaf.record));
+    case ValueKind::Time:
+        return DateFromIso(text);
+    case ValueKind::Number:
+    case ValueKind::Integer:
+    case ValueKind::Flag:
+        return {};
     }
     return {};
 }

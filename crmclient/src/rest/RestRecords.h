@@ -10,6 +10,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -45,6 +46,8 @@ struct Leaf {
 
 // The XML-RPC value of a member's JSON value; empty for null or another type.
 RpcValue Convert(const Leaf& leaf, const Json& value);
+// The same for a JSON text (what list pages mostly hold, read without a Json).
+RpcValue ConvertText(const Leaf& leaf, std::string_view text);
 
 // Reads one XML-RPC field out of a record: a leaf, or any function of the record
 // (a field computed from several members, or looked up).

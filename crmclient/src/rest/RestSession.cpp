@@ -1,6 +1,7 @@
 #include "rest/RestSession.h"
 
 #include "WireText.h"
+#include "rest/RecordPageParser.h"
 
 #include <algorithm>
 #include <curl/curl.h>
@@ -84,10 +85,12 @@ std::string ErrorMessage(long status, const std::string& body) {
 RestSession::RestSession(std::shared_ptr<Transport> transport, std::string baseUrl, std::string key,
                          TransportOptions options)
     : transport_(std::move(transport)), baseUrl_(std::move(baseUrl)), key_(std::move(key)),
-      options_(std::move(options)) {
+      options_(std::move(options)), buffers_(std::make_unique<PageBuffers>()) {
     while (!baseUrl_.empty() && baseUrl_.back() == '/')
         baseUrl_.pop_back();
 }
+
+RestSession::~RestSession() = default;
 
 std::string RestSession::Url(const std::string& path, const QueryParams& query) const {
     std::string url = baseUrl_ + path;

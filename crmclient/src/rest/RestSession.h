@@ -17,6 +17,8 @@
 
 namespace tessary::detail {
 
+class PageBuffers;
+
 using QueryParams = std::vector<std::pair<std::string, std::string>>;
 
 // An answer other than 2xx: its status and the server's message.
@@ -48,6 +50,9 @@ class RestSession {
 public:
     RestSession(std::shared_ptr<Transport> transport, std::string baseUrl, std::string key,
                 TransportOptions options);
+    ~RestSession();
+    RestSession(const RestSession&) = delete;
+    RestSession& operator=(const RestSession&) = delete;
 
     // The answer's JSON (null when it has none); throws RestHttpError for a status
     // other than 2xx.
@@ -79,6 +84,8 @@ public:
                   int pageSize, const std::function<bool(Json& records)>& take);
 
     Transport& Wire() { return *transport_; }
+    // The list page parser's buffers, kept for the connection.
+    PageBuffers& Buffers() { return *buffers_; }
 
 private:
     std::string Url(const std::string& path, const QueryParams& query) const;
@@ -103,6 +110,7 @@ private:
     std::string walkedList_;
     std::vector<std::string> walkedTokens_;
     bool walkedToTheEnd_ = false; // the last token's page ended the list
+    std::unique_ptr<PageBuffers> buffers_;
 };
 
 } // namespace tessary::detail

@@ -52,15 +52,23 @@ RpcValue NoteMapping::Query(const RpcStruct& query, std::int32_t limit, std::int
     QueryPlan plan;
     for (const auto& [name, value] : query.Members()) {
         std::int32_t contact = 0;
-        if (name == "ContactId" && IdOfValue(value, contact))
+        if (name == "ContactId" && IdOfValue(value, contact)) {
             path = "/contacts/" + IdText(contact) + "/notes";
-        else if (name == "ActionDescription")
+            plan.none = contact <= 0;
+        } else if (name == "ActionDescription")
             PlanTitle(plan, fields_.Rule(name), value.StringValue());
         else
             PlanMember(plan, fields_.Rule(name), value);
     }
     const ListSource notes{path, "notes", {}, 1000};
-    return ReadRecordPage(session_, notes, plan, fields_, fields, limit, page);
+    try {
+        return ReadRecordPage(session_, notes, plan, fields_, fields, limit, page);
+    } catch (const RestHttpError& e) {
+        // A contact that does not exist has no notes, as XML-RPC answers.
+        if (e.Status() != 404 || path == "/notes")
+            throw;
+        return RpcValue::Array(std::make_shared<RpcArray>());
+    }
 }
 
 std::optional<Json> NoteMapping::Find(std::int32_t id) {

@@ -19,6 +19,11 @@ std::string NumberText(const RpcValue& value) {
     return value.StringValue();
 }
 
+// The API's record Id filters: "id", "contact_id", "company_id", ...
+bool IsIdFilter(const std::string& filter) {
+    return filter == "id" || (filter.size() > 3 && filter.ends_with("_id"));
+}
+
 bool IsNumber(const RpcValue& value) {
     return value.Type() == RpcType::Integer || value.Type() == RpcType::Double ||
            value.Type() == RpcType::Boolean;
@@ -39,6 +44,11 @@ QueryParams QueryPlan::Params(QueryParams extra) const {
 
 void PlanMember(QueryPlan& plan, const FieldRule& rule, const RpcValue& value) {
     const Reader read = rule.read;
+    std::int32_t id = 0;
+    if (IsIdFilter(rule.filter) && IdOfValue(value, id) && id <= 0) {
+        plan.none = true;
+        return;
+    }
     if (IsNumber(value)) {
         if (!rule.filter.empty()) {
             plan.clauses.push_back(rule.filter + "==" + NumberText(value));
@@ -85,6 +95,8 @@ void CheckPaging(std::int32_t limit, std::int32_t page) {
 Json ReadQueryPage(RestSession& session, const ListSource& list, const QueryPlan& plan,
                    std::int32_t limit, std::int32_t page) {
     CheckPaging(limit, page);
+    if (plan.none)
+        return Json::array();
     const QueryParams params = plan.Params(list.params);
     if (plan.checks.empty() && limit <= list.largestPage) {
         bool more = false;
@@ -114,6 +126,8 @@ RpcValue ReadRecordPage(RestSession& session, const ListSource& list, const Quer
                         const FieldTable& table, const RpcArray& fields, std::int32_t limit,
                         std::int32_t page) {
     CheckPaging(limit, page);
+    if (plan.none)
+        return RpcValue::Array(std::make_shared<RpcArray>());
     auto rules = table.Rules(fields);
     if (!plan.checks.empty() || limit > list.largestPage || !RecordPageParser::CanRead(rules))
         return RecordArray(table, ReadQueryPage(session, list, plan, limit, page), fields);
@@ -127,6 +141,8 @@ RpcValue ReadRecordPage(RestSession& session, const ListSource& list, const Quer
 Json ReadWholeList(RestSession& session, const ListSource& list, const QueryPlan& plan,
                    std::size_t most) {
     Json kept = Json::array();
+    if (plan.none)
+        return kept;
     std::size_t read = 0;
     session.EachPage(list.path, plan.Params(list.params), list.listKey, list.largestPage,
                      [&](Json& records) {

@@ -16,6 +16,9 @@ struct QueryPlan {
     std::vector<std::string> clauses;                     // sent in the filter
     std::vector<std::function<bool(const Json&)>> checks; // matched on our side
     std::vector<std::string> properties;                  // what the checks read
+    // A record Id of 0 or less was asked for: no record has one, so nothing is sent (the
+    // API refuses such an Id in a filter, where XML-RPC finds nothing).
+    bool none = false;
     bool Keeps(const Json& record) const;
     // The query parameters: the filter (when there are clauses) and `extra`.
     QueryParams Params(QueryParams extra = {}) const;

@@ -386,6 +386,15 @@ TEST_F(TessaryRest, Notes) {
          },
          {"GET /contacts/51/notes?filter=title==quote 7&page_size=1000"},
          "[{Id:1,ActionDescription:Quote 7}]"},
+        {"no contact 0 (nothing sent, where a filter would be refused) and none missing",
+         {"404 {\"code\":404,\"message\":\"Contact 77 not found\"}"},
+         [&] {
+             return Query("ContactAction", 10, Values({{"ContactId", I(0)}}), fields) +
+                    Query("Lead", 10, Values({{"ContactID", S("0")}}), Fields({"Id"})) +
+                    Query("ContactAction", 10, Values({{"ContactId", I(77)}}), fields);
+         },
+         {"GET /contacts/77/notes?page_size=10"},
+         "[][][]"},
         {"C15: written as the key's own user, kept; the dates left out",
          {R"({"sub":"abc","id":"12"})", R"({"id":"300"})", R"({"id":"301"})"},
          [&] {

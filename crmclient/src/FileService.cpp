@@ -1,5 +1,6 @@
 #include "tessary/FileService.h"
 
+#include "ConnectionInternals.h"
 #include "Guard.h"
 #include "ServiceCall.h"
 #include "WireText.h"
@@ -244,7 +245,7 @@ void StoreFromPath(clsInfusionsoftAPI& api, std::int32_t fileId, std::int32_t co
             p.AddString(note);
         },
         [&](const RpcRequest&) {
-            auto& rest = detail::RestBackendOf(api);
+            auto& rest = ConnectionInternals::RestBackendOf(api);
             return rest.Answer(
                 [&] { return rest.Files().Store(fileId, contactId, fileName, path); });
         });

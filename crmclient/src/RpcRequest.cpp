@@ -10,47 +10,13 @@ namespace tessary {
 namespace {
 // The error code of an answer over a limit: curl's own for one over the size cap.
 constexpr long kOverLimit = 63; // CURLE_FILESIZE_EXCEEDED
-
-const RpcValue& NoValue() {
-    static const RpcValue empty;
-    return empty;
-}
 } // namespace
 
-void RpcParamList::AddValue(RpcValue value) {
-    items_.push_back(std::move(value));
-}
-void RpcParamList::AddString(std::string value) {
-    AddValue(RpcValue::String(std::move(value)));
-}
-void RpcParamList::AddInteger(std::int32_t value) {
-    AddValue(RpcValue::Integer(value));
-}
-void RpcParamList::AddBoolean(bool value) {
-    AddValue(RpcValue::Boolean(value));
-}
-void RpcParamList::AddDouble(double value) {
-    AddValue(RpcValue::Double(value));
-}
-void RpcParamList::AddDate(double automationDate) {
-    AddValue(RpcValue::Date(automationDate));
-}
 void RpcParamList::AddStruct(const RpcStruct& value) {
     AddValue(RpcValue::Struct(std::make_shared<RpcStruct>(value)));
 }
 void RpcParamList::AddArray(const RpcArray& value) {
     AddValue(RpcValue::Array(std::make_shared<RpcArray>(value)));
-}
-
-const RpcValue& RpcParamList::Item(std::size_t n) const {
-    if (n == 0 || n > items_.size())
-        return NoValue();
-    return items_[n - 1];
-}
-
-void RpcParamList::SetItem(std::size_t n, RpcValue value) {
-    if (n != 0 && n <= items_.size())
-        items_[n - 1] = std::move(value);
 }
 
 RpcRequest::RpcRequest() = default;

@@ -263,37 +263,43 @@ const RpcValue& RpcStruct::Item(std::string_view name) const {
     return at >= 0 ? members_[static_cast<std::size_t>(at)].second : EmptyValue();
 }
 
-// ---- RpcArray ----
+// ---- RpcValueList, RpcArray ----
 
-void RpcArray::AddValue(RpcValue value) {
-    elements_.push_back(std::move(value));
+void RpcValueList::AddValue(RpcValue value) {
+    values_.push_back(std::move(value));
 }
-void RpcArray::AddString(std::string value) {
+void RpcValueList::AddString(std::string value) {
     AddValue(RpcValue::String(std::move(value)));
 }
-void RpcArray::AddInteger(std::int32_t value) {
+void RpcValueList::AddInteger(std::int32_t value) {
     AddValue(RpcValue::Integer(value));
 }
-void RpcArray::AddBoolean(bool value) {
+void RpcValueList::AddBoolean(bool value) {
     AddValue(RpcValue::Boolean(value));
 }
-void RpcArray::AddDouble(double value) {
+void RpcValueList::AddDouble(double value) {
     AddValue(RpcValue::Double(value));
 }
-void RpcArray::AddDate(double automationDate) {
+void RpcValueList::AddDate(double automationDate) {
     AddValue(RpcValue::Date(automationDate));
 }
+
+const RpcValue& RpcValueList::Item(std::size_t n) const {
+    if (n == 0 || n > values_.size())
+        return EmptyValue();
+    return values_[n - 1];
+}
+
+void RpcValueList::SetItem(std::size_t n, RpcValue value) {
+    if (n != 0 && n <= values_.size())
+        values_[n - 1] = std::move(value);
+}
+
 void RpcArray::AddStruct(std::shared_ptr<RpcStruct> value) {
     AddValue(RpcValue::Struct(std::move(value)));
 }
 void RpcArray::AddArray(std::shared_ptr<RpcArray> value) {
     AddValue(RpcValue::Array(std::move(value)));
-}
-
-const RpcValue& RpcArray::Item(std::size_t n) const {
-    if (n == 0 || n > elements_.size())
-        return EmptyValue();
-    return elements_[n - 1];
 }
 
 } // namespace tessary

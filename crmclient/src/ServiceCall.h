@@ -40,11 +40,6 @@ enum class Expect {
 // The connection behind a service; throws when it no longer exists.
 std::shared_ptr<clsInfusionsoftAPI> LockConnection(const std::weak_ptr<clsInfusionsoftAPI>& weak);
 
-// Replaces the connection's request by a fresh one aimed at the account (with the
-// current endpoint's key header unless keyHeader is false); throws on a setting
-// that cannot make a safe address.
-void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
-
 // Runs one call; parameter 1 of the answer when it is ParamsReturned, otherwise
 // std::nullopt after the box (unless `quiet` covers the case). Throws (for the
 // operation's guard to report) when no answer came, or when a ParamsReturned

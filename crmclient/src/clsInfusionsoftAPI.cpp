@@ -1,5 +1,6 @@
 #include "tessary/clsInfusionsoftAPI.h"
 
+#include "ConnectionInternals.h"
 #include "Guard.h"
 #include "ServiceCall.h"
 #include "TextNumbers.h"
@@ -72,16 +73,6 @@ void AimAtRestBase(RpcRequest& request, const std::string& base) {
 
 } // namespace
 
-RestBackend& RestBackendOf(clsInfusionsoftAPI& api) {
-    const auto transport = api.SharedTransport();
-    const TransportOptions options = TransportOptionsOf(api.options_);
-    if (!api.rest_ ||
-        !api.rest_->MadeFor(transport.get(), api.options_.restBaseUrl, api.apiKey_, options))
-        api.rest_ = std::make_shared<RestBackend>(transport, api.options_.restBaseUrl, api.apiKey_,
-                                                  options);
-    return *api.rest_;
-}
-
 bool IsRest(const clsInfusionsoftAPI& api) {
     return api.GetConnectionOptions().crmInterface == CrmInterface::RestV2;
 }
@@ -102,11 +93,32 @@ bool ContainsNoCase(std::string_view text, std::string_view needle) {
                        [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
 }
 
-void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader) {
+} // namespace detail
+
+void ConnectionInternals::PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader) {
     api.ConnectOrThrow(keyHeader);
 }
 
-} // namespace detail
+detail::RestBackend& ConnectionInternals::RestBackendOf(clsInfusionsoftAPI& api) {
+    const auto transport = api.SharedTransport();
+    const TransportOptions options = detail::TransportOptionsOf(api.options_);
+    if (!api.rest_ ||
+        !api.rest_->MadeFor(transport.get(), api.options_.restBaseUrl, api.apiKey_, options))
+        api.rest_ = std::make_shared<detail::RestBackend>(transport, api.options_.restBaseUrl,
+                                                          api.apiKey_, options);
+    return *api.rest_;
+}
+
+void ConnectionInternals::SetTransport(clsInfusionsoftAPI& api,
+                                       std::shared_ptr<detail::Transport> transport) {
+    std::lock_guard lock(api.transportMutex_);
+    api.transport_ = std::move(transport);
+}
+
+std::shared_ptr<RpcRequest>
+ConnectionInternals::MakeRequest(std::shared_ptr<detail::Transport> transport) {
+    return std::shared_ptr<RpcRequest>(new RpcRequest(std::move(transport)));
+}
 
 clsInfusionsoftAPI::clsInfusionsoftAPI() = default;
 clsInfusionsoftAPI::~clsInfusionsoftAPI() = default;
@@ -149,7 +161,7 @@ void clsInfusionsoftAPI::ConnectOrThrow(bool keyHeader) {
         throw detail::LibraryError(detail::kGeneralFailure, "The API key holds a line break");
     const auto transport = SharedTransport();
     transport->ClearCancel();
-    auto request = std::make_shared<RpcRequest>(transport);
+    auto request = ConnectionInternals::MakeRequest(transport);
     if (options_.crmInterface == CrmInterface::RestV2) {
         detail::AimAtRestBase(*request, options_.restBaseUrl);
     } else if (options_.useCurrentEndpoint) {
@@ -214,7 +226,7 @@ bool clsInfusionsoftAPI::TestConnection() {
         if (detail::IsRest(*this)) {
             request_->SetMethodName("GET /oauth/connect/userinfo");
             try {
-                return detail::RestBackendOf(*this).TestConnection();
+                return ConnectionInternals::RestBackendOf(*this).TestConnection();
             } catch (const TransportError&) {
                 return false;
             }
@@ -311,11 +323,6 @@ void clsInfusionsoftAPI::ShowXMLRPCError() {
                                  crlf + "Fault String: \t" + response.Fault().FaultString();
         CurrentNotifier()->ShowMessage("XML RPC Error", text, BoxIcon::Critical);
     });
-}
-
-void clsInfusionsoftAPI::SetTransport(std::shared_ptr<detail::Transport> transport) {
-    std::lock_guard lock(transportMutex_);
-    transport_ = std::move(transport);
 }
 
 namespace detail {
@@ -416,7 +423,7 @@ namespace {
 std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
                             Expect expect, const std::function<void(RpcParamList&)>& fill,
                             Quiet quiet, const std::function<RpcResponse(RpcRequest&)>& carry) {
-    PrepareRequest(api, sendKey == SendKey::Yes);
+    ConnectionInternals::PrepareRequest(api, sendKey == SendKey::Yes);
     const std::shared_ptr<RpcRequest> request = api.XMLRPC_Request();
     request->SetMethodName(method);
     if (sendKey == SendKey::Yes)
@@ -463,7 +470,8 @@ std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, Send
                                Expect expect, const std::function<void(RpcParamList&)>& fill,
                                Quiet quiet) {
     return Run(api, method, sendKey, expect, fill, quiet, [&](RpcRequest& request) {
-        return IsRest(api) ? RestBackendOf(api).Carry(request) : request.Submit();
+        return IsRest(api) ? ConnectionInternals::RestBackendOf(api).Carry(request)
+                           : request.Submit();
     });
 }
 

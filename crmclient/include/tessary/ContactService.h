@@ -17,6 +17,7 @@ namespace tessary {
 
 class clsInfusionsoftAPI;
 
+// A connection's contact methods (clsInfusionsoftAPI::ContactService()).
 class TESSARY_API ContactService {
 public:
     // "ContactService.add": the new contact's Id; 0 when the call failed,
@@ -31,16 +32,23 @@ public:
                                           const RpcArray& p_arrSelectedFields);
     // "ContactService.load": the contact; nullptr on failure.
     std::shared_ptr<RpcStruct> Load(std::int32_t p_lngID, const RpcArray& p_arrSelectedFields);
-    // The two-Id calls send the contact Id first. Flags: false on failure; ints: 0.
+    // The two-Id calls send the contact Id first.
+    // "ContactService.addToCampaign": the flag returned; false on failure.
     bool AddToCampaign(std::int32_t p_lngContactId, std::int32_t p_lngCampaignId);
+    // "ContactService.getNextCampaignStep": the next step's Id; 0 on failure.
     std::int32_t GetNextCampaignStep(std::int32_t p_lngContactId, std::int32_t p_lngCampaignId);
+    // "ContactService.pauseCampaign": the flag returned; false on failure.
     bool PauseCampaign(std::int32_t p_lngContactId, std::int32_t p_lngCampaignId);
+    // "ContactService.removeFromCampaign": the flag returned; false on failure.
     bool RemoveFromCampaign(std::int32_t p_lngContactId, std::int32_t p_lngCampaignId);
+    // "ContactService.resumeCampaignForContact": the flag returned; false on failure.
     bool ResumeCampaignForContact(std::int32_t p_lngContactId, std::int32_t p_lngCampaignId);
     // "ContactService.rescheduleCampaignStep": the int returned; 0 on failure.
     std::int32_t RescheduleCampaignStep(const RpcArray& p_arrContactIds,
                                         std::int32_t p_lngCampaignStepId);
+    // "ContactService.addToGroup" (a tag): the flag returned; false on failure.
     bool AddToGroup(std::int32_t p_lngContactId, std::int32_t p_lngGroupId);
+    // "ContactService.removeFromGroup": the flag returned; false on failure.
     bool RemoveFromGroup(std::int32_t p_lngContactId, std::int32_t p_lngGroupId);
     // "ContactService.runActionSequence": the array the server returns; nullptr on
     // failure.

@@ -18,6 +18,7 @@ namespace tessary {
 
 class clsInfusionsoftAPI;
 
+// A connection's table methods (clsInfusionsoftAPI::DataService()).
 class TESSARY_API DataService {
 public:
     // "DataService.add": the new record's Id; 0 on failure.

@@ -46,6 +46,7 @@ TESSARY_API std::string MD5Hex(std::string_view bytes);
 TESSARY_API double AutomationDateFromParts(int year, int month, int day, int hour, int minute,
                                            int second) noexcept;
 
+// A moment's calendar parts (the default is the zero date, 1899-12-30 00:00:00).
 struct DateParts {
     int year = 1899;
     int month = 12;

@@ -18,6 +18,7 @@ namespace tessary {
 
 class clsInfusionsoftAPI;
 
+// A connection's file methods (clsInfusionsoftAPI::FileService()).
 class TESSARY_API FileService {
 public:
     // "FileService.getFile": the file's content in base64; empty on failure. The Id

@@ -10,9 +10,12 @@
 
 namespace tessary {
 
+// The icon a box shows.
 enum class BoxIcon { None, Critical, Exclamation, Information, Question };
+// The button a user chose in an OK/Cancel box.
 enum class BoxAnswer { Ok, Cancel };
 
+// What shows the library's boxes and debug lines; the program implements it.
 class TESSARY_API Notifier {
 public:
     virtual ~Notifier() = default;

@@ -10,6 +10,7 @@ namespace tessary {
 
 class clsInfusionsoftAPI;
 
+// A connection's date formatting (clsInfusionsoftAPI::OtherService()).
 class TESSARY_API OtherService {
 public:
     // The automation date as "yyyymmddThh:mm:ss" (3 Jul 2009 14:05:09 gives

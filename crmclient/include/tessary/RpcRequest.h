@@ -16,35 +16,25 @@
 
 namespace tessary {
 
+class ConnectionInternals;
+
 namespace detail {
 class Transport;
 } // namespace detail
 
 // Parameters of a call or of an answer, in order, counted from 1 by Item.
-class TESSARY_API RpcParamList {
+class TESSARY_API RpcParamList : public RpcValueList {
 public:
-    void AddString(std::string value);
-    void AddInteger(std::int32_t value);
-    void AddBoolean(bool value);
-    void AddDouble(double value);
-    void AddDate(double automationDate);
-    // Adds a struct parameter; the struct is copied member by member (nested
-    // structs and arrays are shared).
+    // Appends a struct parameter, copied member by member (nested structs and
+    // arrays are shared).
     void AddStruct(const RpcStruct& value);
+    // Appends an array parameter, copied element by element (nested values shared).
     void AddArray(const RpcArray& value);
-    void AddValue(RpcValue value);
-
-    std::size_t Count() const { return items_.size(); }
-    // Parameter n, counted from 1; an empty value when n is 0 or above Count().
-    const RpcValue& Item(std::size_t n) const;
-    // Replaces parameter n, counted from 1; nothing happens when n is 0 or above Count().
-    void SetItem(std::size_t n, RpcValue value);
-    const std::vector<RpcValue>& Items() const { return items_; }
-
-private:
-    std::vector<RpcValue> items_;
+    // The parameters in order (Values()).
+    const std::vector<RpcValue>& Items() const { return Values(); }
 };
 
+// How a call that reached the server ended (RpcResponse::Status).
 enum class RpcStatus : int {
     NotInitialised = 0,
     HttpError = 1,      // the server answered with an HTTP status other than 200
@@ -53,9 +43,12 @@ enum class RpcStatus : int {
     XmlParseError = 4,  // the answer is no XML-RPC response
 };
 
+// The server's fault (or the HTTP status) of a failed call.
 class TESSARY_API RpcFault {
 public:
+    // No fault.
     RpcFault() = default;
+    // A fault with the given code text and fault string.
     RpcFault(std::string code, std::string text) : code_(std::move(code)), text_(std::move(text)) {}
     // The fault code as text (the digits of the server's faultCode); empty when none.
     const std::string& FaultCode() const { return code_; }
@@ -74,13 +67,18 @@ private:
 // XmlParseError: no params; Fault's text says what could not be read.
 class TESSARY_API RpcResponse {
 public:
+    // A response with status NotInitialised.
     RpcResponse() = default;
+    // A response as a call ended.
     RpcResponse(RpcStatus status, RpcParamList params, RpcFault fault, long httpStatus = 0)
         : status_(status), params_(std::move(params)), fault_(std::move(fault)),
           httpStatus_(httpStatus) {}
 
+    // How the call ended.
     RpcStatus Status() const { return status_; }
+    // What the server sent back (ParamsReturned only; empty otherwise).
     const RpcParamList& Params() const { return params_; }
+    // The fault or HTTP error (empty for ParamsReturned).
     const RpcFault& Fault() const { return fault_; }
     // The HTTP status of the answer; 0 when the response did not come over HTTP.
     long HttpStatus() const { return httpStatus_; }
@@ -99,6 +97,7 @@ private:
 // detail); Code() is curl's error code.
 class TESSARY_API TransportError : public std::runtime_error {
 public:
+    // The category of a failure.
     enum class Kind {
         Connection, // name not resolved, connection refused or broken
         TimedOut,   // the connect or call time-out passed
@@ -108,11 +107,14 @@ public:
         Cancelled,  // CancelCurrentCall stopped it
         Other,
     };
+    // A failure with curl's code, a message for the user and its category.
     TransportError(long code, const std::string& message, Kind kind = Kind::Other,
                    bool mayHaveBeenCarriedOut = false)
         : std::runtime_error(message), code_(code), kind_(kind),
           mayHaveBeenCarriedOut_(mayHaveBeenCarriedOut) {}
+    // curl's error code (CURLE_...), or 0 when curl reported none.
     long Code() const { return code_; }
+    // What kind of failure it was: time-out, TLS, connection, protocol, ...
     Kind Category() const { return kind_; }
     // True when the request had been sent and no complete answer came, so the
     // server may have carried it out; false when it never left.
@@ -151,30 +153,44 @@ struct TransportOptions {
 // connection; a request made directly opens its own session.
 class TESSARY_API RpcRequest {
 public:
+    // A request with its own HTTPS session, aimed at nothing yet.
     RpcRequest();
-    explicit RpcRequest(std::shared_ptr<detail::Transport> transport);
     ~RpcRequest();
     RpcRequest(const RpcRequest&) = delete;
     RpcRequest& operator=(const RpcRequest&) = delete;
 
+    // The server's host name.
     void SetHostName(std::string host) { hostName_ = std::move(host); }
+    // The server's host name.
     const std::string& HostName() const { return hostName_; }
+    // The server's port (443 unless set).
     void SetPort(int port) { port_ = port; }
+    // The server's port.
     int Port() const { return port_; }
+    // The endpoint's path ("/api/xmlrpc" unless set).
     void SetPath(std::string path) { path_ = std::move(path); }
+    // The endpoint's path.
     const std::string& Path() const { return path_; }
     // 1 = HTTPS, the only mode there is; Submit refuses any other value.
     void SetTransportMode(int mode) { transportMode_ = mode; }
+    // The transport mode set.
     int TransportMode() const { return transportMode_; }
+    // The XML-RPC method called ("DataService.query").
     void SetMethodName(std::string name) { methodName_ = std::move(name); }
+    // The XML-RPC method called.
     const std::string& MethodName() const { return methodName_; }
     // Extra HTTP header lines ("Name: value") sent with the call.
     void AddHeader(std::string line) { headers_.push_back(std::move(line)); }
+    // The extra header lines, in order.
     const std::vector<std::string>& Headers() const { return headers_; }
+    // Time-outs, limits and trusted authorities for the call.
     void SetOptions(TransportOptions options) { options_ = std::move(options); }
+    // Time-outs, limits and trusted authorities for the call.
     const TransportOptions& Options() const { return options_; }
 
+    // The call's parameters, to fill before Submit.
     RpcParamList& Params() { return params_; }
+    // The call's parameters.
     const RpcParamList& Params() const { return params_; }
 
     // "https://host:port/path".
@@ -193,6 +209,10 @@ public:
     RpcResponse Submit();
 
 private:
+    // Requests made by a connection share its transport (ConnectionInternals).
+    friend class ConnectionInternals;
+    explicit RpcRequest(std::shared_ptr<detail::Transport> transport);
+
     std::shared_ptr<detail::Transport> transport_;
     std::string hostName_;
     int port_ = 443;

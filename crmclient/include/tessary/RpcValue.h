@@ -28,6 +28,7 @@ class RpcArray;
 // value, for <nil/> and for reading a member or element that does not exist.
 enum class RpcType { Empty, Integer, Boolean, String, Double, DateTime, Base64, Struct, Array };
 
+// One XML-RPC value of any type, cheap to copy (structs and arrays are shared).
 class TESSARY_API RpcValue {
 public:
     // Text of a <dateTime.iso8601> value as it travels ("20090703T14:05:09").
@@ -42,9 +43,13 @@ public:
     // An empty value (type Empty).
     RpcValue() = default;
 
+    // A value of type Integer.
     static RpcValue Integer(std::int32_t value);
+    // A value of type Boolean.
     static RpcValue Boolean(bool value);
+    // A value of type String holding the text unchanged.
     static RpcValue String(std::string value);
+    // A value of type Double.
     static RpcValue Double(double value);
     // A date-time from an automation date (days since 30 Dec 1899, time as fraction).
     // A date outside the years 100 to 9999 (or not a number) gives a date-time with
@@ -59,7 +64,9 @@ public:
     // An array value sharing `value` (null gives an empty value).
     static RpcValue Array(std::shared_ptr<RpcArray> value);
 
+    // The type the value was received or built as.
     RpcType Type() const;
+    // Whether the value is absent (type Empty).
     bool IsEmpty() const { return Type() == RpcType::Empty; }
 
     // Integer: the number. Boolean: 1 or 0. Double: rounded to the nearest integer,
@@ -107,14 +114,21 @@ class TESSARY_API RpcStruct {
 public:
     using Member = std::pair<std::string, RpcValue>;
 
+    // Adds a text member.
     void AddString(std::string name, std::string value);
+    // Adds a 32-bit integer member.
     void AddInteger(std::string name, std::int32_t value);
+    // Adds a boolean member.
     void AddBoolean(std::string name, bool value);
+    // Adds a double member.
     void AddDouble(std::string name, double value);
     // Adds a date-time member from an automation date (RpcValue::Date).
     void AddDate(std::string name, double automationDate);
+    // Adds a struct member sharing `value`.
     void AddStruct(std::string name, std::shared_ptr<RpcStruct> value);
+    // Adds an array member sharing `value`.
     void AddArray(std::string name, std::shared_ptr<RpcArray> value);
+    // Adds a member of any value.
     void AddValue(std::string name, RpcValue value);
 
     // Whether a member of that exact (case-sensitive) name is present.
@@ -133,27 +147,47 @@ private:
     std::unordered_map<std::string, std::size_t> index_;
 };
 
-// An array: elements in the order they were added, counted from 1 by Item.
-class TESSARY_API RpcArray {
+// Values in the order they were added, counted from 1 by Item: what an array and a
+// call's parameter list have in common.
+class TESSARY_API RpcValueList {
 public:
+    // Appends a text value.
     void AddString(std::string value);
+    // Appends a 32-bit integer value.
     void AddInteger(std::int32_t value);
+    // Appends a boolean value.
     void AddBoolean(bool value);
+    // Appends a double value.
     void AddDouble(double value);
+    // Appends a date-time from an automation date (RpcValue::Date).
     void AddDate(double automationDate);
-    void AddStruct(std::shared_ptr<RpcStruct> value);
-    void AddArray(std::shared_ptr<RpcArray> value);
+    // Appends any value.
     void AddValue(RpcValue value);
-    void Reserve(std::size_t count) { elements_.reserve(count); }
+    // Makes room for `count` values without changing the list.
+    void Reserve(std::size_t count) { values_.reserve(count); }
 
-    // Number of elements.
-    std::size_t Count() const { return elements_.size(); }
-    // Element n, counted from 1; an empty value when n is 0 or above Count().
+    // Number of values.
+    std::size_t Count() const { return values_.size(); }
+    // Value n, counted from 1; an empty value when n is 0 or above Count().
     const RpcValue& Item(std::size_t n) const;
-    const std::vector<RpcValue>& Elements() const { return elements_; }
+    // Replaces value n, counted from 1; nothing happens when n is 0 or above Count().
+    void SetItem(std::size_t n, RpcValue value);
+    // The values in order.
+    const std::vector<RpcValue>& Values() const { return values_; }
 
 private:
-    std::vector<RpcValue> elements_;
+    std::vector<RpcValue> values_;
+};
+
+// An array value's elements.
+class TESSARY_API RpcArray : public RpcValueList {
+public:
+    // Appends a struct element sharing `value`.
+    void AddStruct(std::shared_ptr<RpcStruct> value);
+    // Appends an array element sharing `value`.
+    void AddArray(std::shared_ptr<RpcArray> value);
+    // The elements in order (Values()).
+    const std::vector<RpcValue>& Elements() const { return Values(); }
 };
 
 } // namespace tessary

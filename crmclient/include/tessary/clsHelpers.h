@@ -13,6 +13,7 @@
 
 namespace tessary {
 
+// The helpers object of a connection (clsInfusionsoftAPI::Helpers()); stateless.
 class TESSARY_API clsHelpers {
 public:
     // MD5 of the bytes as 32 lower-case hex digits; empty text on failure.
@@ -20,13 +21,19 @@ public:
     // The member read as text / 32-bit integer / automation date (RpcValue's
     // readers); empty text, 0 or 0.0 (30 Dec 1899 00:00) when the member is missing,
     // without a message. A null struct is reported and gives the same default.
+    // The member as text.
     std::string SafeStringValue(const RpcStruct& p_sctStruct, const std::string& p_strName);
+    // The member of a shared struct as text.
     std::string SafeStringValue(const std::shared_ptr<RpcStruct>& p_sctStruct,
                                 const std::string& p_strName);
+    // The member as a 32-bit integer.
     std::int32_t SafeIntegerValue(const RpcStruct& p_sctStruct, const std::string& p_strName);
+    // The member of a shared struct as a 32-bit integer.
     std::int32_t SafeIntegerValue(const std::shared_ptr<RpcStruct>& p_sctStruct,
                                   const std::string& p_strName);
+    // The member as an automation date.
     double SafeDateTimeValue(const RpcStruct& p_sctStruct, const std::string& p_strName);
+    // The member of a shared struct as an automation date.
     double SafeDateTimeValue(const std::shared_ptr<RpcStruct>& p_sctStruct,
                              const std::string& p_strName);
     // The bytes of base64 text (line breaks and blanks ignored). An illegal group

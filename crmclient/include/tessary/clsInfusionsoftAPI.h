@@ -25,13 +25,11 @@ class FileService;
 class OtherService;
 class clsHelpers;
 
-class clsInfusionsoftAPI;
+class ConnectionInternals;
 
 namespace detail {
 class Transport;
 class RestBackend;
-void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
-RestBackend& RestBackendOf(clsInfusionsoftAPI& api);
 } // namespace detail
 
 // The CRM's API a connection speaks. The services are the same on both: on REST v2
@@ -46,6 +44,7 @@ struct ConnectionOptions {
     std::string restBaseUrl = "https://api.infusionsoft.com/crm/rest/v2";
     // Domain after the application name: "https://<app>.<domain>:<port>/api/xmlrpc".
     std::string serviceDomain = "infusionsoft.com";
+    // The port of the XML-RPC endpoint.
     int servicePort = 443;
     // The CRM's current endpoint form instead: "https://api.<domain>:<port>/crm/xmlrpc",
     // the API key sent in the header X-Keap-API-Key as well as first parameter
@@ -53,7 +52,9 @@ struct ConnectionOptions {
     bool useCurrentEndpoint = false;
     // PEM file of trusted certificate authorities; empty = the system's store.
     std::string caBundleFile;
+    // Time allowed to set up a connection (TransportOptions::connectTimeout).
     std::chrono::milliseconds connectTimeout{15000};
+    // Time allowed for a whole call (TransportOptions::totalTimeout).
     std::chrono::milliseconds totalTimeout{120000};
     // The limits on one answer and the idle age of a reusable connection
     // (TransportOptions says more).
@@ -62,6 +63,7 @@ struct ConnectionOptions {
     std::chrono::seconds reuseIdleLimit{15};
 };
 
+// A connection to one CRM account; made by Create, shared with its service objects.
 class TESSARY_API clsInfusionsoftAPI : public std::enable_shared_from_this<clsInfusionsoftAPI> {
 public:
     // A new connection object with no account, no request and no response.
@@ -101,15 +103,24 @@ public:
 
     // Endpoint settings, used from the next Connect on.
     void SetConnectionOptions(const ConnectionOptions& options);
+    // The endpoint settings in force.
     const ConnectionOptions& GetConnectionOptions() const { return options_; }
+    // ConnectionOptions::serviceDomain.
     void SetServiceDomain(const std::string& domain) { options_.serviceDomain = domain; }
+    // ConnectionOptions::servicePort.
     void SetServicePort(int port) { options_.servicePort = port; }
+    // ConnectionOptions::caBundleFile.
     void SetCABundleFile(const std::string& path) { options_.caBundleFile = path; }
+    // ConnectionOptions::useCurrentEndpoint.
     void SetUseCurrentEndpoint(bool on) { options_.useCurrentEndpoint = on; }
+    // ConnectionOptions::crmInterface.
     void SetCrmInterface(CrmInterface crmInterface) { options_.crmInterface = crmInterface; }
+    // ConnectionOptions::restBaseUrl.
     void SetRestBaseUrl(const std::string& url) { options_.restBaseUrl = url; }
+    // ConnectionOptions::connectTimeout and totalTimeout.
     void SetTimeouts(std::chrono::milliseconds connectTimeout,
                      std::chrono::milliseconds totalTimeout);
+    // ConnectionOptions::maxResponseBytes.
     void SetMaxResponseBytes(std::size_t bytes) { options_.maxResponseBytes = bytes; }
 
     // --- Used by the service classes; a program rarely needs them. ---
@@ -130,13 +141,9 @@ public:
     // Shows the "XML RPC Error" box for the current request and the last response.
     void ShowXMLRPCError();
 
-    // Sends through `transport` instead of the connection's own HTTPS session
-    // (tests feed canned answers this way).
-    void SetTransport(std::shared_ptr<detail::Transport> transport);
-
 private:
-    friend void detail::PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
-    friend detail::RestBackend& detail::RestBackendOf(clsInfusionsoftAPI& api);
+    // The library's own access to the transport and the REST v2 translation.
+    friend class ConnectionInternals;
     clsInfusionsoftAPI();
     // Connect's work; throws instead of reporting. Without keyHeader the current
     // endpoint's request carries no key header.

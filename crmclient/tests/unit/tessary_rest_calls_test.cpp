@@ -339,7 +339,7 @@ TEST_F(TessaryRest, OpportunitiesAndStages) {
     // Without a configured default the first stage by order; a new connection reads anew.
     api = clsInfusionsoftAPI::Create();
     api->SetupConnection("demo", "KEY");
-    api->SetTransport(transport);
+    ConnectionInternals::SetTransport(*api, transport);
     api->SetCrmInterface(CrmInterface::RestV2);
     api->SetRestBaseUrl(test::kRestBase);
     Run({{"first stage by order",

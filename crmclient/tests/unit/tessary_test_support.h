@@ -3,6 +3,7 @@
 // bytes and records what was posted, a notifier that records every box, and a
 // reader for the XML of a posted call.
 
+#include "ConnectionInternals.h"
 #include "Transport.h"
 #include "tessary/Notifier.h"
 #include "tessary/clsInfusionsoftAPI.h"
@@ -165,7 +166,7 @@ protected:
         api = clsInfusionsoftAPI::Create();
         api->SetupConnection("demo", "KEY");
         transport = std::make_shared<FakeTransport>();
-        api->SetTransport(transport);
+        ConnectionInternals::SetTransport(*api, transport);
     }
     std::shared_ptr<clsInfusionsoftAPI> api;
     std::shared_ptr<FakeTransport> transport;

@@ -1,6 +1,6 @@
 #include "BusObjects.h"
 
-#include "HostBus.h"
+#include "pellwick/host/HostBus.h"
 #include "HostWindow.h"
 #include "QuoteDocument.h"
 #include "StandInHost.h"

@@ -2,7 +2,7 @@
 // The one quote the stand-in holds: every document and contact-section field the
 // plug-in reads or writes, as text, under its canonical name.
 
-#include "HostFields.h"
+#include "pellwick/host/HostFields.h"
 
 #include <QHash>
 #include <QJsonObject>

@@ -8,7 +8,7 @@
 // be had (another host owns it, or no session bus).
 
 #include "BusObjects.h"
-#include "HostBus.h"
+#include "pellwick/host/HostBus.h"
 #include "HostWindow.h"
 #include "ProgramFolder.h"
 #include "QuoteDocument.h"

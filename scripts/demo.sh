@@ -122,8 +122,8 @@ python3 "$root/scripts/demo_settings.py" "$XDG_CONFIG_HOME/Varrow/Pellwick.conf"
 # 3. The host stand-in's program folder, its site.ini listing pellwick as an add-on
 #    (headless: pellwick_walk, so that the walk below can operate its windows).
 folder="$state/QuoteWerks"; mkdir -p "$folder"
-program="$build/shell/app/pellwick"
-[ -n "$headless" ] && program="$build/shell/app/walk/pellwick_walk"
+program="$build/app/pellwick"
+[ -n "$headless" ] && program="$build/tools/walk/pellwick_walk"
 python3 "$root/scripts/demo_settings.py" --site-ini "$folder/site.ini" --addon "$program"
 
 echo "Host stand-in: program folder $folder; it starts pellwick from site.ini."

@@ -10,5 +10,5 @@ out=${1:-$root/docs/screenshots}
 [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target pellwick_screenshots >/dev/null
 mkdir -p "$out"
-QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/shell/app/pellwick_screenshots" "$out"
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/tools/pellwick_screenshots" "$out"
 ls "$out"/*.png

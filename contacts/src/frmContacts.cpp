@@ -1,6 +1,6 @@
 #include "pellwick/contacts/frmContacts.h"
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"

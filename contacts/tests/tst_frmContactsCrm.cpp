@@ -3,7 +3,7 @@
 // sandbox over HTTPS for the section's company, and "S&hip To" writes the picked CRM
 // contact into the stand-in's quote.
 
-#include "DBusQuoteWerksApp.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
 #include "pellwick/ProgramState.h"

@@ -1,6 +1,6 @@
 #include "HostStandInProcess.h"
 
-#include "HostBus.h"
+#include "pellwick/host/HostBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

@@ -5,7 +5,7 @@
 #include "pellwick/opportunities/frmOpportunities.h"
 
 #include "OpportunitiesSupport.h"
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/CrmCollections.h"
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"

@@ -2,7 +2,7 @@
 // updated from the quote or moved to the stage picked, and its page in the CRM.
 
 #include "OpportunitiesSupport.h"
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/WaitCursor.h"

@@ -1,7 +1,7 @@
 // The Save Quote window's OK: the quote into the CRM, the chosen pages opened, the
 // choices remembered, the window closed and the main window minimised.
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "SaveQuoteSupport.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"

@@ -1,7 +1,7 @@
 // The Save Quote window as the program composes it, against the host stand-in on the
 // session bus and the CRM sandbox over HTTPS: the sample quote saved, then e-mailed.
 
-#include "DBusQuoteWerksApp.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "HostStandInProcess.h"
 #include "SaveQuoteTestSupport.h"
 #include "pellwick/savequote/frmSaveQuote.h"

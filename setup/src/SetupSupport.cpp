@@ -1,6 +1,6 @@
 #include "SetupSupport.h"
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"

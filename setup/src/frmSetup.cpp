@@ -1,8 +1,8 @@
 #include "pellwick/setup/frmSetup.h"
 
-#include "AddonRegistration.h"
+#include "pellwick/addons/AddonRegistration.h"
 #include "SetupSupport.h"
-#include "clsINIFile.h"
+#include "pellwick/addons/clsINIFile.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"

@@ -2,7 +2,7 @@
 // texts of every control, the example address following the configured CRM domain,
 // and Cancel storing nothing.
 
-#include "AddonRegistration.h"
+#include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modRegistry.h"

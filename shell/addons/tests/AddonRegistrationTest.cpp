@@ -1,4 +1,4 @@
-#include "AddonRegistration.h"
+#include "pellwick/addons/AddonRegistration.h"
 
 #include "TestFiles.h"
 #include "pellwick/ProgramState.h"

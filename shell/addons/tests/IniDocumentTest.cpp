@@ -1,4 +1,4 @@
-#include "IniDocument.h"
+#include "pellwick/addons/IniDocument.h"
 
 #include "TestFiles.h"
 

@@ -1,4 +1,4 @@
-#include "clsINIFile.h"
+#include "pellwick/addons/clsINIFile.h"
 
 #include "TestFiles.h"
 

@@ -1,6 +1,6 @@
 #include "pellwick/ErrorReport.h"
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/MessageBox.h"
 
 #include <new>

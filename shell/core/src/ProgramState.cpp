@@ -1,14 +1,21 @@
 #include "pellwick/ProgramState.h"
 
-#include "DefaultFactories.h"
+#include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick {
+
+namespace {
+// No host until the program says where it is (the application attaches the session
+// bus's); every call that needs one then reports that the host is not running.
+void InstallDefaults(ProgramState& state) {
+    state.CreateConnection = [] { return tessary::clsInfusionsoftAPI::Create(); };
+}
+} // namespace
 
 ProgramState& State() {
     static ProgramState state = [] {
         ProgramState fresh;
-        fresh.AttachHost = DefaultHostAttacher();
-        fresh.CreateConnection = DefaultConnectionFactory();
+        InstallDefaults(fresh);
         return fresh;
     }();
     return state;
@@ -17,8 +24,7 @@ ProgramState& State() {
 void ResetProgramState() {
     ProgramState& state = State();
     state = ProgramState{};
-    state.AttachHost = DefaultHostAttacher();
-    state.CreateConnection = DefaultConnectionFactory();
+    InstallDefaults(state);
 }
 
 } // namespace pellwick

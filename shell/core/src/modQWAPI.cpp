@@ -1,7 +1,7 @@
 #include "pellwick/modQWAPI.h"
 
 #include "PrivateFiles.h"
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"

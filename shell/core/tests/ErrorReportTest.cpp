@@ -1,6 +1,6 @@
 #include "pellwick/ErrorReport.h"
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/KeyedCollection.h"
 #include "pellwick/testing/CoreTestScope.h"
 

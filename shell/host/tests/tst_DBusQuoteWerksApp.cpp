@@ -1,7 +1,7 @@
 // The plug-in's host adapter talking to the host stand-in over the session bus.
 
-#include "DBusQuoteWerksApp.h"
-#include "HostBus.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
+#include "pellwick/host/HostBus.h"
 #include "HostStandInProcess.h"
 
 #include <QDBusConnection>

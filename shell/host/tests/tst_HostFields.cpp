@@ -1,6 +1,6 @@
 // The host's field names and the in-memory host that unit tests of its users rely on.
 
-#include "HostFields.h"
+#include "pellwick/host/HostFields.h"
 #include "pellwick/testing/FakeQuoteWerksApp.h"
 
 #include <QSet>

@@ -1,8 +1,8 @@
 // The tray icon's rules, checked through a recording backend: no notification area
 // needed.
 
-#include "clsSystemTray.h"
-#include "mdlSystemTray.h"
+#include "pellwick/tray/clsSystemTray.h"
+#include "pellwick/tray/mdlSystemTray.h"
 #include "pellwick/testing/CoreTestScope.h"
 #include "pellwick/testing/RecordingTrayBackend.h"
 

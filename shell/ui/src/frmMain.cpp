@@ -1,9 +1,9 @@
 #include "pellwick/ui/frmMain.h"
 
-#include "AddonRegistration.h"
+#include "pellwick/addons/AddonRegistration.h"
 #include "EmailPdfWatch.h"
-#include "QuoteWerksApp.h"
-#include "clsSystemTray.h"
+#include "pellwick/host/QuoteWerksApp.h"
+#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"

@@ -2,7 +2,7 @@
 // tray icon's clicks, minimising and closing. A fake host stands in for the quoting
 // program; boxes are answered and recorded.
 
-#include "clsSystemTray.h"
+#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"

@@ -2,7 +2,7 @@
 // program running with its hint; a good one ends in "QuoteWerks and Pellwick is running.".
 
 #include "SandboxProcess.h"
-#include "clsSystemTray.h"
+#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"

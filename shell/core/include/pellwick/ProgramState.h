@@ -40,8 +40,8 @@ struct ProgramState {
     // The other windows, as the start-up code composed them.
     ProgramWindows Windows;
 
-    // How the running host is found: returns null when the host is not running. The
-    // program's default attaches over D-Bus; tests put a fake here.
+    // How the running host is found: returns null when the host is not running. Empty
+    // until the application installs the session bus's host; tests put a fake here.
     std::function<std::shared_ptr<::pellwick::QuoteWerksApp>()> AttachHost;
     // Creates a CRM connection object (tests may substitute one).
     std::function<std::shared_ptr<::tessary::clsInfusionsoftAPI>()> CreateConnection;

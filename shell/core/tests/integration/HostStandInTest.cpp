@@ -1,6 +1,6 @@
 // Host access against the host stand-in over the session bus and the CRM sandbox.
 
-#include "DBusQuoteWerksApp.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
 #include "pellwick/ProgramState.h"

@@ -5,8 +5,8 @@
 // host does not know, no document open, the host gone. For tests over the bus use the
 // host stand-in instead.
 
-#include "HostFields.h"
-#include "QuoteWerksApp.h"
+#include "pellwick/host/HostFields.h"
+#include "pellwick/host/QuoteWerksApp.h"
 
 #include <QHash>
 #include <QStringList>

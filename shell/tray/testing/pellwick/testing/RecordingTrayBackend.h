@@ -2,7 +2,7 @@
 // A notification area for tests: present or not on demand, and recording what the tray
 // icon asks of it. Tests raise its activated/messageClicked signals to play the user.
 
-#include "TrayBackend.h"
+#include "pellwick/tray/TrayBackend.h"
 
 #include <QList>
 

@@ -5,7 +5,7 @@
 // The windows are filled as a configured plug-in would show them. Settings and the host's
 // program folder live in a temporary folder: the user's own settings are never read.
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"

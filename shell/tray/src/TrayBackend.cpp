@@ -1,4 +1,4 @@
-#include "TrayBackend.h"
+#include "pellwick/tray/TrayBackend.h"
 
 namespace pellwick {
 

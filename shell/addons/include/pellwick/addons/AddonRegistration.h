@@ -8,7 +8,7 @@
 // with its own name and returns its default. The configuration window owns the Install
 // and Remove buttons and the status label; it passes what they need in PluginSetupHooks.
 
-#include "IniDocument.h"
+#include "pellwick/addons/IniDocument.h"
 
 #include <QDateTime>
 #include <QString>

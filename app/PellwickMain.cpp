@@ -1,7 +1,9 @@
 #include "PellwickMain.h"
 
 #include "pellwick/DesktopSeams.h"
+#include "pellwick/ProgramState.h"
 #include "pellwick/contacts/ContactsWindow.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "pellwick/opportunities/OpportunitiesWindow.h"
 #include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/setup/SetupWindows.h"
@@ -24,6 +26,8 @@ int RunPellwick(int argc, char* argv[], const std::function<void(frmMain&)>& bef
     QApplication::setQuitOnLastWindowClosed(false);
 
     InstallDesktopSeams();
+    // The host is the quoting program on the session bus.
+    State().AttachHost = [] { return AttachToRunningQuoteWerks(); };
 
     frmMain mainWindow;
     // The windows the main window opens, composed here so that none includes another.

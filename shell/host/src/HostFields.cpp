@@ -1,4 +1,4 @@
-#include "HostFields.h"
+#include "pellwick/host/HostFields.h"
 
 #include <QHash>
 

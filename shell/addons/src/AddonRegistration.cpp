@@ -1,7 +1,7 @@
-#include "AddonRegistration.h"
+#include "pellwick/addons/AddonRegistration.h"
 
-#include "QuoteWerksApp.h"
-#include "clsINIFile.h"
+#include "pellwick/host/QuoteWerksApp.h"
+#include "pellwick/addons/clsINIFile.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"

@@ -1,6 +1,6 @@
-#include "clsINIFile.h"
+#include "pellwick/addons/clsINIFile.h"
 
-#include "IniDocument.h"
+#include "pellwick/addons/IniDocument.h"
 
 #include <QLocale>
 #include <algorithm>

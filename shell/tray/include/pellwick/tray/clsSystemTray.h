@@ -5,7 +5,7 @@
 //
 // Button numbers in the events: 1 left, 2 right, 4 middle.
 
-#include "TrayBackend.h"
+#include "pellwick/tray/TrayBackend.h"
 
 #include <QIcon>
 #include <QObject>

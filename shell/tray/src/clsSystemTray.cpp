@@ -1,6 +1,6 @@
-#include "clsSystemTray.h"
+#include "pellwick/tray/clsSystemTray.h"
 
-#include "mdlSystemTray.h"
+#include "pellwick/tray/mdlSystemTray.h"
 #include "pellwick/ErrorReport.h"
 
 #include <QCursor>

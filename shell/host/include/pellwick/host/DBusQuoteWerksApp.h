@@ -1,7 +1,7 @@
 #pragma once
 // The host's application object reached over the session bus.
 
-#include "QuoteWerksApp.h"
+#include "pellwick/host/QuoteWerksApp.h"
 
 #include <QDBusConnection>
 #include <QString>

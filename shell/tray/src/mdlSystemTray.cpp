@@ -1,6 +1,6 @@
-#include "mdlSystemTray.h"
+#include "pellwick/tray/mdlSystemTray.h"
 
-#include "clsSystemTray.h"
+#include "pellwick/tray/clsSystemTray.h"
 
 #include <QDBusConnection>
 

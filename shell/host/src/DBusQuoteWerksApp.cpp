@@ -1,6 +1,6 @@
-#include "DBusQuoteWerksApp.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 
-#include "HostBus.h"
+#include "pellwick/host/HostBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

@@ -1,9 +1,9 @@
 #include "BusObjects.h"
 
-#include "pellwick/host/HostBus.h"
 #include "HostWindow.h"
 #include "QuoteDocument.h"
 #include "StandInHost.h"
+#include "pellwick/host/HostBus.h"
 
 #include <QLocale>
 #include <QMetaType>

@@ -8,11 +8,11 @@
 // be had (another host owns it, or no session bus).
 
 #include "BusObjects.h"
-#include "pellwick/host/HostBus.h"
 #include "HostWindow.h"
 #include "ProgramFolder.h"
 #include "QuoteDocument.h"
 #include "StandInHost.h"
+#include "pellwick/host/HostBus.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -5,9 +5,9 @@
 // The windows are filled as a configured plug-in would show them. Settings and the host's
 // program folder live in a temporary folder: the user's own settings are never read.
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modRegistry.h"
 #include "pellwick/setup/frmAbout.h"

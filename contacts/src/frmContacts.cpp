@@ -1,10 +1,10 @@
 #include "pellwick/contacts/frmContacts.h"
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/WaitCursor.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 

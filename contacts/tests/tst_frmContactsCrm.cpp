@@ -3,12 +3,12 @@
 // sandbox over HTTPS for the section's company, and "S&hip To" writes the picked CRM
 // contact into the stand-in's quote.
 
-#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/contacts/ContactsWindow.h"
 #include "pellwick/contacts/frmContacts.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/testing/CoreTestScope.h"

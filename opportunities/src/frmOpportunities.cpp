@@ -5,11 +5,11 @@
 #include "pellwick/opportunities/frmOpportunities.h"
 
 #include "OpportunitiesSupport.h"
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/CrmCollections.h"
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/WaitCursor.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/savequote/SaveQuoteRules.h"

@@ -2,10 +2,10 @@
 // updated from the quote or moved to the stage picked, and its page in the CRM.
 
 #include "OpportunitiesSupport.h"
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/WaitCursor.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/opportunities/frmOpportunities.h"
 #include "pellwick/savequote/SaveQuoteRules.h"

@@ -1,8 +1,8 @@
 #include "SaveQuoteSupport.h"
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 
 #include <QSignalBlocker>

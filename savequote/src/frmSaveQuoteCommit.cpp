@@ -1,13 +1,13 @@
 // The Save Quote window's OK: the quote into the CRM, the chosen pages opened, the
 // choices remembered, the window closed and the main window minimised.
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "SaveQuoteSupport.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ReplaceShortCodes.h"
 #include "pellwick/WaitCursor.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/modRegistry.h"

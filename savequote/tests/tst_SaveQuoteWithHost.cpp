@@ -1,9 +1,9 @@
 // The Save Quote window as the program composes it, against the host stand-in on the
 // session bus and the CRM sandbox over HTTPS: the sample quote saved, then e-mailed.
 
-#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "HostStandInProcess.h"
 #include "SaveQuoteTestSupport.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/testing/WindowTestSupport.h"
 

@@ -1,8 +1,8 @@
 // The Save Quote window, offscreen, on a fake host and a CRM sandbox of its own per
 // test: what ShowForm gathers and preselects, and what OK and Cancel write.
 
-#include "pellwick/host/HostFields.h"
 #include "SaveQuoteTestSupport.h"
+#include "pellwick/host/HostFields.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
 #include "pellwick/savequote/frmSaveQuote.h"
 #include "pellwick/testing/WindowTestSupport.h"

@@ -1,8 +1,8 @@
 #include "SetupSupport.h"
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 

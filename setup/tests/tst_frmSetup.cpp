@@ -2,8 +2,8 @@
 // texts of every control, the example address following the configured CRM domain,
 // and Cancel storing nothing.
 
-#include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modRegistry.h"
 #include "pellwick/setup/frmSetup.h"

@@ -2,9 +2,9 @@
 // are trimmed and tested on a connection of their own, stored encoded only when the test
 // passes, and what OK stores before the test stays stored when it fails.
 
-#include "pellwick/addons/AddonRegistration.h"
 #include "SandboxProcess.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/modMain.h"
 #include "pellwick/setup/frmSetup.h"
 #include "pellwick/testing/CoreTestScope.h"

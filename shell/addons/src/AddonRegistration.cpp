@@ -1,11 +1,11 @@
 #include "pellwick/addons/AddonRegistration.h"
 
-#include "pellwick/host/QuoteWerksApp.h"
-#include "pellwick/addons/clsINIFile.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/addons/clsINIFile.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 
 #include <QCoreApplication>

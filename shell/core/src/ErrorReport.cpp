@@ -1,7 +1,7 @@
 #include "pellwick/ErrorReport.h"
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/MessageBox.h"
+#include "pellwick/host/QuoteWerksApp.h"
 
 #include <new>
 

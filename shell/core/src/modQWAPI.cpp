@@ -1,12 +1,12 @@
 #include "pellwick/modQWAPI.h"
 
 #include "PrivateFiles.h"
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/ShellOpen.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "pellwick/ErrorReport.h"
 
-#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/KeyedCollection.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/testing/CoreTestScope.h"
 
 #include <gtest/gtest.h>

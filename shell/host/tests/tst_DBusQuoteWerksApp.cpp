@@ -1,8 +1,8 @@
 // The plug-in's host adapter talking to the host stand-in over the session bus.
 
+#include "HostStandInProcess.h"
 #include "pellwick/host/DBusQuoteWerksApp.h"
 #include "pellwick/host/HostBus.h"
-#include "HostStandInProcess.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

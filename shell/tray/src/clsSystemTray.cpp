@@ -1,7 +1,7 @@
 #include "pellwick/tray/clsSystemTray.h"
 
-#include "pellwick/tray/mdlSystemTray.h"
 #include "pellwick/ErrorReport.h"
+#include "pellwick/tray/mdlSystemTray.h"
 
 #include <QCursor>
 #include <QMenu>

@@ -1,10 +1,10 @@
 // The tray icon's rules, checked through a recording backend: no notification area
 // needed.
 
-#include "pellwick/tray/clsSystemTray.h"
-#include "pellwick/tray/mdlSystemTray.h"
 #include "pellwick/testing/CoreTestScope.h"
 #include "pellwick/testing/RecordingTrayBackend.h"
+#include "pellwick/tray/clsSystemTray.h"
+#include "pellwick/tray/mdlSystemTray.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -1,15 +1,15 @@
 #include "pellwick/ui/frmMain.h"
 
-#include "pellwick/addons/AddonRegistration.h"
 #include "EmailPdfWatch.h"
-#include "pellwick/host/QuoteWerksApp.h"
-#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/WaitCursor.h"
+#include "pellwick/addons/AddonRegistration.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
+#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ui/ProgramIcon.h"
 #include "pellwick/ui/SingleInstance.h"
 

@@ -2,12 +2,12 @@
 // tray icon's clicks, minimising and closing. A fake host stands in for the quoting
 // program; boxes are answered and recorded.
 
-#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"
 #include "pellwick/testing/RecordingTrayBackend.h"
 #include "pellwick/testing/WindowTestSupport.h"
+#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ui/frmMain.h"
 
 #include <QAccessible>

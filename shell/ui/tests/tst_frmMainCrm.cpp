@@ -2,11 +2,11 @@
 // program running with its hint; a good one ends in "QuoteWerks and Pellwick is running.".
 
 #include "SandboxProcess.h"
-#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"
 #include "pellwick/testing/RecordingTrayBackend.h"
+#include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ui/frmMain.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 // Host access against the host stand-in over the session bus and the CRM sandbox.
 
-#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "HostStandInProcess.h"
 #include "SandboxProcess.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/host/DBusQuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/testing/CoreTestScope.h"

@@ -17,7 +17,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
            "-DCMAKE_SHARED_LINKER_FLAGS=$(flags LDFLAGS)")
 fi
 cmake -S "$root" -B "$build" "${args[@]}" >/dev/null
-cmake --build "$build" -j2
+# Only what the packages hold: the program (with the library) and the desktop files.
+cmake --build "$build" -j2 --target pellwick pellwick_desktop_files
 rm -rf "$build/packages"
 (cd "$build" && cpack -G DEB -B "$build/packages" >/dev/null)
 ls "$build"/packages/*.deb

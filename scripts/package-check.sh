@@ -17,6 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
 start=$SECONDS
 fail() { echo "package-check: $*" >&2; exit 1; }
+step() { step "$* (at $((SECONDS - start)) s)"; }
 "$root/scripts/package.sh" "$build"
 
 debs=("$build"/packages/*.deb)
@@ -28,7 +29,7 @@ rm -rf "$scratch"
 mkdir -p "$scratch"
 DESTDIR="$scratch/root" cmake --install "$build" >"$scratch/install.log"
 
-echo "== The installed program"
+step "The installed program"
 executables=$(cd "$scratch/root" && find . -type f -perm -u+x | sort)
 [ "$executables" = "./usr/bin/pellwick" ] ||
     fail "the install tree must hold the program alone as executable, holds: $executables"
@@ -41,7 +42,7 @@ for binary in "$prefix/bin/pellwick" "$prefix/$libdir"/libtessary.so.*.*; do
     if readelf -d "$binary" | grep -qE "RPATH|RUNPATH"; then fail "$binary has an RPATH"; fi
 done
 
-echo "== Desktop file, AppStream metainfo, icons"
+step "Desktop file, AppStream metainfo, icons"
 desktop=$(ls "$prefix"/share/applications/*.desktop)
 desktop-file-validate "$desktop"
 appstreamcli validate-tree --no-net "$scratch/root"
@@ -52,7 +53,7 @@ for file in "${icons[@]}"; do
     [ -f "$prefix/share/icons/hicolor/$file" ] || fail "icon missing: $file"
 done
 
-echo "== Debian packages"
+step "Debian packages"
 for deb in "${debs[@]}"; do
     dpkg-deb -f "$deb" Package Version Depends
 done
@@ -67,13 +68,15 @@ apt-get install --simulate -q -o Dir::State::status="$scratch/empty-status" \
     { cat "$scratch/apt-simulate.log"; fail "apt cannot install the packages"; }
 grep -E "^Inst (pellwick|libtessary)" "$scratch/apt-simulate.log"
 
-echo "== tessary as its own project (cmake -S crmclient)"
+step "tessary as its own project (cmake -S crmclient)"
+# Checks the project's build, test and install rules, not its code (the test build did
+# that): no optimisation and no debug information keep this second compile short.
 alone="$build/tessary-alone"
-cmake -S "$root/crmclient" -B "$alone" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root/crmclient" -B "$alone" -DCMAKE_BUILD_TYPE= >/dev/null
 cmake --build "$alone" -j2 >"$scratch/tessary-alone-build.log" ||
     { tail -40 "$scratch/tessary-alone-build.log"; fail "tessary alone does not build"; }
 ctest --test-dir "$alone" -j2 --timeout 300 --output-on-failure >"$scratch/tessary-alone-test.log" ||
     { cat "$scratch/tessary-alone-test.log"; fail "tessary alone: tests failed"; }
-tail -3 "$scratch/tessary-alone-test.log"
+grep "tests passed" "$scratch/tessary-alone-test.log"
 
 echo "package-check: all passed in $((SECONDS - start)) s"

@@ -4,7 +4,8 @@
 # the Debian packages made from that build (scripts/package-check.sh), then builds and
 # runs the same suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
 # Extra arguments go to ctest (e.g. -L unit). PELLWICK_SKIP_PACKAGING=1 skips the
-# packaging check, PELLWICK_SKIP_SANITIZE=1 the second pass. Exit code: non-zero when any test of either pass failed.
+# packaging check, PELLWICK_SKIP_SANITIZE=1 the second pass. Exit code: non-zero when
+# any test of either pass or the packaging check failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"

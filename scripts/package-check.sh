@@ -17,7 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
 start=$SECONDS
 fail() { echo "package-check: $*" >&2; exit 1; }
-step() { step "$* (at $((SECONDS - start)) s)"; }
+step() { echo "== $* (at $((SECONDS - start)) s)"; }
 "$root/scripts/package.sh" "$build"
 
 debs=("$build"/packages/*.deb)

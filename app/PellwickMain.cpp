@@ -11,6 +11,7 @@
 #include "pellwick/ui/frmMain.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QTimer>
 
 namespace pellwick {
@@ -20,6 +21,16 @@ int RunPellwick(int argc, char* argv[], const std::function<void(frmMain&)>& bef
     QCoreApplication::setOrganizationName(QStringLiteral("Varrow"));
     QCoreApplication::setApplicationName(QStringLiteral("Pellwick"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PELLWICK_VERSION));
+    // Lets the desktop match the windows to the installed .desktop file and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PELLWICK_APP_ID));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Writes quotes from the quoting host (QuoteWerks) into the "
+                       "Infusionsoft (Keap) CRM. The host starts it from its add-on list."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.process(app); // --help, --version and unknown options end here
     QApplication::setWindowIcon(ProgramIcon());
     // The main window hides in the tray; closing the last visible window (a Save Quote
     // window opened from the tray) must not end the program. The main window ends it.

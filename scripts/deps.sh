@@ -6,10 +6,13 @@
 #          dbus-send), pkg-config (the library's packaging test), clang (fuzz targets),
 #          clang-format (style test), git (style test lists the tracked files)
 #   demo:  xvfb and xauth (xvfb-run, for a virtual display)
+#   packages: librsvg2-bin (the icon's PNG sizes), dpkg-dev and file (CPack's dependency
+#          list), lintian, desktop-file-utils and appstream (their checks)
 set -euo pipefail
 packages=(cmake g++ make pkg-config git qt6-base-dev libcurl4-openssl-dev libpugixml-dev
-          libgtest-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev dbus python3 openssl xvfb
-          xauth clang clang-format)
+          libgtest-dev libbenchmark-dev nlohmann-json3-dev libsimdjson-dev dbus python3 openssl
+          xvfb xauth clang clang-format librsvg2-bin dpkg-dev file lintian desktop-file-utils
+          appstream)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds with -j2, runs ctest headless
-# (offscreen Qt, a private D-Bus session bus, a private HOME), then builds and runs
-# the same suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
-# Extra arguments go to ctest (e.g. -L unit). PELLWICK_SKIP_SANITIZE=1 skips the
-# second pass. Exit code: non-zero when any test of either pass failed.
+# (offscreen Qt, a private D-Bus session bus, a private HOME), checks the install tree and
+# the Debian packages made from that build (scripts/package-check.sh), then builds and
+# runs the same suite again with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Extra arguments go to ctest (e.g. -L unit). PELLWICK_SKIP_PACKAGING=1 skips the
+# packaging check, PELLWICK_SKIP_SANITIZE=1 the second pass. Exit code: non-zero when
+# any test of either pass or the packaging check failed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -27,7 +29,12 @@ run_suite() { # build folder, cmake options...
 ctest_args=("$@")
 status=0
 echo "== Tests (RelWithDebInfo build in $build)"
-run_suite "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+# Prefix /usr: the packages made from this build install there.
+run_suite "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr || status=1
+if [ -z "${PELLWICK_SKIP_PACKAGING:-}" ]; then
+    echo "== Install tree and Debian packages (scripts/package-check.sh on $build)"
+    "$root/scripts/package-check.sh" "$build" || status=1
+fi
 
 if [ -z "${PELLWICK_SKIP_SANITIZE:-}" ]; then
     echo "== Tests again under AddressSanitizer + UndefinedBehaviorSanitizer (${build}-asan)"

@@ -1,7 +1,7 @@
-# Installs the tessary component of the build into a temporary prefix, then builds
-# and runs a consumer with find_package(tessary) and, when pkg-config is there, a
-# second one from the .pc file.
-# Arguments: -DBUILD_DIR= -DWORK_DIR= -DSOURCE_DIR= -DCXX= [-DCXX_FLAGS=]
+# Installs the library's two components (runtime, development) of the build into a
+# temporary prefix, then builds and runs a consumer with find_package(tessary) and, when
+# pkg-config is there, a second one from the .pc file.
+# Arguments: -DBUILD_DIR= -DWORK_DIR= -DSOURCE_DIR= -DLIBDIR= -DCXX= [-DCXX_FLAGS=]
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
@@ -14,12 +14,14 @@ function(run)
     message(STATUS "${out}")
 endfunction()
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component tessary)
+foreach(component tessary tessary_dev)
+    run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component ${component})
+endforeach()
 file(GLOB_RECURSE installed RELATIVE ${prefix} ${prefix}/*)
 message(STATUS "installed: ${installed}")
-foreach(expected include/tessary/tessary.h lib/cmake/tessary/tessaryConfig.cmake
-                 lib/cmake/tessary/tessaryConfigVersion.cmake lib/pkgconfig/tessary.pc
-                 lib/libtessary.so.6)
+foreach(expected include/tessary/tessary.h ${LIBDIR}/cmake/tessary/tessaryConfig.cmake
+                 ${LIBDIR}/cmake/tessary/tessaryConfigVersion.cmake ${LIBDIR}/pkgconfig/tessary.pc
+                 ${LIBDIR}/libtessary.so.6 ${LIBDIR}/libtessary.so)
     if(NOT EXISTS ${prefix}/${expected})
         message(FATAL_ERROR "not installed: ${expected}")
     endif()
@@ -43,7 +45,7 @@ endif()
 
 find_program(PKG_CONFIG pkg-config)
 if(PKG_CONFIG)
-    set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+    set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
     execute_process(COMMAND ${PKG_CONFIG} --cflags --libs tessary OUTPUT_VARIABLE flags
                     RESULT_VARIABLE rc OUTPUT_STRIP_TRAILING_WHITESPACE)
     if(NOT rc EQUAL 0)
@@ -52,6 +54,6 @@ if(PKG_CONFIG)
     separate_arguments(flags UNIX_COMMAND "${flags}")
     separate_arguments(extra UNIX_COMMAND "${CXX_FLAGS}")
     run(${CXX} -std=c++20 ${extra} ${SOURCE_DIR}/consumer/main.cpp ${flags}
-        -Wl,-rpath,${prefix}/lib -o ${WORK_DIR}/consumer_pc)
+        -Wl,-rpath,${prefix}/${LIBDIR} -o ${WORK_DIR}/consumer_pc)
     run(${WORK_DIR}/consumer_pc)
 endif()

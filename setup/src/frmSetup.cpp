@@ -376,25 +376,4 @@ void frmSetup::cmdOpenAppFolder_Click() {
     Guarded("cmdOpenAppFolder_Click", [&] { OpenPluginApplicationFolder(); });
 }
 
-// The add-on list's procedures report their own failures; the window lends them its
-// status label and SaveSettings.
-PluginSetupHooks frmSetup::Hooks() {
-    PluginSetupHooks hooks;
-    hooks.SetPluginStatus = [this](const QString& text) { lblPluginStatus->setText(text); };
-    hooks.SaveSettings = [this] { return SaveSettings(); };
-    return hooks;
-}
-
-bool frmSetup::CheckPluginStatus() {
-    return ::pellwick::CheckPluginStatus(Hooks().SetPluginStatus);
-}
-
-void frmSetup::cmdInstallPlugin_Click() {
-    ::pellwick::cmdInstallPlugin_Click(Hooks());
-}
-
-void frmSetup::cmdRemovePlugin_Click() {
-    ::pellwick::cmdRemovePlugin_Click(Hooks());
-}
-
 } // namespace pellwick

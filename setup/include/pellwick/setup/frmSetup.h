@@ -14,7 +14,7 @@ class QTabWidget;
 
 namespace pellwick {
 
-struct PluginSetupHooks;
+struct RegistrationResult;
 
 class frmSetup : public QDialog {
     Q_OBJECT
@@ -50,7 +50,9 @@ private:
     // REST v2 is the interface chosen in cboInterface.
     bool RestV2Chosen() const;
     void cboInterface_Click();
-    PluginSetupHooks Hooks();
+    void ShowPluginStatus(bool installed);
+    void ShowInstallResult(const RegistrationResult& result);
+    void ShowRemoveResult(const RegistrationResult& result);
     void buildQuoteWerksPage(QWidget* page);
     void buildInfusionsoftPage(QWidget* page);
 

@@ -3,6 +3,7 @@
 // debug mode, and the buttons that add the plug-in to the host's add-on list or remove it.
 
 #include <QDialog>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -12,6 +13,10 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
+namespace Ui {
+class frmSetup;
+}
+
 namespace pellwick {
 
 struct RegistrationResult;
@@ -20,6 +25,7 @@ class frmSetup : public QDialog {
     Q_OBJECT
 public:
     explicit frmSetup(QWidget* parent = nullptr);
+    ~frmSetup() override;
 
     // Fills the controls from the stored settings and shows the window modally; returns
     // when the window has been closed.
@@ -53,9 +59,9 @@ private:
     void ShowPluginStatus(bool installed);
     void ShowInstallResult(const RegistrationResult& result);
     void ShowRemoveResult(const RegistrationResult& result);
-    void buildQuoteWerksPage(QWidget* page);
-    void buildInfusionsoftPage(QWidget* page);
+    void BindControls();
 
+    std::unique_ptr<Ui::frmSetup> ui_;
     QTabWidget* tabMain;
     QGroupBox* fraPluginStatus;
     QLabel* lblPluginStatus;

@@ -1,6 +1,6 @@
 // The opportunities window: its columns and handlers (the layout is frmOpportunities.ui),
-// it lists and which actions can act. The list is in frmOpportunitiesList.cpp, the
-// actions in frmOpportunitiesActions.cpp.
+// ShowForm's preparation, whose opportunities it lists and which actions can act. The
+// list is in frmOpportunitiesList.cpp, the actions in frmOpportunitiesActions.cpp.
 
 #include "pellwick/opportunities/frmOpportunities.h"
 

@@ -69,33 +69,21 @@ frmSetup::~frmSetup() = default;
 // The handlers reach the controls by their names in frmSetup.ui.
 void frmSetup::BindControls() {
     tabMain = ui_->tabMain;
-    fraPluginStatus = ui_->fraPluginStatus;
     lblPluginStatus = ui_->lblPluginStatus;
     cmdInstallPlugin = ui_->cmdInstallPlugin;
     cmdRemovePlugin = ui_->cmdRemovePlugin;
-    fraIntegrationOptions = ui_->fraIntegrationOptions;
     chkShowSaveQuoteOnSave = ui_->chkShowSaveQuoteOnSave;
     chkShowSaveQuoteOnEmail = ui_->chkShowSaveQuoteOnEmail;
     chkSetContactManager = ui_->chkSetContactManager;
-    fraAdvanced = ui_->fraAdvanced;
     chkDebugMode = ui_->chkDebugMode;
     cmdOpenAppFolder = ui_->cmdOpenAppFolder;
-    fraConnectionSettings = ui_->fraConnectionSettings;
-    lblInterfaceField = ui_->lblInterfaceField;
     cboInterface = ui_->cboInterface;
-    lblAppNameField = ui_->lblAppNameField;
     txtAppName = ui_->txtAppName;
     lblAppNameInfo = ui_->lblAppNameInfo;
-    lblAPIKeyField = ui_->lblAPIKeyField;
     txtAPIKey = ui_->txtAPIKey;
     lblAPIKeyInfo = ui_->lblAPIKeyInfo;
-    fraMiscOptions = ui_->fraMiscOptions;
-    lblContactNotesSettings = ui_->lblContactNotesSettings;
-    lblContactNotesActionDescription = ui_->lblContactNotesActionDescription;
     txtContactNotesActionDescription = ui_->txtContactNotesActionDescription;
-    lblContactNotesCreationNotes = ui_->lblContactNotesCreationNotes;
     txtContactNotesCreationNotes = ui_->txtContactNotesCreationNotes;
-    lblContactNotesShortcodes = ui_->lblContactNotesShortcodes;
     cmdOK = ui_->cmdOK;
     cmdCancel = ui_->cmdCancel;
 }

@@ -7,7 +7,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -63,33 +62,21 @@ private:
 
     std::unique_ptr<Ui::frmSetup> ui_;
     QTabWidget* tabMain;
-    QGroupBox* fraPluginStatus;
     QLabel* lblPluginStatus;
     QPushButton* cmdInstallPlugin;
     QPushButton* cmdRemovePlugin;
-    QGroupBox* fraIntegrationOptions;
     QCheckBox* chkShowSaveQuoteOnSave;
     QCheckBox* chkShowSaveQuoteOnEmail;
     QCheckBox* chkSetContactManager;
-    QGroupBox* fraAdvanced;
     QCheckBox* chkDebugMode;
     QPushButton* cmdOpenAppFolder;
-    QGroupBox* fraConnectionSettings;
-    QLabel* lblInterfaceField;
     QComboBox* cboInterface;
-    QLabel* lblAppNameField;
     QLineEdit* txtAppName;
     QLabel* lblAppNameInfo;
-    QLabel* lblAPIKeyField;
     QLineEdit* txtAPIKey;
     QLabel* lblAPIKeyInfo;
-    QGroupBox* fraMiscOptions;
-    QLabel* lblContactNotesSettings;
-    QLabel* lblContactNotesActionDescription;
     QLineEdit* txtContactNotesActionDescription;
-    QLabel* lblContactNotesCreationNotes;
     QLineEdit* txtContactNotesCreationNotes;
-    QLabel* lblContactNotesShortcodes;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
 };

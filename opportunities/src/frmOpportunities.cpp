@@ -1,6 +1,6 @@
-// The opportunities window: its controls, ShowForm's preparation, whose opportunities
-// it lists and which actions can act. The list is in frmOpportunitiesList.cpp, the
-// actions in frmOpportunitiesActions.cpp.
+// The opportunities window: its columns and handlers (the layout is frmOpportunities.ui),
+// ShowForm's preparation, whose opportunities it lists and which actions can act. The
+// list is in frmOpportunitiesList.cpp, the actions in frmOpportunitiesActions.cpp.
 
 #include "pellwick/opportunities/frmOpportunities.h"
 
@@ -13,17 +13,16 @@
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
+#include "ui_frmOpportunities.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <tessary/RpcValue.h>
 
 namespace pellwick {
@@ -31,17 +30,6 @@ namespace pellwick {
 using namespace opportunities;
 
 namespace {
-
-template <typename W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel* buddyLabel(const QString& caption, QWidget* buddy, const char* name, QWidget* parent) {
-    auto* label = named(new QLabel(caption, parent), name);
-    label->setBuddy(buddy);
-    return label;
-}
 
 QString RecordText(const tessary::RpcStruct& record, const char* field) {
     return QString::fromStdString(record.Item(field).StringValue());
@@ -59,7 +47,7 @@ QString QuoteField(const QString& field) {
 } // namespace
 
 frmOpportunities::frmOpportunities(QWidget* parent, OpportunityCalls calls)
-    : QDialog(parent), m_calls(std::move(calls)) {
+    : QDialog(parent), ui_(std::make_unique<Ui::frmOpportunities>()), m_calls(std::move(calls)) {
     const OpportunityCalls shared = SharedConnectionCalls();
     if (!m_calls.Query)
         m_calls.Query = shared.Query;
@@ -67,115 +55,43 @@ frmOpportunities::frmOpportunities(QWidget* parent, OpportunityCalls calls)
         m_calls.Add = shared.Add;
     if (!m_calls.Update)
         m_calls.Update = shared.Update;
-    setObjectName(QStringLiteral("frmOpportunities"));
-    setWindowTitle(QStringLiteral("Pellwick - Infusionsoft Opportunities"));
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setModal(true);
-    buildControls();
+    // In frmOpportunities.ui: "Open in Infusionsoft" is the default button, so Enter opens
+    // the selected opportunity (were no button the default, the dialog would make the
+    // first one after the list its default, a write); the quote and status labels show
+    // plain text, as the quote's name is host text; the list has an accessible name, as
+    // item views take none from a label.
+    SetUpColumnsAndHandlers();
     ResetForShowing();
 }
 
-void frmOpportunities::buildControls() {
-    lblQuoteDocNo = named(new QLabel(this), "lblQuoteDocNo");
-    lblQuoteDocNo->setTextFormat(Qt::PlainText); // the quote's name is host text
-    lblQuoteDocNo->setAccessibleName(QStringLiteral("Quote"));
+frmOpportunities::~frmOpportunities() = default;
 
-    cboContact = named(new QComboBox(this), "cboContact");
-    cboContact->setMinimumContentsLength(48);
-    cboContact->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    lblContact = buddyLabel(QStringLiteral("&Contact:"), cboContact, "lblContact", this);
-    cmdFind = named(new QPushButton(QStringLiteral("&Find..."), this), "cmdFind");
-    cmdFind->setToolTip(QStringLiteral("Choose any Infusionsoft contact in the contact search."));
-
-    lstOpportunities = named(new QTreeWidget(this), "lstOpportunities");
-    lstOpportunities->setRootIsDecorated(false);
-    lstOpportunities->setItemsExpandable(false);
-    lstOpportunities->setUniformRowHeights(true);
-    lstOpportunities->setAllColumnsShowFocus(true);
-    lstOpportunities->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstOpportunities->setSelectionBehavior(QAbstractItemView::SelectRows);
+// What frmOpportunities.ui cannot hold: the list's columns and the handlers.
+void frmOpportunities::SetUpColumnsAndHandlers() {
     QStringList headers;
     for (const QString& caption : OpportunityColumnCaptions())
         headers << caption;
-    lstOpportunities->setHeaderLabels(headers);
+    ui_->lstOpportunities->setHeaderLabels(headers);
     // The title takes the room the other columns, as wide as their texts, leave.
-    QHeaderView* header = lstOpportunities->header();
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(60);
+    QHeaderView* header = ui_->lstOpportunities->header();
     for (int column = 0; column < kOpportunityColumnCount; ++column)
         header->setSectionResizeMode(column, column == ColTitle ? QHeaderView::Stretch
                                                                 : QHeaderView::ResizeToContents);
-    lstOpportunities->setMinimumSize(780, 200);
-    lstOpportunities->setSortingEnabled(true);
-    // Item views take no name from a label; screen readers need one.
-    lstOpportunities->setAccessibleName(QStringLiteral("Opportunities"));
-    lblOpportunities =
-        buddyLabel(QStringLiteral("&Opportunities:"), lstOpportunities, "lblOpportunities", this);
-    lblStatus = named(new QLabel(this), "lblStatus");
-    lblStatus->setTextFormat(Qt::PlainText);
-
-    cboStage = named(new QComboBox(this), "cboStage");
-    cboStage->setMinimumContentsLength(20);
-    cboStage->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    lblStage = buddyLabel(QStringLiteral("&Stage:"), cboStage, "lblStage", this);
-    chkAppendNotes =
-        named(new QCheckBox(QStringLiteral("Append the quote's no&tes on update"), this),
-              "chkAppendNotes");
-    cmdNew = named(new QPushButton(QStringLiteral("&New from Quote"), this), "cmdNew");
-    cmdNew->setToolTip(QStringLiteral("Create an opportunity from the quote in the stage picked."));
-    cmdUpdate = named(new QPushButton(QStringLiteral("&Update from Quote"), this), "cmdUpdate");
-    cmdUpdate->setToolTip(
-        QStringLiteral("Set the selected opportunity's projected revenue to the quote's total."));
-    cmdMove = named(new QPushButton(QStringLiteral("&Move to Stage"), this), "cmdMove");
-    cmdMove->setToolTip(QStringLiteral("Move the selected opportunity into the stage picked."));
-    cmdInfusionsoft =
-        named(new QPushButton(QStringLiteral("Open in &Infusionsoft"), this), "cmdInfusionsoft");
-    // Enter opens the selected opportunity; were no button the default, the dialog would
-    // make the first one after the list its default, a write.
-    cmdInfusionsoft->setDefault(true);
-    cmdClose = named(new QPushButton(QStringLiteral("Close"), this), "cmdClose");
-
-    auto* contact = new QHBoxLayout;
-    contact->addWidget(lblContact);
-    contact->addWidget(cboContact, 1);
-    contact->addWidget(cmdFind);
-    auto* options = new QHBoxLayout;
-    options->addWidget(lblStage);
-    options->addWidget(cboStage);
-    options->addSpacing(16);
-    options->addWidget(chkAppendNotes);
-    options->addStretch(1);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {cmdNew, cmdUpdate, cmdMove})
-        buttons->addWidget(button);
-    buttons->addStretch(1);
-    buttons->addWidget(cmdInfusionsoft);
-    buttons->addWidget(cmdClose);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblQuoteDocNo);
-    layout->addLayout(contact);
-    layout->addWidget(lblOpportunities);
-    layout->addWidget(lstOpportunities, 1);
-    layout->addWidget(lblStatus);
-    layout->addLayout(options);
-    layout->addLayout(buttons);
-
-    QWidget* order[] = {cboContact, cmdFind,   lstOpportunities, cboStage,        chkAppendNotes,
-                        cmdNew,     cmdUpdate, cmdMove,          cmdInfusionsoft, cmdClose};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
 
     // activated: the user's picks only; the program's selections call the handlers itself.
-    connect(cboContact, &QComboBox::activated, this, &frmOpportunities::cboContact_Click);
-    connect(cboStage, &QComboBox::activated, this, &frmOpportunities::cboStage_Click);
-    connect(lstOpportunities, &QTreeWidget::itemSelectionChanged, this,
+    connect(ui_->cboContact, &QComboBox::activated, this, &frmOpportunities::cboContact_Click);
+    connect(ui_->cboStage, &QComboBox::activated, this, &frmOpportunities::cboStage_Click);
+    connect(ui_->lstOpportunities, &QTreeWidget::itemSelectionChanged, this,
             &frmOpportunities::lstOpportunities_ItemClick);
-    connect(cmdFind, &QPushButton::clicked, this, &frmOpportunities::cmdFind_Click);
-    connect(cmdNew, &QPushButton::clicked, this, &frmOpportunities::cmdNew_Click);
-    connect(cmdUpdate, &QPushButton::clicked, this, &frmOpportunities::cmdUpdate_Click);
-    connect(cmdMove, &QPushButton::clicked, this, &frmOpportunities::cmdMove_Click);
-    connect(cmdInfusionsoft, &QPushButton::clicked, this, &frmOpportunities::cmdInfusionsoft_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &frmOpportunities::cmdClose_Click);
+    connect(ui_->cmdFind, &QPushButton::clicked, this, &frmOpportunities::cmdFind_Click);
+    connect(ui_->cmdNew, &QPushButton::clicked, this, &frmOpportunities::cmdNew_Click);
+    connect(ui_->cmdUpdate, &QPushButton::clicked, this, &frmOpportunities::cmdUpdate_Click);
+    connect(ui_->cmdMove, &QPushButton::clicked, this, &frmOpportunities::cmdMove_Click);
+    connect(ui_->cmdInfusionsoft, &QPushButton::clicked, this,
+            &frmOpportunities::cmdInfusionsoft_Click);
+    connect(ui_->cmdClose, &QPushButton::clicked, this, &frmOpportunities::cmdClose_Click);
 }
 
 void frmOpportunities::ShowForm(std::int32_t p_lngContactId) {
@@ -204,19 +120,19 @@ void frmOpportunities::ShowForm(std::int32_t p_lngContactId) {
 }
 
 void frmOpportunities::ResetForShowing() {
-    for (QComboBox* list : {cboContact, cboStage}) {
+    for (QComboBox* list : {ui_->cboContact, ui_->cboStage}) {
         const QSignalBlocker quiet(list);
         list->clear();
     }
     {
-        const QSignalBlocker quiet(lstOpportunities);
-        lstOpportunities->clear();
+        const QSignalBlocker quiet(ui_->lstOpportunities);
+        ui_->lstOpportunities->clear();
     }
-    lstOpportunities->sortByColumn(ColId, Qt::DescendingOrder); // newest first
+    ui_->lstOpportunities->sortByColumn(ColId, Qt::DescendingOrder); // newest first
     m_rows.clear();
-    lblQuoteDocNo->clear();
-    lblStatus->clear();
-    chkAppendNotes->setChecked(false);
+    ui_->lblQuoteDocNo->clear();
+    ui_->lblStatus->clear();
+    ui_->chkAppendNotes->setChecked(false);
     m_blnWriting = false;
     m_strQuoteNo.clear();
     m_stages.reset();
@@ -239,9 +155,9 @@ bool frmOpportunities::PrepareShowing(std::int32_t contactId) {
             return false;
         break;
     }
-    if (cboContact->count() > 0) {
-        SelectContact(cboContact->itemData(0).toInt());
-        lstOpportunities->setFocus();
+    if (ui_->cboContact->count() > 0) {
+        SelectContact(ui_->cboContact->itemData(0).toInt());
+        ui_->lstOpportunities->setFocus();
     } else {
         ShowNoContact(
             contactId >= 1
@@ -257,15 +173,16 @@ bool frmOpportunities::PrepareShowing(std::int32_t contactId) {
 // contacts are listed, but nothing is written from it. False when no document is open.
 bool frmOpportunities::ShowQuoteCaption() {
     if (!DocumentOpen()) {
-        lblQuoteDocNo->setText(QStringLiteral("No quote is open in QuoteWerks."));
+        ui_->lblQuoteDocNo->setText(QStringLiteral("No quote is open in QuoteWerks."));
         return false;
     }
     m_strQuoteNo = QuoteField(QStringLiteral("DocNo"));
     if (m_strQuoteNo.isEmpty()) {
-        lblQuoteDocNo->setText(QStringLiteral("The quote open in QuoteWerks has no number yet."));
+        ui_->lblQuoteDocNo->setText(
+            QStringLiteral("The quote open in QuoteWerks has no number yet."));
         return true;
     }
-    lblQuoteDocNo->setText(
+    ui_->lblQuoteDocNo->setText(
         QStringLiteral("Quote: ") +
         savequote::QuoteCaption(QuoteField(QStringLiteral("DocName")), m_strQuoteNo));
     return true;
@@ -278,10 +195,11 @@ void frmOpportunities::ListStages() {
         const WaitCursor busy;
         m_stages = CollectStages();
     }
-    const QSignalBlocker quiet(cboStage);
+    const QSignalBlocker quiet(ui_->cboStage);
     for (const auto& [key, stage] : *m_stages)
-        cboStage->addItem(stage->m_strStageName, stage->m_lngID);
-    cboStage->setCurrentIndex(cboStage->count() > 0 ? 0 : -1); // the first in the CRM's order
+        ui_->cboStage->addItem(stage->m_strStageName, stage->m_lngID);
+    ui_->cboStage->setCurrentIndex(ui_->cboStage->count() > 0 ? 0
+                                                              : -1); // the first in the CRM's order
 }
 
 void frmOpportunities::ListContactById(std::int32_t id) {
@@ -327,45 +245,45 @@ void frmOpportunities::AddContactEntries(const tessary::RpcStruct& queryData, st
     }
     if (!records)
         return;
-    const QSignalBlocker quiet(cboContact);
+    const QSignalBlocker quiet(ui_->cboContact);
     for (const tessary::RpcValue& element : records->Elements()) {
         const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
         if (!record)
             throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
         const std::int32_t id = record->Item("Id").IntegerValue();
         const QString address = RecordText(*record, "Email");
-        if (id < 1 || cboContact->findData(id) >= 0 ||
+        if (id < 1 || ui_->cboContact->findData(id) >= 0 ||
             (!email.isEmpty() && !savequote::EmailMatches(address, email)))
             continue;
-        cboContact->addItem(savequote::ContactEntryText(RecordText(*record, "FirstName"),
-                                                        RecordText(*record, "LastName"), address,
-                                                        id),
-                            id);
+        ui_->cboContact->addItem(savequote::ContactEntryText(RecordText(*record, "FirstName"),
+                                                             RecordText(*record, "LastName"),
+                                                             address, id),
+                                 id);
     }
 }
 
 void frmOpportunities::SelectContact(std::int32_t id) {
     {
-        const QSignalBlocker quiet(cboContact);
-        cboContact->setCurrentIndex(cboContact->findData(id));
+        const QSignalBlocker quiet(ui_->cboContact);
+        ui_->cboContact->setCurrentIndex(ui_->cboContact->findData(id));
     }
     cboContact_Click();
 }
 
 void frmOpportunities::ShowNoContact(const QString& why) {
-    lblStatus->setText(why);
-    cmdFind->setFocus();
+    ui_->lblStatus->setText(why);
+    ui_->cmdFind->setFocus();
     UpdateActions();
 }
 
 void frmOpportunities::cboContact_Click() {
     Guarded("cboContact_Click", [&] {
         {
-            const QSignalBlocker quiet(lstOpportunities);
-            lstOpportunities->clear();
+            const QSignalBlocker quiet(ui_->lstOpportunities);
+            ui_->lstOpportunities->clear();
         }
         m_rows.clear();
-        lblStatus->clear();
+        ui_->lblStatus->clear();
         if (const std::optional<std::int32_t> contact = ChosenContact())
             ListOpportunities(*contact);
         UpdateActions();
@@ -378,14 +296,14 @@ void frmOpportunities::cmdFind_Click() {
         const std::int32_t id = showContacts ? showContacts(-1, -1) : 0;
         if (id < 1)
             return;
-        if (cboContact->findData(id) < 0)
+        if (ui_->cboContact->findData(id) < 0)
             ListContactById(id);
-        if (cboContact->findData(id) < 0)
+        if (ui_->cboContact->findData(id) < 0)
             throw ProgramError(
                 errnum::InvalidProcedureCall,
                 QStringLiteral("The contact %1 was not found in Infusionsoft.").arg(id));
         SelectContact(id);
-        lstOpportunities->setFocus();
+        ui_->lstOpportunities->setFocus();
     });
 }
 
@@ -398,11 +316,11 @@ void frmOpportunities::cboStage_Click() {
 }
 
 std::optional<std::int32_t> frmOpportunities::ChosenContact() const {
-    return SelectedValue(cboContact);
+    return SelectedValue(ui_->cboContact);
 }
 
 std::optional<std::int32_t> frmOpportunities::PickedStage() const {
-    return SelectedValue(cboStage);
+    return SelectedValue(ui_->cboStage);
 }
 
 void frmOpportunities::UpdateActions() {
@@ -416,12 +334,12 @@ void frmOpportunities::UpdateActions() {
     in.rowStageId = row ? row->stageId : 0;
     in.pickedStageId = PickedStage().value_or(0);
     const EnabledActions on = ActionsFor(in);
-    cmdNew->setEnabled(on.newFromQuote);
-    cmdUpdate->setEnabled(on.updateFromQuote);
-    cmdMove->setEnabled(on.moveToStage);
-    cmdInfusionsoft->setEnabled(on.openPage);
-    cmdFind->setEnabled(on.find);
-    chkAppendNotes->setEnabled(in.quote && !m_blnWriting);
+    ui_->cmdNew->setEnabled(on.newFromQuote);
+    ui_->cmdUpdate->setEnabled(on.updateFromQuote);
+    ui_->cmdMove->setEnabled(on.moveToStage);
+    ui_->cmdInfusionsoft->setEnabled(on.openPage);
+    ui_->cmdFind->setEnabled(on.find);
+    ui_->chkAppendNotes->setEnabled(in.quote && !m_blnWriting);
 }
 
 void frmOpportunities::cmdClose_Click() {

@@ -9,6 +9,7 @@
 #include "pellwick/modQWAPI.h"
 #include "pellwick/opportunities/frmOpportunities.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
+#include "ui_frmOpportunities.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -53,7 +54,7 @@ void frmOpportunities::RunWrite(const char* section, const std::function<std::in
     // A disabled button hands the focus on, maybe to Close: keys typed during the call
     // go to the list instead, and the focus comes back when the button can act again.
     const QPointer<QWidget> focused = focusWidget();
-    lstOpportunities->setFocus();
+    ui_->lstOpportunities->setFocus();
     std::int32_t changed = 0;
     {
         const auto idle = qScopeGuard([this] { m_blnWriting = false; });
@@ -116,7 +117,7 @@ std::int32_t frmOpportunities::UpdateFromQuote() {
     const std::optional<QuoteFacts> quote = QuoteToWrite();
     if (!quote)
         return 0;
-    const bool appendNotes = chkAppendNotes->isChecked();
+    const bool appendNotes = ui_->chkAppendNotes->isChecked();
     QString notes;
     if (appendNotes) {
         // The notes as the CRM holds them now, not as they were listed.

@@ -5,6 +5,7 @@
 #include "pellwick/ErrorReport.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/opportunities/frmOpportunities.h"
+#include "ui_frmOpportunities.h"
 
 #include <QLabel>
 #include <QSignalBlocker>
@@ -52,11 +53,11 @@ void frmOpportunities::ListOpportunities(std::int32_t p_lngContactId, std::int32
                   QString::number(p_lngContactId));
         const std::optional<std::vector<OpportunityRow>> rows = ReadOpportunities(p_lngContactId);
         if (!rows) {
-            lblStatus->setText(QStringLiteral("The opportunities could not be read."));
+            ui_->lblStatus->setText(QStringLiteral("The opportunities could not be read."));
             return;
         }
         FillList(*rows, p_lngSelectId);
-        lblStatus->setText(CountText(rows->size()));
+        ui_->lblStatus->setText(CountText(rows->size()));
     });
     UpdateActions();
 }
@@ -83,8 +84,8 @@ frmOpportunities::ReadOpportunities(std::int32_t contactId) {
 }
 
 void frmOpportunities::FillList(const std::vector<OpportunityRow>& rows, std::int32_t selectId) {
-    const QSignalBlocker quiet(lstOpportunities);
-    lstOpportunities->clear();
+    const QSignalBlocker quiet(ui_->lstOpportunities);
+    ui_->lstOpportunities->clear();
     m_rows.clear();
     QTreeWidgetItem* selected = nullptr;
     QList<QTreeWidgetItem*> items;
@@ -102,15 +103,15 @@ void frmOpportunities::FillList(const std::vector<OpportunityRow>& rows, std::in
             selected = item;
         items << item;
     }
-    lstOpportunities->addTopLevelItems(items);
+    ui_->lstOpportunities->addTopLevelItems(items);
     if (selected) {
-        lstOpportunities->setCurrentItem(selected);
-        lstOpportunities->scrollToItem(selected);
+        ui_->lstOpportunities->setCurrentItem(selected);
+        ui_->lstOpportunities->scrollToItem(selected);
     }
 }
 
 std::optional<OpportunityRow> frmOpportunities::SelectedOpportunity() const {
-    const QList<QTreeWidgetItem*> selected = lstOpportunities->selectedItems();
+    const QList<QTreeWidgetItem*> selected = ui_->lstOpportunities->selectedItems();
     if (selected.isEmpty())
         return std::nullopt;
     const auto found = m_rows.constFind(RowId(selected.first()));

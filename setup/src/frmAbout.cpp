@@ -2,82 +2,31 @@
 
 #include "pellwick/ErrorReport.h"
 #include "pellwick/modQWAPI.h"
+#include "ui_frmAbout.h"
 
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace pellwick {
 
-namespace {
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    return label;
-}
-
-void makeLink(QLabel* label) {
-    // Drawn like a link; clicks, and Enter or Space while it has the focus, are taken
-    // by frmAbout's event filter.
-    // A label draws no focus frame of its own: the dotted border shows where Tab went.
-    label->setStyleSheet(QStringLiteral("QLabel { color: blue; text-decoration: underline; "
-                                        "border: 1px solid transparent; } "
-                                        "QLabel:focus { border: 1px dotted blue; }"));
-    label->setCursor(Qt::PointingHandCursor);
-    label->setFocusPolicy(Qt::TabFocus);
-}
-} // namespace
-
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("Pellwick - About"));
+frmAbout::frmAbout(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::frmAbout>()) {
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(9);
-    setFont(font);
-
-    lblProgram = makeLabel(this, "lblProgram", QStringLiteral("Pellwick"));
-    QFont big = lblProgram->font();
-    big.setPointSize(14);
-    big.setBold(true);
-    lblProgram->setFont(big);
-    lblVersion = makeLabel(this, "lblVersion", QStringLiteral("Version - X.X.X"));
-    lblCompany = makeLabel(this, "lblCompany", QString::fromUtf8(MakerDetails::Company));
-    lblCopyright = makeLabel(this, "lblCopyright", QString::fromUtf8(MakerDetails::Copyright));
-    lblTelephone = makeLabel(this, "lblTelephone",
-                             QStringLiteral("Tel: ") + QString::fromUtf8(MakerDetails::Telephone));
-    lblEmail = makeLabel(this, "lblEmail", QString::fromUtf8(MakerDetails::Email));
-    lblWebsite = makeLabel(this, "lblWebsite", QString::fromUtf8(MakerDetails::Website));
-    makeLink(lblEmail);
-    makeLink(lblWebsite);
-    lblEmail->installEventFilter(this);
-    lblWebsite->installEventFilter(this);
-
-    cmdClose = new QPushButton(QStringLiteral("Close"), this);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    cmdClose->setDefault(true);
-    cmdClose->setAutoDefault(true);
-    cmdClose->setFixedSize(85, 23);
-    setTabOrder(cmdClose, lblEmail);
-    setTabOrder(lblEmail, lblWebsite);
-    connect(cmdClose, &QPushButton::clicked, this, &frmAbout::cmdClose_Click);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 12, 16, 12);
-    layout->setSpacing(6);
-    for (QLabel* label :
-         {lblProgram, lblVersion, lblCompany, lblCopyright, lblTelephone, lblEmail, lblWebsite})
-        layout->addWidget(label);
-    layout->addSpacing(8);
-    layout->addWidget(cmdClose, 0, Qt::AlignHCenter);
+    // Clicks on the links, and Enter or Space while one has the focus, are taken by
+    // eventFilter; a label draws no focus frame of its own, so the style sheet in
+    // frmAbout.ui draws a dotted border where Tab went.
+    ui_->lblEmail->installEventFilter(this);
+    ui_->lblWebsite->installEventFilter(this);
+    connect(ui_->cmdClose, &QPushButton::clicked, this, &frmAbout::cmdClose_Click);
     setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
 
     Form_Load();
 }
+
+frmAbout::~frmAbout() = default;
 
 QString frmAbout::VersionText() {
     return QStringLiteral("Version - %1.%2.%3")
@@ -90,20 +39,20 @@ void frmAbout::ShowForm() {
     // Every opening starts on Close, so Enter closes the window as Escape does; left to
     // itself the window would give the focus to the first link, and Enter would start a
     // mail message instead.
-    cmdClose->setFocus();
+    ui_->cmdClose->setFocus();
     exec();
 }
 
 void frmAbout::Form_Load() {
-    Guarded("Form_Load", [&] { lblVersion->setText(VersionText()); });
+    Guarded("Form_Load", [&] { ui_->lblVersion->setText(VersionText()); });
 }
 
 void frmAbout::lblEmail_Click() {
-    Guarded("lblEmail_Click", [&] { OpenEmail(QString::fromUtf8(MakerDetails::Email)); });
+    Guarded("lblEmail_Click", [&] { OpenEmail(ui_->lblEmail->text()); });
 }
 
 void frmAbout::lblWebsite_Click() {
-    Guarded("lblWebsite_Click", [&] { OpenWebpage(QString::fromUtf8(MakerDetails::Website)); });
+    Guarded("lblWebsite_Click", [&] { OpenWebpage(ui_->lblWebsite->text()); });
 }
 
 void frmAbout::cmdClose_Click() {
@@ -119,11 +68,11 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
         activated = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
     }
     if (activated) {
-        if (watched == lblEmail) {
+        if (watched == ui_->lblEmail) {
             lblEmail_Click();
             return true;
         }
-        if (watched == lblWebsite) {
+        if (watched == ui_->lblWebsite) {
             lblWebsite_Click();
             return true;
         }

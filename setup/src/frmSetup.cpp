@@ -11,19 +11,14 @@
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/modRegistry.h"
+#include "ui_frmSetup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTabWidget>
-#include <QVBoxLayout>
 #include <cstdint>
 #include <tessary/clsInfusionsoftAPI.h>
 #include <utility>
@@ -32,18 +27,6 @@ namespace pellwick {
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kDefaultNoteTemplate = QStringLiteral("[QUOTE_NAME] <[QUOTE_NO]>");
-
-template <typename W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel* wrappingLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = named(new QLabel(text, parent), name);
-    label->setWordWrap(true);
-    return label;
-}
 
 // A value the store refused would leave the user believing a setting was saved that the
 // next start does not find, so a refused write fails OK (error report, window open).
@@ -62,174 +45,47 @@ QString checkValue(const QCheckBox* box) {
 }
 } // namespace
 
-frmSetup::frmSetup(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmSetup"));
-    setWindowTitle(QStringLiteral("Pellwick - Configuration"));
+frmSetup::frmSetup(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::frmSetup>()) {
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(9);
-    setFont(font);
-
-    tabMain = named(new QTabWidget(this), "tabMain");
-    auto* pageQuoteWerks = new QWidget(tabMain);
-    pageQuoteWerks->setObjectName(QStringLiteral("tabQuoteWerks"));
-    auto* pageInfusionsoft = new QWidget(tabMain);
-    pageInfusionsoft->setObjectName(QStringLiteral("tabInfusionsoft"));
-    buildQuoteWerksPage(pageQuoteWerks);
-    buildInfusionsoftPage(pageInfusionsoft);
-    tabMain->addTab(pageQuoteWerks, QStringLiteral("QuoteWerks"));
-    tabMain->addTab(pageInfusionsoft, QStringLiteral("Infusionsoft"));
-
-    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdOK->setDefault(true);
-    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-    for (QPushButton* button : {cmdOK, cmdCancel})
-        button->setMinimumWidth(85);
-    connect(cmdOK, &QPushButton::clicked, this, &frmSetup::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmSetup::cmdCancel_Click);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabMain);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
-    resize(620, 480);
-}
-
-void frmSetup::buildQuoteWerksPage(QWidget* page) {
-    fraPluginStatus =
-        named(new QGroupBox(QStringLiteral("Plugin Status"), page), "fraPluginStatus");
-    lblPluginStatus = wrappingLabel(fraPluginStatus, "lblPluginStatus", QString());
-    cmdInstallPlugin =
-        named(new QPushButton(QStringLiteral("Install Plugin Into QuoteWerks"), fraPluginStatus),
-              "cmdInstallPlugin");
-    cmdRemovePlugin =
-        named(new QPushButton(QStringLiteral("Remove Plugin From QuoteWerks"), fraPluginStatus),
-              "cmdRemovePlugin");
-    connect(cmdInstallPlugin, &QPushButton::clicked, this, &frmSetup::cmdInstallPlugin_Click);
-    connect(cmdRemovePlugin, &QPushButton::clicked, this, &frmSetup::cmdRemovePlugin_Click);
-    auto* statusLayout = new QVBoxLayout(fraPluginStatus);
-    statusLayout->addWidget(lblPluginStatus);
-    auto* statusButtons = new QHBoxLayout;
-    statusButtons->addWidget(cmdInstallPlugin);
-    statusButtons->addWidget(cmdRemovePlugin);
-    statusLayout->addLayout(statusButtons);
-
-    fraIntegrationOptions =
-        named(new QGroupBox(QStringLiteral("Integration Options"), page), "fraIntegrationOptions");
-    chkShowSaveQuoteOnSave =
-        named(new QCheckBox(QStringLiteral("Show the Save Quote window when the quote is saved."),
-                            fraIntegrationOptions),
-              "chkShowSaveQuoteOnSave");
-    chkShowSaveQuoteOnEmail = named(
-        new QCheckBox(
-            QStringLiteral("Show the Save Quote window when the quote is going to be emailed."),
-            fraIntegrationOptions),
-        "chkShowSaveQuoteOnEmail");
-    chkSetContactManager = named(
-        new QCheckBox(QStringLiteral("Set the Contact Manager to search Infusionsoft Contacts."),
-                      fraIntegrationOptions),
-        "chkSetContactManager");
-    auto* optionsLayout = new QVBoxLayout(fraIntegrationOptions);
-    optionsLayout->addWidget(chkShowSaveQuoteOnSave);
-    optionsLayout->addWidget(chkShowSaveQuoteOnEmail);
-    optionsLayout->addWidget(chkSetContactManager);
-
-    fraAdvanced = named(new QGroupBox(QStringLiteral("Advanced"), page), "fraAdvanced");
-    chkDebugMode = named(
-        new QCheckBox(QStringLiteral("Debug Mode (Turn on if there is problems)."), fraAdvanced),
-        "chkDebugMode");
-    cmdOpenAppFolder =
-        named(new QPushButton(QStringLiteral("Open App Folder"), fraAdvanced), "cmdOpenAppFolder");
-    cmdOpenAppFolder->setToolTip(
-        QStringLiteral("Open the Application Folder to see the Debug Log File."));
-    connect(cmdOpenAppFolder, &QPushButton::clicked, this, &frmSetup::cmdOpenAppFolder_Click);
-    auto* advancedLayout = new QHBoxLayout(fraAdvanced);
-    advancedLayout->addWidget(chkDebugMode, 1);
-    advancedLayout->addWidget(cmdOpenAppFolder);
-
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(fraPluginStatus);
-    layout->addWidget(fraIntegrationOptions);
-    layout->addWidget(fraAdvanced);
-    layout->addStretch(1);
-}
-
-void frmSetup::buildInfusionsoftPage(QWidget* page) {
-    fraConnectionSettings =
-        named(new QGroupBox(QStringLiteral("Connection Settings"), page), "fraConnectionSettings");
-    lblInterfaceField = named(new QLabel(QStringLiteral("&Interface:"), fraConnectionSettings),
-                              "lblInterfaceField");
-    cboInterface = named(new QComboBox(fraConnectionSettings), "cboInterface");
+    BindControls();
     {
         const QSignalBlocker quiet(cboInterface);
         cboInterface->addItem(QStringLiteral("REST v2"), kInterfaceRestV2);
         cboInterface->addItem(QStringLiteral("XML-RPC"), kInterfaceXmlRpc);
     }
-    cboInterface->setToolTip(QStringLiteral(
-        "REST v2 is the CRM's current interface; XML-RPC is being retired by the CRM."));
-    lblInterfaceField->setBuddy(cboInterface);
+    lblAppNameInfo->setText(AppNameInfoText(ConfiguredServiceDomain()));
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmSetup::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSetup::cmdCancel_Click);
+    connect(cmdInstallPlugin, &QPushButton::clicked, this, &frmSetup::cmdInstallPlugin_Click);
+    connect(cmdRemovePlugin, &QPushButton::clicked, this, &frmSetup::cmdRemovePlugin_Click);
+    connect(cmdOpenAppFolder, &QPushButton::clicked, this, &frmSetup::cmdOpenAppFolder_Click);
     connect(cboInterface, &QComboBox::currentIndexChanged, this, &frmSetup::cboInterface_Click);
-    lblAppNameField = named(new QLabel(QStringLiteral("Application Name:"), fraConnectionSettings),
-                            "lblAppNameField");
-    txtAppName = named(new QLineEdit(fraConnectionSettings), "txtAppName");
-    lblAppNameInfo = wrappingLabel(fraConnectionSettings, "lblAppNameInfo",
-                                   AppNameInfoText(ConfiguredServiceDomain()));
-    lblAPIKeyField =
-        named(new QLabel(QStringLiteral("API Key:"), fraConnectionSettings), "lblAPIKeyField");
-    txtAPIKey = named(new QLineEdit(fraConnectionSettings), "txtAPIKey");
-    lblAPIKeyInfo =
-        wrappingLabel(fraConnectionSettings, "lblAPIKeyInfo", QStringLiteral("* AUTO FILLED *"));
-    lblAppNameField->setBuddy(txtAppName);
-    lblAPIKeyField->setBuddy(txtAPIKey);
-    auto* connection = new QGridLayout(fraConnectionSettings);
-    connection->addWidget(lblInterfaceField, 0, 0);
-    connection->addWidget(cboInterface, 0, 1);
-    connection->addWidget(lblAppNameField, 1, 0);
-    connection->addWidget(txtAppName, 1, 1);
-    connection->addWidget(lblAppNameInfo, 2, 0, 1, 2);
-    connection->addWidget(lblAPIKeyField, 3, 0);
-    connection->addWidget(txtAPIKey, 3, 1);
-    connection->addWidget(lblAPIKeyInfo, 4, 0, 1, 2);
+}
 
-    fraMiscOptions =
-        named(new QGroupBox(QStringLiteral("Contact Notes Settings"), page), "fraMiscOptions");
-    lblContactNotesSettings =
-        wrappingLabel(fraMiscOptions, "lblContactNotesSettings",
-                      QStringLiteral("Set how the Contact Notes - Action Description or Creation "
-                                     "Notes field should appear if adding the Quote information "
-                                     "into the Contact Record."));
-    lblContactNotesActionDescription =
-        named(new QLabel(QStringLiteral("Action Description:"), fraMiscOptions),
-              "lblContactNotesActionDescription");
-    txtContactNotesActionDescription = named(new QLineEdit(kDefaultNoteTemplate, fraMiscOptions),
-                                             "txtContactNotesActionDescription");
-    lblContactNotesCreationNotes =
-        named(new QLabel(QStringLiteral("Creation Notes:"), fraMiscOptions),
-              "lblContactNotesCreationNotes");
-    txtContactNotesCreationNotes =
-        named(new QLineEdit(kDefaultNoteTemplate, fraMiscOptions), "txtContactNotesCreationNotes");
-    lblContactNotesShortcodes = wrappingLabel(
-        fraMiscOptions, "lblContactNotesShortcodes",
-        QStringLiteral("Short Codes: [QUOTE_NAME] - Name of Quote  |  [QUOTE_NO] - Quote Number"));
-    lblContactNotesActionDescription->setBuddy(txtContactNotesActionDescription);
-    lblContactNotesCreationNotes->setBuddy(txtContactNotesCreationNotes);
-    auto* notes = new QGridLayout(fraMiscOptions);
-    notes->addWidget(lblContactNotesSettings, 0, 0, 1, 2);
-    notes->addWidget(lblContactNotesActionDescription, 1, 0);
-    notes->addWidget(txtContactNotesActionDescription, 1, 1);
-    notes->addWidget(lblContactNotesCreationNotes, 2, 0);
-    notes->addWidget(txtContactNotesCreationNotes, 2, 1);
-    notes->addWidget(lblContactNotesShortcodes, 3, 0, 1, 2);
+frmSetup::~frmSetup() = default;
 
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(fraConnectionSettings);
-    layout->addWidget(fraMiscOptions);
-    layout->addStretch(1);
+// The handlers reach the controls by their names in frmSetup.ui.
+void frmSetup::BindControls() {
+    tabMain = ui_->tabMain;
+    lblPluginStatus = ui_->lblPluginStatus;
+    cmdInstallPlugin = ui_->cmdInstallPlugin;
+    cmdRemovePlugin = ui_->cmdRemovePlugin;
+    chkShowSaveQuoteOnSave = ui_->chkShowSaveQuoteOnSave;
+    chkShowSaveQuoteOnEmail = ui_->chkShowSaveQuoteOnEmail;
+    chkSetContactManager = ui_->chkSetContactManager;
+    chkDebugMode = ui_->chkDebugMode;
+    cmdOpenAppFolder = ui_->cmdOpenAppFolder;
+    cboInterface = ui_->cboInterface;
+    txtAppName = ui_->txtAppName;
+    lblAppNameInfo = ui_->lblAppNameInfo;
+    txtAPIKey = ui_->txtAPIKey;
+    lblAPIKeyInfo = ui_->lblAPIKeyInfo;
+    txtContactNotesActionDescription = ui_->txtContactNotesActionDescription;
+    txtContactNotesCreationNotes = ui_->txtContactNotesCreationNotes;
+    cmdOK = ui_->cmdOK;
+    cmdCancel = ui_->cmdCancel;
 }
 
 QString frmSetup::AppNameInfoText(const QString& serviceDomain) {
@@ -374,27 +230,6 @@ void frmSetup::cmdCancel_Click() {
 
 void frmSetup::cmdOpenAppFolder_Click() {
     Guarded("cmdOpenAppFolder_Click", [&] { OpenPluginApplicationFolder(); });
-}
-
-// The add-on list's procedures report their own failures; the window lends them its
-// status label and SaveSettings.
-PluginSetupHooks frmSetup::Hooks() {
-    PluginSetupHooks hooks;
-    hooks.SetPluginStatus = [this](const QString& text) { lblPluginStatus->setText(text); };
-    hooks.SaveSettings = [this] { return SaveSettings(); };
-    return hooks;
-}
-
-bool frmSetup::CheckPluginStatus() {
-    return ::pellwick::CheckPluginStatus(Hooks().SetPluginStatus);
-}
-
-void frmSetup::cmdInstallPlugin_Click() {
-    ::pellwick::cmdInstallPlugin_Click(Hooks());
-}
-
-void frmSetup::cmdRemovePlugin_Click() {
-    ::pellwick::cmdRemovePlugin_Click(Hooks());
 }
 
 } // namespace pellwick

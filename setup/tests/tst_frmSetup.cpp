@@ -37,6 +37,21 @@ template <class W> W* child(QWidget* parent, const char* name) {
     return widget;
 }
 
+// A box as one line, so that a comparison shows every part that differs.
+QString Shown(const QString& title, MsgIcon icon, MsgButtons buttons, const QString& text) {
+    return QStringLiteral("%1 [icon %2, buttons %3] %4")
+        .arg(title)
+        .arg(int(icon))
+        .arg(int(buttons))
+        .arg(text);
+}
+QString Shown(const MessageBoxRequest& box) {
+    return Shown(box.title, box.icon, box.buttons, box.text);
+}
+QString IntegrationBox(const QString& text, MsgIcon icon, MsgButtons buttons = MsgButtons::Ok) {
+    return Shown(QStringLiteral("Pellwick - Integration"), icon, buttons, text);
+}
+
 // Opens the window with ShowForm, runs check while it is open, then cancels it.
 void WhileOpen(frmSetup& setup, const std::function<void()>& check) {
     bool seen = false;
@@ -60,6 +75,7 @@ private slots:
     void storedValuesAndInstalledStatus();
     void cancelStoresNothing();
     void installRemoveAndAppFolderButtons();
+    void installAndRemoveNameWhatStoppedThem();
     void unwritableStoreFailsOk();
 };
 
@@ -257,15 +273,25 @@ void TestFrmSetup::installRemoveAndAppFolderButtons() {
         QCOMPARE(status->text(), QStringLiteral("Plugin is currently installed."));
         QCOMPARE(iniValue("Addons/AutoRun2").toString(), exe);
         QCOMPARE(iniValue("Addons/AutoRun1").toString(), QStringLiteral("/opt/other/tool"));
-        QCOMPARE(scope.boxes->boxes().back().title, QStringLiteral("Pellwick - Integration"));
-        QCOMPARE(scope.boxes->boxes().back().buttons, MsgButtons::YesNo);
+        QCOMPARE(Shown(scope.boxes->boxes().back()),
+                 IntegrationBox(QStringLiteral("Pellwick is now integrated into QuoteWerks.\r\n\r\n"
+                                               "The next time QuoteWerks is loaded, this plugin "
+                                               "will automatically be loaded.\r\n\r\n"
+                                               "Would you like to close the plugin?"),
+                                MsgIcon::Information, MsgButtons::YesNo));
+        QCOMPARE(scope.boxes->boxes().back().defaultButton, MsgAnswer::No);
         QVERIFY(setup.isVisible());
+
+        child<QPushButton>(&setup, "cmdInstallPlugin")->click();
+        QCOMPARE(scope.boxes->texts().back(), QStringLiteral("Plugin is already installed."));
+        QCOMPARE(scope.boxes->boxes().back().icon, MsgIcon::Information);
 
         child<QPushButton>(&setup, "cmdRemovePlugin")->click();
         QCOMPARE(status->text(),
                  QStringLiteral("Plugin needs to be installed, press 'Install' button."));
-        QCOMPARE(scope.boxes->texts().back(),
-                 QStringLiteral("The Pellwick is now removed from QuoteWerks."));
+        QCOMPARE(Shown(scope.boxes->boxes().back()),
+                 IntegrationBox(QStringLiteral("The Pellwick is now removed from QuoteWerks."),
+                                MsgIcon::Information));
         QVERIFY(!iniValue("Addons/AutoRun2").isValid());
 
         // Yes runs the window's SaveSettings; its connection test fails here, so the
@@ -291,6 +317,54 @@ void TestFrmSetup::installRemoveAndAppFolderButtons() {
         QCOMPARE(scope.shell->opened().size(), size_t(1));
         QCOMPARE(scope.shell->opened().front().toLocalFile(), scope.folder());
     });
+    SetPluginExecutablePathOverride(QString());
+}
+
+void TestFrmSetup::installAndRemoveNameWhatStoppedThem() {
+    CoreTestScope scope;
+    scope.attachFakeHost();
+    SetPluginExecutablePathOverride(QStringLiteral("/opt/pellwick/bin/pellwick"));
+    const QString siteIni = scope.folder() + QStringLiteral("/site.ini");
+    auto writeReadOnly = [&](const QByteArray& content) {
+        QFile::remove(siteIni);
+        QFile ini(siteIni);
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write(content) == content.size());
+        ini.close();
+        QVERIFY(ini.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    };
+    const QString readOnly =
+        QStringLiteral("\r\n\r\n") + siteIni + QStringLiteral(" is read-only.");
+    frmSetup setup;
+    auto* status = child<QLabel>(&setup, "lblPluginStatus");
+
+    writeReadOnly("[addons]\nAutoRun1=/opt/pellwick/bin/pellwick\n");
+    setup.cmdRemovePlugin_Click();
+    QCOMPARE(status->text(), QStringLiteral("Plugin is currently installed."));
+    QCOMPARE(Shown(scope.boxes->boxes().back()),
+             IntegrationBox(QStringLiteral("There was a problem removing the Pellwick.") + readOnly,
+                            MsgIcon::Critical));
+
+    writeReadOnly("[addons]\n");
+    setup.cmdInstallPlugin_Click();
+    QCOMPARE(status->text(),
+             QStringLiteral("Plugin needs to be installed, press 'Install' button."));
+    QCOMPARE(Shown(scope.boxes->boxes().back()),
+             IntegrationBox(QStringLiteral("There was a problem installing the Plugin into "
+                                           "QuoteWerks.\r\n\r\nQuoteWerks will unable to load "
+                                           "the plugin automatically.") +
+                                readOnly,
+                            MsgIcon::Critical));
+    QCOMPARE(scope.boxes->boxes().size(), size_t(2));
+
+    // With a folder where site.ini belongs, Remove says only that.
+    QFile::remove(siteIni);
+    QVERIFY(QDir().mkdir(siteIni));
+    setup.cmdRemovePlugin_Click();
+    QCOMPARE(Shown(scope.boxes->boxes().back()),
+             Shown(QStringLiteral("Pellwick"), MsgIcon::Critical, MsgButtons::Ok,
+                   QStringLiteral("Unable to find QuoteWerks - Site.ini file.\r\n\r\n") + siteIni +
+                       QStringLiteral(" is a folder, not a file.")));
+    QCOMPARE(scope.boxes->boxes().size(), size_t(3));
     SetPluginExecutablePathOverride(QString());
 }
 

@@ -74,6 +74,7 @@ private slots:
 
     void trimmedValuesAreTestedAndStoredEncoded();
     void failedTestKeepsOldValuesAndTheWindowOpen();
+    void yesAfterInstallingSavesAndEndsTheProgram();
 };
 
 void TestFrmSetupCrm::trimmedValuesAreTestedAndStoredEncoded() {
@@ -158,6 +159,29 @@ void TestFrmSetupCrm::failedTestKeepsOldValuesAndTheWindowOpen() {
     // One test; REST v2 sends a refused key once more in the other header form.
     QCOMPARE(crm.testCalls(), TestsUseRestV2() ? 2 : 1);
     QCOMPARE(crm.scope.mainWindow.infoText, QString());
+}
+
+void TestFrmSetupCrm::yesAfterInstallingSavesAndEndsTheProgram() {
+    CrmScope crm;
+    QFile ini(crm.siteIni());
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[Addons]\r\n");
+    ini.close();
+    WriteInfusionsoftAppNameToRegistry(QStringLiteral("abc"));
+    WriteInfusionsoftAPIKeyToRegistry(QString::fromLatin1(kKey));
+    frmSetup setup;
+    WhenWindowOpens(QStringLiteral("frmSetup"), [&](QWidget*) {
+        crm.scope.boxes->QueueAnswer(MsgAnswer::Yes);
+        child<QPushButton>(&setup, "cmdInstallPlugin")->click();
+        setup.reject();
+    });
+    setup.ShowForm();
+
+    QCOMPARE(crm.iniValue(QStringLiteral("Addons/AutoRun1")),
+             QStringLiteral("/opt/pellwick/pellwick"));
+    QCOMPARE(crm.scope.boxes->boxes().size(), size_t(1)); // the question, nothing after it
+    QVERIFY(State().InfusionsoftConnection);              // saved before the end
+    QCOMPARE(crm.scope.mainWindow.ended, 1);
 }
 
 QTEST_MAIN(TestFrmSetupCrm)

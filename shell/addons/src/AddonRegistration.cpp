@@ -1,7 +1,6 @@
 #include "pellwick/addons/AddonRegistration.h"
 
 #include "pellwick/ErrorReport.h"
-#include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/addons/clsINIFile.h"
@@ -23,10 +22,6 @@ namespace {
 
 const QString kAddonsSection = QStringLiteral("addons");
 const QString kAutoRun = QStringLiteral("autorun");
-const QString kIntegrationTitle = QStringLiteral("Pellwick - Integration");
-const QString kNoSiteIni = QStringLiteral("Unable to find QuoteWerks - Site.ini file.");
-const QString kNotInstalledStatus =
-    QStringLiteral("Plugin needs to be installed, press 'Install' button.");
 
 QString g_executableOverride;
 
@@ -72,25 +67,11 @@ bool SiteIniExists(const QString& path) {
     return QFileInfo(path).isFile();
 }
 
-// A reason appended to one of the fixed messages, after an empty line.
-QString WithCause(const QString& message, const QString& cause) {
-    return cause.isEmpty() ? message : message + QStringLiteral("\r\n\r\n") + cause;
-}
-
-// "Unable to find ..." for a site.ini that is missing, or that is something else than a
-// file (a folder), saying which.
-void ReportNoSiteIni(const QString& path) {
-    const QString cause =
-        QFileInfo::exists(path) ? IniDocument::rewriteProblem(path).value_or(QString()) : QString();
-    MsgBox(WithCause(kNoSiteIni, cause), MsgIcon::Critical);
-}
-
-void ReportInstallProblem(const QString& cause) {
-    MsgBox(WithCause(QStringLiteral("There was a problem installing the Plugin into QuoteWerks."
-                                    "\r\n\r\nQuoteWerks will unable to load the plugin "
-                                    "automatically."),
-                     cause),
-           MsgIcon::Critical, MsgButtons::Ok, kIntegrationTitle);
+// Why the file at path is something else than a file (a folder), or nothing when it
+// does not exist.
+QString NotAFileCause(const QString& path) {
+    return QFileInfo::exists(path) ? IniDocument::rewriteProblem(path).value_or(QString())
+                                   : QString();
 }
 
 // A free backup name: the dated one, or, when a backup was made within the same second,
@@ -105,6 +86,11 @@ QString FreeBackupPath(const QString& folder, const QDateTime& when) {
 }
 
 } // namespace
+
+QString NoSiteIniMessage(const QString& cause) {
+    const QString message = QStringLiteral("Unable to find QuoteWerks - Site.ini file.");
+    return cause.isEmpty() ? message : message + QStringLiteral("\r\n\r\n") + cause;
+}
 
 QString SiteIniPath(const QString& programFolder) {
     return QDir(programFolder).filePath(QStringLiteral("site.ini"));
@@ -169,7 +155,7 @@ bool CheckIfPluginIsInstalled() {
     return Guarded("CheckIfPluginIsInstalled", false, [] {
         const QString path = SiteIniPath(ProgramFolder());
         if (!SiteIniExists(path)) {
-            ReportNoSiteIni(path);
+            MsgBox(NoSiteIniMessage(NotAFileCause(path)), MsgIcon::Critical);
             return false;
         }
         return !FindPluginEntries(LoadSiteIni(path), PluginExecutablePath()).empty();
@@ -207,126 +193,105 @@ bool BackupINIFile() {
     });
 }
 
-bool CheckPluginStatus(const std::function<void(const QString&)>& setPluginStatus) {
-    return Guarded("CheckPluginStatus", false, [&] {
-        const bool installed = CheckIfPluginIsInstalled();
-        if (setPluginStatus) {
-            setPluginStatus(installed ? QStringLiteral("Plugin is currently installed.")
-                                      : kNotInstalledStatus);
-        }
-        return installed;
-    });
+namespace {
+
+// The new entry tried on the file's content: a change the file cannot take is refused
+// before anything, the backup included, is written. Gives the key to write, or the
+// reason for refusing.
+QString TrialInstall(const QString& path, const QString& executable, QString* refusal) {
+    *refusal = IniDocument::rewriteProblem(path).value_or(QString());
+    std::optional<IniDocument> trial;
+    if (refusal->isEmpty()) {
+        trial = IniDocument::load(path, refusal);
+    }
+    // Another add-on may hold "AutoRun1" already; writing there would replace its
+    // entry, so the plug-in takes the lowest number no key uses.
+    const QString key =
+        QStringLiteral("AutoRun") + QString::number(trial ? LowestFreeAutoRunNumber(*trial) : 1);
+    if (trial) {
+        trial->setValue(QStringLiteral("Addons"), key, executable, refusal);
+    }
+    return key;
 }
 
-void cmdInstallPlugin_Click(const PluginSetupHooks& hooks) {
-    Guarded("cmdInstallPlugin_Click", [&] {
-        if (CheckIfPluginIsInstalled()) {
-            MsgBox(QStringLiteral("Plugin is already installed."), MsgIcon::Information);
-            return;
-        }
-        // Another add-on may hold "AutoRun1" already; writing there would replace its
-        // entry, so the plug-in takes the lowest number no key uses.
-        const QString path = SiteIniPath(ProgramFolder());
-        const QString executable = PluginExecutablePath();
-        QString refusal = IniDocument::rewriteProblem(path).value_or(QString());
-        std::optional<IniDocument> trial;
-        if (refusal.isEmpty()) {
-            trial = IniDocument::load(path, &refusal);
-        }
-        const QString key = QStringLiteral("AutoRun") +
-                            QString::number(trial ? LowestFreeAutoRunNumber(*trial) : 1);
-        // Tried on the file's content first: a change the file cannot take is refused
-        // before anything, the backup included, is written.
-        if (trial) {
-            trial->setValue(QStringLiteral("Addons"), key, executable, &refusal);
-        }
-        if (!refusal.isEmpty()) {
-            if (hooks.SetPluginStatus) {
-                hooks.SetPluginStatus(kNotInstalledStatus); // as found above
-            }
-            ReportInstallProblem(refusal);
-            return;
-        }
+// Writes the entry; gives why it did not take, or nothing.
+QString WriteEntry(const QString& path, const QString& key, const QString& executable) {
+    clsINIFile ini;
+    ini.SetPath(path);
+    ini.SetSection(QStringLiteral("Addons"));
+    ini.SetKey(key);
+    DebugMessage(QStringLiteral("frmSetup - cmdInstallPlugin_Click - Add the plugin to "
+                                "the QuoteWerks addons. Params: Key = %1, Value = %2")
+                     .arg(ini.Key(), executable));
+    ini.SetValue(executable);
+    // The host starts what the entry names: the whole path must read back as written,
+    // not only the file name that the status check looks at.
+    const QString stored = ini.Value();
+    return !ini.Success()         ? ini.LastError()
+           : stored != executable ? QStringLiteral("The entry reads back as \"%1\".").arg(stored)
+                                  : QString();
+}
+
+// Deletes the entry by the key it was found under, whole: "AutoRun12" must not become
+// "autorun1", which may be another add-on's. Gives why it failed, or nothing.
+QString DeleteEntry(const QString& path, const PluginEntry& entry) {
+    clsINIFile ini;
+    ini.SetPath(path);
+    ini.SetSection(kAddonsSection);
+    ini.SetKey(entry.key);
+    DebugMessage(QStringLiteral("frmSetup - cmdRemovePlugin_Click - Remove the plugin "
+                                "from the QuoteWerks addons. Params: Key = %1")
+                     .arg(entry.key));
+    ini.DeleteKey();
+    const QString problem = ini.LastError();
+    QStringList keys;
+    int count = 0;
+    ini.EnumerateCurrentSection(keys, count);
+    // Comments someone wrote into the section keep it (and themselves).
+    if (ini.Success() && count == 0 && LoadSiteIni(path).sectionIsEmpty(kAddonsSection)) {
+        ini.DeleteSection();
+    }
+    return problem;
+}
+
+} // namespace
+
+RegistrationResult InstallPlugin() {
+    using Outcome = RegistrationResult::Outcome;
+    if (CheckIfPluginIsInstalled()) {
+        return {Outcome::AlreadyInstalled, true, QString()};
+    }
+    const QString path = SiteIniPath(ProgramFolder());
+    const QString executable = PluginExecutablePath();
+    QString refusal;
+    const QString key = TrialInstall(path, executable, &refusal);
+    if (!refusal.isEmpty()) {
+        return {Outcome::Failed, false, refusal};
+    }
+    BackupINIFile();
+    const QString problem = WriteEntry(path, key, executable);
+    const bool listed = CheckIfPluginIsInstalled();
+    return {listed && problem.isEmpty() ? Outcome::Installed : Outcome::Failed, listed, problem};
+}
+
+RegistrationResult RemovePlugin() {
+    using Outcome = RegistrationResult::Outcome;
+    const QString path = SiteIniPath(ProgramFolder());
+    if (!SiteIniExists(path)) {
+        return {Outcome::NoSiteIni, false, NotAFileCause(path)};
+    }
+    const std::vector<PluginEntry> entries =
+        FindPluginEntries(LoadSiteIni(path), PluginExecutablePath());
+    QString problem;
+    if (!entries.empty()) {
+        problem = IniDocument::rewriteProblem(path).value_or(QString());
+    }
+    if (!entries.empty() && problem.isEmpty()) {
         BackupINIFile();
-
-        clsINIFile ini;
-        ini.SetPath(path);
-        ini.SetSection(QStringLiteral("Addons"));
-        ini.SetKey(key);
-        DebugMessage(QStringLiteral("frmSetup - cmdInstallPlugin_Click - Add the plugin to "
-                                    "the QuoteWerks addons. Params: Key = %1, Value = %2")
-                         .arg(ini.Key(), executable));
-        ini.SetValue(executable);
-        // The host starts what the entry names: the whole path must read back as written,
-        // not only the file name that the status check looks at.
-        const QString stored = ini.Value();
-        const QString problem = !ini.Success() ? ini.LastError()
-                                : stored != executable
-                                    ? QStringLiteral("The entry reads back as \"%1\".").arg(stored)
-                                    : QString();
-
-        if (CheckPluginStatus(hooks.SetPluginStatus) && problem.isEmpty()) {
-            const MsgAnswer answer =
-                MsgBox(QStringLiteral("Pellwick is now integrated into QuoteWerks.\r\n\r\n"
-                                      "The next time QuoteWerks is loaded, this plugin will "
-                                      "automatically be loaded.\r\n\r\n"
-                                      "Would you like to close the plugin?"),
-                       MsgIcon::Information, MsgButtons::YesNo, kIntegrationTitle, MsgAnswer::No);
-            if (answer == MsgAnswer::Yes && hooks.SaveSettings && hooks.SaveSettings()) {
-                if (MainWindowLink* mainWindow = State().MainWindow) {
-                    mainWindow->EndProgram();
-                }
-            }
-        } else {
-            ReportInstallProblem(problem);
-        }
-    });
-}
-
-void cmdRemovePlugin_Click(const PluginSetupHooks& hooks) {
-    Guarded("cmdRemovePlugin_Click", [&] {
-        const QString path = SiteIniPath(ProgramFolder());
-        if (!SiteIniExists(path)) {
-            ReportNoSiteIni(path);
-            return;
-        }
-        const std::vector<PluginEntry> entries =
-            FindPluginEntries(LoadSiteIni(path), PluginExecutablePath());
-        QString problem;
-        if (!entries.empty()) {
-            problem = IniDocument::rewriteProblem(path).value_or(QString());
-        }
-        if (!entries.empty() && problem.isEmpty()) {
-            // The entry is deleted by the key it was found under, whole: "AutoRun12"
-            // must not become "autorun1", which may be another add-on's.
-            const PluginEntry& entry = entries.back();
-            BackupINIFile();
-            clsINIFile ini;
-            ini.SetPath(path);
-            ini.SetSection(kAddonsSection);
-            ini.SetKey(entry.key);
-            DebugMessage(QStringLiteral("frmSetup - cmdRemovePlugin_Click - Remove the plugin "
-                                        "from the QuoteWerks addons. Params: Key = %1")
-                             .arg(entry.key));
-            ini.DeleteKey();
-            problem = ini.LastError();
-            QStringList keys;
-            int count = 0;
-            ini.EnumerateCurrentSection(keys, count);
-            // Comments someone wrote into the section keep it (and themselves).
-            if (ini.Success() && count == 0 && LoadSiteIni(path).sectionIsEmpty(kAddonsSection)) {
-                ini.DeleteSection();
-            }
-        }
-
-        if (CheckPluginStatus(hooks.SetPluginStatus)) {
-            MsgBox(WithCause(QStringLiteral("There was a problem removing the Pellwick."), problem),
-                   MsgIcon::Critical, MsgButtons::Ok, kIntegrationTitle);
-        } else {
-            MsgBox(QStringLiteral("The Pellwick is now removed from QuoteWerks."),
-                   MsgIcon::Information, MsgButtons::Ok, kIntegrationTitle);
-        }
-    });
+        problem = DeleteEntry(path, entries.back());
+    }
+    const bool listed = CheckIfPluginIsInstalled();
+    return {listed ? Outcome::Failed : Outcome::Removed, listed, problem};
 }
 
 } // namespace pellwick

@@ -12,6 +12,7 @@
 #include "pellwick/tray/clsSystemTray.h"
 #include "pellwick/ui/ProgramIcon.h"
 #include "pellwick/ui/SingleInstance.h"
+#include "ui_frmMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QDir>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -61,74 +61,26 @@ QString frmMain::Caption() {
         .arg(PELLWICK_VERSION_PATCH);
 }
 
-namespace {
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, int x) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(x, 64, 85, 21);
-    // The window is no dialog, so Qt would leave Enter unused; a focused button takes it,
-    // as Space, the way command buttons answer the keyboard elsewhere on the desktop.
-    button->setAutoDefault(true);
-    return button;
-}
-} // namespace
-
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
-    setObjectName(QStringLiteral("frmMain"));
-    SetCaption(QStringLiteral("Pellwick"));
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      ui_(std::make_unique<Ui::frmMain>()) {
+    ui_->setupUi(this);
     setWindowIcon(ProgramIcon());
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
-    setFixedSize(400, 93);
-
-    lblInfo = new QLabel(this);
-    lblInfo->setObjectName(QStringLiteral("lblInfo"));
-    lblInfo->setGeometry(8, 12, 385, 41);
-    lblInfo->setAutoFillBackground(true);
-    QPalette infoPalette = lblInfo->palette();
-    infoPalette.setColor(QPalette::Window, QColor(255, 255, 192));
-    infoPalette.setColor(QPalette::WindowText, Qt::black);
-    lblInfo->setPalette(infoPalette);
-    lblInfo->setFrameShape(QFrame::Panel);
-    lblInfo->setFrameShadow(QFrame::Sunken);
-    lblInfo->setAlignment(Qt::AlignCenter);
-    lblInfo->setWordWrap(true);
-
-    cmdConfigure = makeButton(this, "cmdConfigure", QStringLiteral("&Configure..."), 8);
-    cmdAbout = makeButton(this, "cmdAbout", QStringLiteral("&About..."), 100);
-    cmdMinimize = makeButton(this, "cmdMinimize", QStringLiteral("&Minimize"), 216);
-    cmdClose = makeButton(this, "cmdClose", QStringLiteral("Close"), 308);
-    setTabOrder(cmdConfigure, cmdAbout);
-    setTabOrder(cmdAbout, cmdMinimize);
-    setTabOrder(cmdMinimize, cmdClose);
-    connect(cmdConfigure, &QPushButton::clicked, this, &frmMain::cmdConfigure_Click);
-    connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
-    connect(cmdMinimize, &QPushButton::clicked, this, &frmMain::cmdMinimize_Click);
-    connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
+    // The window is no dialog, so Qt would leave Enter unused; frmMain.ui makes each
+    // button auto-default, so a focused button takes Enter as Space, the way command
+    // buttons answer the keyboard elsewhere on the desktop.
+    connect(ui_->cmdConfigure, &QPushButton::clicked, this, &frmMain::cmdConfigure_Click);
+    connect(ui_->cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
+    connect(ui_->cmdMinimize, &QPushButton::clicked, this, &frmMain::cmdMinimize_Click);
+    connect(ui_->cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
 
     tmrCheckFile = new QTimer(this);
     tmrCheckFile->setObjectName(QStringLiteral("tmrCheckFile"));
     tmrCheckFile->setInterval(1000);
     connect(tmrCheckFile, &QTimer::timeout, this, &frmMain::tmrCheckFile_Timer);
 
-    // Not on the window (it has no menu bar): the tray icon's pop-up menu.
-    mnuFile = new QMenu(QStringLiteral("File"), this);
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuFileOpen = mnuFile->addAction(QStringLiteral("&Open"));
-    mnuFileOpen->setObjectName(QStringLiteral("mnuFileOpen"));
-    mnuFileOpportunities = mnuFile->addAction(QStringLiteral("&Opportunities..."));
-    mnuFileOpportunities->setObjectName(QStringLiteral("mnuFileOpportunities"));
-    mnuFileDash = mnuFile->addSeparator();
-    mnuFileDash->setObjectName(QStringLiteral("mnuFileDash"));
-    mnuFileDash->setText(QStringLiteral("-"));
-    mnuFileExit = mnuFile->addAction(QStringLiteral("E&xit"));
-    mnuFileExit->setObjectName(QStringLiteral("mnuFileExit"));
-    connect(mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
-    connect(mnuFileOpportunities, &QAction::triggered, this, &frmMain::mnuFileOpportunities_Click);
-    connect(mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+    BuildFileMenu();
 
     m_emailPdf = std::make_unique<EmailPdfWatch>();
     m_endProgram = [] { QCoreApplication::exit(0); };
@@ -137,6 +89,23 @@ frmMain::frmMain(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     State().MainWindow = this;
+}
+
+// Not on the window (it has no menu bar): the tray icon's pop-up menu, of the actions
+// in frmMain.ui.
+void frmMain::BuildFileMenu() {
+    mnuFile = new QMenu(QStringLiteral("File"), this);
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFile->addAction(ui_->mnuFileOpen);
+    mnuFile->addAction(ui_->mnuFileOpportunities);
+    QAction* dash = mnuFile->addSeparator();
+    dash->setObjectName(QStringLiteral("mnuFileDash"));
+    dash->setText(QStringLiteral("-"));
+    mnuFile->addAction(ui_->mnuFileExit);
+    connect(ui_->mnuFileOpen, &QAction::triggered, this, &frmMain::mnuFileOpen_Click);
+    connect(ui_->mnuFileOpportunities, &QAction::triggered, this,
+            &frmMain::mnuFileOpportunities_Click);
+    connect(ui_->mnuFileExit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
 }
 
 frmMain::~frmMain() {
@@ -246,11 +215,11 @@ void frmMain::HookHostEvents(QuoteWerksApp* host) {
 }
 
 void frmMain::SetInfoText(const QString& text) {
-    lblInfo->setText(text);
+    ui_->lblInfo->setText(text);
 }
 
 QString frmMain::InfoText() const {
-    return lblInfo->text();
+    return ui_->lblInfo->text();
 }
 
 void frmMain::ShowMainWindow() {

@@ -2,7 +2,8 @@
 // The opportunities window: a CRM contact's opportunities, newest first, and four actions
 // on them: a new one from the open quote, the selected one updated from the quote, moved
 // to another stage, or opened in the CRM. One object serves the whole run; every
-// ShowForm starts it afresh. Controls carry their names as objectName.
+// ShowForm starts it afresh. The controls are laid out in frmOpportunities.ui, with their
+// names as objectName.
 
 #include "pellwick/ProgramState.h"
 #include "pellwick/opportunities/OpportunityCalls.h"
@@ -16,11 +17,9 @@
 #include <optional>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QPushButton;
-class QTreeWidget;
+namespace Ui {
+class frmOpportunities;
+}
 
 namespace tessary {
 class RpcStruct;
@@ -34,6 +33,7 @@ public:
     // Calls left empty go to the program's CRM connection.
     explicit frmOpportunities(QWidget* parent = nullptr,
                               opportunities::OpportunityCalls calls = {});
+    ~frmOpportunities() override;
 
     // Lists the opportunities of the contact p_lngContactId (1 or more) or, with 0, of the
     // contacts matching the open quote's e-mail addresses (with no quote open, of the
@@ -60,7 +60,7 @@ public:
     void reject() override;
 
 private:
-    void buildControls();
+    void SetUpColumnsAndHandlers();
     void ResetForShowing();
     bool PrepareShowing(std::int32_t contactId);
     bool ShowQuoteCaption();
@@ -92,6 +92,7 @@ private:
     std::int32_t MoveToStage();
     std::int32_t Updated(std::int32_t id, const tessary::RpcStruct& values);
 
+    std::unique_ptr<Ui::frmOpportunities> ui_;
     opportunities::OpportunityCalls m_calls;
     // One showing's state, cleared by every ShowForm.
     bool m_blnOpen = false;
@@ -99,22 +100,6 @@ private:
     QString m_strQuoteNo; // the quote shown; empty when none was open
     std::shared_ptr<StageCollection> m_stages;
     QHash<std::int32_t, opportunities::OpportunityRow> m_rows; // listed, by Id
-
-    QLabel* lblQuoteDocNo;
-    QLabel* lblContact;
-    QComboBox* cboContact;
-    QPushButton* cmdFind;
-    QLabel* lblOpportunities;
-    QTreeWidget* lstOpportunities;
-    QLabel* lblStatus;
-    QLabel* lblStage;
-    QComboBox* cboStage;
-    QCheckBox* chkAppendNotes;
-    QPushButton* cmdNew;
-    QPushButton* cmdUpdate;
-    QPushButton* cmdMove;
-    QPushButton* cmdInfusionsoft;
-    QPushButton* cmdClose;
 };
 
 } // namespace pellwick

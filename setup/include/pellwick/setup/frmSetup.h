@@ -3,23 +3,28 @@
 // debug mode, and the buttons that add the plug-in to the host's add-on list or remove it.
 
 #include <QDialog>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
+namespace Ui {
+class frmSetup;
+}
+
 namespace pellwick {
 
-struct PluginSetupHooks;
+struct RegistrationResult;
 
 class frmSetup : public QDialog {
     Q_OBJECT
 public:
     explicit frmSetup(QWidget* parent = nullptr);
+    ~frmSetup() override;
 
     // Fills the controls from the stored settings and shows the window modally; returns
     // when the window has been closed.
@@ -50,38 +55,28 @@ private:
     // REST v2 is the interface chosen in cboInterface.
     bool RestV2Chosen() const;
     void cboInterface_Click();
-    PluginSetupHooks Hooks();
-    void buildQuoteWerksPage(QWidget* page);
-    void buildInfusionsoftPage(QWidget* page);
+    void ShowPluginStatus(bool installed);
+    void ShowInstallResult(const RegistrationResult& result);
+    void ShowRemoveResult(const RegistrationResult& result);
+    void BindControls();
 
+    std::unique_ptr<Ui::frmSetup> ui_;
     QTabWidget* tabMain;
-    QGroupBox* fraPluginStatus;
     QLabel* lblPluginStatus;
     QPushButton* cmdInstallPlugin;
     QPushButton* cmdRemovePlugin;
-    QGroupBox* fraIntegrationOptions;
     QCheckBox* chkShowSaveQuoteOnSave;
     QCheckBox* chkShowSaveQuoteOnEmail;
     QCheckBox* chkSetContactManager;
-    QGroupBox* fraAdvanced;
     QCheckBox* chkDebugMode;
     QPushButton* cmdOpenAppFolder;
-    QGroupBox* fraConnectionSettings;
-    QLabel* lblInterfaceField;
     QComboBox* cboInterface;
-    QLabel* lblAppNameField;
     QLineEdit* txtAppName;
     QLabel* lblAppNameInfo;
-    QLabel* lblAPIKeyField;
     QLineEdit* txtAPIKey;
     QLabel* lblAPIKeyInfo;
-    QGroupBox* fraMiscOptions;
-    QLabel* lblContactNotesSettings;
-    QLabel* lblContactNotesActionDescription;
     QLineEdit* txtContactNotesActionDescription;
-    QLabel* lblContactNotesCreationNotes;
     QLineEdit* txtContactNotesCreationNotes;
-    QLabel* lblContactNotesShortcodes;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
 };

@@ -3,16 +3,14 @@
 // host's program folder, one key "AutoRun<n>" per add-on whose value is the add-on's
 // executable. The host starts every add-on listed there together with itself.
 //
-// The procedures take the program folder from the attached host (ProgramState) and
-// show their messages through the message-box seam; each reports an unexpected failure
-// with its own name and returns its default. The configuration window owns the Install
-// and Remove buttons and the status label; it passes what they need in PluginSetupHooks.
+// The procedures take the program folder from the attached host (ProgramState). The
+// checks report a missing site.ini and an unexpected failure themselves; installing and
+// removing return what came of it, and the configuration window shows that.
 
 #include "pellwick/addons/IniDocument.h"
 
 #include <QDateTime>
 #include <QString>
-#include <functional>
 #include <vector>
 
 namespace pellwick {
@@ -44,33 +42,38 @@ std::vector<PluginEntry> FindPluginEntries(const IniDocument& siteIni,
 // The lowest n >= 1 that no "AutoRun<n>" key of "[addons]" uses.
 int LowestFreeAutoRunNumber(const IniDocument& siteIni);
 
-// What the configuration window lends to the install and remove procedures.
-struct PluginSetupHooks {
-    // Sets the text of the window's lblPluginStatus.
-    std::function<void(const QString&)> SetPluginStatus;
-    // The window's SaveSettings; true when the settings were stored.
-    std::function<bool()> SaveSettings;
+// What installing or removing came to.
+struct RegistrationResult {
+    enum class Outcome {
+        AlreadyInstalled, // nothing was written
+        Installed,
+        Removed,   // also when site.ini did not list this program
+        NoSiteIni, // nothing to remove from; cause says why when something else is there
+        Failed,    // refused, or the change did not take; cause says why when known
+    };
+    Outcome outcome = Outcome::Failed;
+    bool listed = false; // site.ini lists this program afterwards
+    QString cause;
 };
 
-// True when site.ini lists this program. A missing site.ini shows "Unable to find
-// QuoteWerks - Site.ini file." and gives false.
+// The message for a site.ini that is missing or not a file, with the reason if any.
+QString NoSiteIniMessage(const QString& cause = QString());
+
+// True when site.ini lists this program. A missing site.ini shows NoSiteIniMessage and
+// gives false.
 bool CheckIfPluginIsInstalled();
 // Copies site.ini, with its mode, to its dated backup name in the same folder ("_2",
 // "_3", ... appended when that name is taken within the same second); false when there
 // is no site.ini (or the copy failed, which is reported).
 bool BackupINIFile();
-// Sets the status label from CheckIfPluginIsInstalled and returns its answer.
-bool CheckPluginStatus(const std::function<void(const QString&)>& setPluginStatus);
-// The Install button: adds this program as "AutoRun<lowest free number>" of
-// "[addons]" after a backup, then reports and offers to close the program (after the
-// window's SaveSettings). A site.ini that cannot take the entry as it is (a folder,
-// read-only, an owner or group that would be lost, an encoding that cannot hold the
-// path) is refused before anything is written, and the problem message names why; so
-// does an entry that does not read back as the whole path.
-void cmdInstallPlugin_Click(const PluginSetupHooks& hooks);
-// The Remove button: deletes this program's entry after a backup (and the section when
-// nothing, not even a comment, is left in it), then reports, naming the cause of a
-// failure.
-void cmdRemovePlugin_Click(const PluginSetupHooks& hooks);
+// Adds this program as "AutoRun<lowest free number>" of "[addons]" after a backup. A
+// site.ini that cannot take the entry as it is (a folder, read-only, an owner or group
+// that would be lost, an encoding that cannot hold the path) is refused before anything
+// is written, with the reason; so is an entry that does not read back as the whole path.
+// Throws ProgramError when there is no host or site.ini cannot be read.
+RegistrationResult InstallPlugin();
+// Deletes this program's entry after a backup (and the section when nothing, not even a
+// comment, is left in it), naming the cause of a failure. Throws as InstallPlugin does.
+RegistrationResult RemovePlugin();
 
 } // namespace pellwick

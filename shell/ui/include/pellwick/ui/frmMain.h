@@ -9,11 +9,12 @@
 #include <functional>
 #include <memory>
 
-class QLabel;
 class QMenu;
-class QAction;
-class QPushButton;
 class QTimer;
+
+namespace Ui {
+class frmMain;
+}
 
 namespace pellwick {
 
@@ -94,18 +95,11 @@ private:
     bool ModalWindowOpen(const QString& handler);
     void HookHostEvents(QuoteWerksApp* host);
     void HookTrayEvents();
+    void BuildFileMenu();
 
-    QLabel* lblInfo;
-    QPushButton* cmdConfigure;
-    QPushButton* cmdAbout;
-    QPushButton* cmdMinimize;
-    QPushButton* cmdClose;
+    std::unique_ptr<Ui::frmMain> ui_;
     QTimer* tmrCheckFile;
     QMenu* mnuFile;
-    QAction* mnuFileOpen;
-    QAction* mnuFileOpportunities;
-    QAction* mnuFileDash;
-    QAction* mnuFileExit;
 
     QPointer<QuoteWerksApp> m_quoteWerksApp;
     std::unique_ptr<clsSystemTray> m_systemTray;

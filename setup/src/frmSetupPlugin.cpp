@@ -1,11 +1,11 @@
 // The configuration window's Plugin Status frame: the status label and what the Install
 // and Remove buttons show of the add-on list's answers.
 
-#include "AddonRegistration.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/setup/frmSetup.h"
 
 #include <QLabel>

@@ -66,6 +66,7 @@ frmContacts::frmContacts(QWidget* parent, Calls calls)
     // In frmContacts.ui: Search is the default button, so Enter searches; the results
     // label is plain text, never read as markup; the list has an accessible name, as item
     // views take none from a label.
+
     // Every column fits beside the scroll bar; the frame and the bar are the style's.
     lstContacts->setMinimumSize(kListInnerWidth + 2 * lstContacts->frameWidth() +
                                     lstContacts->verticalScrollBar()->sizeHint().width(),

@@ -7,12 +7,9 @@
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
+#include "ui_frmContacts.h"
 
 #include <QEvent>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -21,7 +18,6 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
 #include <tessary/RpcValue.h>
@@ -32,11 +28,6 @@ namespace {
 
 const QString kName = QStringLiteral("frmContacts");
 constexpr long kObjectNotSet = 91;
-
-template <typename W> W* named(W* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
 
 struct ColumnSpec {
     const char* header;
@@ -51,17 +42,6 @@ constexpr std::array<ColumnSpec, kContactColumnCount> kColumns = {{{"Id", 50},
                                                                    {"Email", 125}}};
 constexpr int kListInnerWidth = 575;
 
-struct SectionButtonSpec {
-    const char* caption;
-    const char* toolTip;
-};
-constexpr std::array<SectionButtonSpec, 4> kSectionButtons = {{
-    {"S&old To", "Put selected contact to the 'Sold To' section."},
-    {"S&hip To", "Put selected contact into the 'Ship To' section."},
-    {"&Bill To", "Put selected contact into the 'Bill To' section."},
-    {"Sol&d / Ship / Bill", "Put selected contact into all contact sections."},
-}};
-
 QuoteWerksDocument& OpenDocument() {
     if (!State().QuoteWerksApp)
         throw ProgramError(kObjectNotSet,
@@ -72,7 +52,7 @@ QuoteWerksDocument& OpenDocument() {
 } // namespace
 
 frmContacts::frmContacts(QWidget* parent, Calls calls)
-    : QDialog(parent), m_calls(std::move(calls)) {
+    : QDialog(parent), m_calls(std::move(calls)), ui_(std::make_unique<Ui::frmContacts>()) {
     if (!m_calls.QueryContacts)
         m_calls.QueryContacts = SharedConnectionContactQuery();
     if (!m_calls.SendContactToQuoteWerks)
@@ -80,87 +60,21 @@ frmContacts::frmContacts(QWidget* parent, Calls calls)
             SendContactToQuoteWerks(type, id);
         };
 
-    setObjectName(kName);
-    setWindowTitle(QStringLiteral("Pellwick - Infusionsoft Contacts Search"));
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(9);
-    setFont(font);
+    BindControls();
+    // In frmContacts.ui: Search is the default button, so Enter searches; the results
+    // label is plain text, never read as markup; the list has an accessible name, as item
+    // views take none from a label.
 
-    fraSearch =
-        named(new QGroupBox(QStringLiteral("Search Criteria"), this), QStringLiteral("fraSearch"));
-    lblSearchFor =
-        named(new QLabel(QStringLiteral("Search For:"), fraSearch), QStringLiteral("lblSearchFor"));
-    txtSearch = named(new QLineEdit(fraSearch), QStringLiteral("txtSearch"));
-    txtSearch->setToolTip(QStringLiteral("You can enter the Company, Contact ID, Contact Name, "
-                                         "Contact Email address to search for here."));
-    lblSearchFor->setBuddy(txtSearch);
-    cmdSearch =
-        named(new QPushButton(QStringLiteral("&Search"), fraSearch), QStringLiteral("cmdSearch"));
-    cmdSearch->setDefault(true);
-    auto* searchLayout = new QHBoxLayout(fraSearch);
-    searchLayout->addWidget(lblSearchFor);
-    searchLayout->addWidget(txtSearch, 1);
-    searchLayout->addWidget(cmdSearch);
-
-    lblResults =
-        named(new QLabel(QStringLiteral("Not Searched"), this), QStringLiteral("lblResults"));
-    lblResults->setTextFormat(Qt::PlainText);
-
-    lstContacts = named(new QTreeWidget(this), QStringLiteral("lstContacts"));
-    lstContacts->setRootIsDecorated(false);
-    lstContacts->setItemsExpandable(false);
-    lstContacts->setUniformRowHeights(true);
-    lstContacts->setAllColumnsShowFocus(true);
-    lstContacts->setSelectionMode(QAbstractItemView::SingleSelection);
-    lstContacts->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lstContacts->setTextElideMode(Qt::ElideRight);
-    lstContacts->header()->setStretchLastSection(false);
+    // Every column fits beside the scroll bar; the frame and the bar are the style's.
     lstContacts->setMinimumSize(kListInnerWidth + 2 * lstContacts->frameWidth() +
                                     lstContacts->verticalScrollBar()->sizeHint().width(),
                                 240);
-    // Item views take no name from a label; screen readers need one.
-    lstContacts->setAccessibleName(QStringLiteral("Contacts"));
-    CreateColumns();
 
-    auto* buttons = new QHBoxLayout;
-    for (int index = 0; index < int(cmdSendContactInfo.size()); ++index) {
-        const SectionButtonSpec& spec = kSectionButtons[index];
-        QPushButton* button = named(new QPushButton(QString::fromUtf8(spec.caption), this),
-                                    QStringLiteral("cmdSendContactInfo_") + QString::number(index));
-        button->setToolTip(QString::fromUtf8(spec.toolTip));
-        connect(button, &QPushButton::clicked, this,
+    for (int index = 0; index < int(cmdSendContactInfo.size()); ++index)
+        connect(cmdSendContactInfo[index], &QPushButton::clicked, this,
                 [this, index] { cmdSendContactInfo_Click(index); });
-        cmdSendContactInfo[index] = button;
-        buttons->addWidget(button);
-    }
-    cmdSelectContact = named(new QPushButton(QStringLiteral("Select &Contact"), this),
-                             QStringLiteral("cmdSelectContact"));
-    buttons->addWidget(cmdSelectContact);
-    buttons->addStretch(1);
-    cmdInfusionsoft = named(new QPushButton(QStringLiteral("Open in &Infusionsoft"), this),
-                            QStringLiteral("cmdInfusionsoft"));
-    cmdClose = named(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("cmdClose"));
-    buttons->addWidget(cmdInfusionsoft);
-    buttons->addWidget(cmdClose);
-    for (QPushButton* button : findChildren<QPushButton*>())
-        button->setMinimumWidth(75);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(fraSearch);
-    layout->addWidget(lblResults);
-    layout->addWidget(lstContacts, 1);
-    layout->addLayout(buttons);
-
-    setTabOrder(txtSearch, cmdSearch);
-    setTabOrder(cmdSearch, lstContacts);
-    setTabOrder(lstContacts, cmdSendContactInfo[0]);
-    for (std::size_t i = 1; i < cmdSendContactInfo.size(); ++i)
-        setTabOrder(cmdSendContactInfo[i - 1], cmdSendContactInfo[i]);
-    setTabOrder(cmdSendContactInfo.back(), cmdSelectContact);
-    setTabOrder(cmdSelectContact, cmdInfusionsoft);
-    setTabOrder(cmdInfusionsoft, cmdClose);
-
     connect(txtSearch, &QLineEdit::textChanged, this, &frmContacts::txtSearch_Change);
     connect(cmdSearch, &QPushButton::clicked, this, &frmContacts::cmdSearch_Click);
     // The row the keyboard moves to (Tab into the list makes the first one current) is
@@ -177,6 +91,21 @@ frmContacts::frmContacts(QWidget* parent, Calls calls)
     connect(cmdClose, &QPushButton::clicked, this, &frmContacts::cmdClose_Click);
 
     ResetControls();
+}
+
+frmContacts::~frmContacts() = default;
+
+// The handlers reach the controls by their names in frmContacts.ui.
+void frmContacts::BindControls() {
+    txtSearch = ui_->txtSearch;
+    cmdSearch = ui_->cmdSearch;
+    lblResults = ui_->lblResults;
+    lstContacts = ui_->lstContacts;
+    cmdSendContactInfo = {ui_->cmdSendContactInfo_0, ui_->cmdSendContactInfo_1,
+                          ui_->cmdSendContactInfo_2, ui_->cmdSendContactInfo_3};
+    cmdSelectContact = ui_->cmdSelectContact;
+    cmdInfusionsoft = ui_->cmdInfusionsoft;
+    cmdClose = ui_->cmdClose;
 }
 
 std::int32_t frmContacts::ShowForm(std::int16_t p_intQWType, std::int16_t p_intQWSource) {

@@ -448,10 +448,18 @@ void TestFrmContacts::everyControlIsNamedAndReachable() {
     RecordingCrm crm;
     frmContacts window(nullptr, crm.calls());
     QStringList lacking, mnemonics;
-    for (const char* name : {"txtSearch", "cmdSearch", "lstContacts", "cmdSendContactInfo_0",
-                             "cmdSendContactInfo_1", "cmdSendContactInfo_2", "cmdSendContactInfo_3",
-                             "cmdSelectContact", "cmdInfusionsoft", "cmdClose"}) {
-        QWidget* control = child<QWidget>(&window, QString::fromLatin1(name));
+    const QStringList tabOrder = {"txtSearch",
+                                  "cmdSearch",
+                                  "lstContacts",
+                                  "cmdSendContactInfo_0",
+                                  "cmdSendContactInfo_1",
+                                  "cmdSendContactInfo_2",
+                                  "cmdSendContactInfo_3",
+                                  "cmdSelectContact",
+                                  "cmdInfusionsoft",
+                                  "cmdClose"};
+    for (const QString& name : tabOrder) {
+        QWidget* control = child<QWidget>(&window, name);
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
         if (!accessible || accessible->text(QAccessible::Name).trimmed().isEmpty() ||
             control->focusPolicy() == Qt::NoFocus)
@@ -463,6 +471,15 @@ void TestFrmContacts::everyControlIsNamedAndReachable() {
     QVERIFY2(lacking.isEmpty(), qPrintable(lacking.join(QLatin1Char(','))));
     mnemonics.sort();
     QCOMPARE(mnemonics, (QStringList{"b", "c", "d", "h", "i", "o", "s"}));
+
+    QStringList chain;
+    QWidget* next = child<QWidget>(&window, tabOrder.first());
+    for (int step = 0; step < 100 && chain.size() < tabOrder.size(); ++step) {
+        if (tabOrder.contains(next->objectName()))
+            chain << next->objectName();
+        next = next->nextInFocusChain();
+    }
+    QCOMPARE(chain, tabOrder);
 }
 
 QTEST_MAIN(TestFrmContacts)

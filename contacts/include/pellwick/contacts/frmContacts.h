@@ -4,8 +4,9 @@
 // hands its Id back to the caller (choose-only mode, kind -1). One object serves the
 // whole run; every ShowForm starts it afresh.
 //
-// Controls carry their names as objectName; the four section buttons, one control array
-// with one click handler, are "cmdSendContactInfo_0" to "cmdSendContactInfo_3".
+// The layout is frmContacts.ui. Controls carry their names as objectName; the four
+// section buttons, one control array with one click handler, are "cmdSendContactInfo_0"
+// to "cmdSendContactInfo_3".
 
 #include "pellwick/contacts/ContactSearch.h"
 
@@ -14,14 +15,18 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace Ui {
+class frmContacts;
+}
 
 namespace pellwick {
 
@@ -36,6 +41,7 @@ public:
     };
 
     explicit frmContacts(QWidget* parent = nullptr, Calls calls = {});
+    ~frmContacts() override;
 
     // Opens the window modally in the mode p_intQWType gives and returns, once it has
     // closed, the Id of the contact chosen during this showing (0: none). While the
@@ -66,6 +72,7 @@ protected:
 
 private:
     bool ChooseOnly() const { return m_intQWType == -1; }
+    void BindControls();
     void ResetControls();
     void CreateColumns();
     void SetResultButtonsEnabled(bool enabled);
@@ -85,8 +92,7 @@ private:
     // Row key ("c" + Id) -> its row, so that a contact found twice is listed once.
     QHash<QString, QTreeWidgetItem*> m_rows;
 
-    QGroupBox* fraSearch;
-    QLabel* lblSearchFor;
+    std::unique_ptr<Ui::frmContacts> ui_;
     QLineEdit* txtSearch;
     QPushButton* cmdSearch;
     QLabel* lblResults;

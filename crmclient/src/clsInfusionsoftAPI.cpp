@@ -457,7 +457,7 @@ CallFailure FailureOfAnswer(const RpcResponse& response, std::string_view method
     return failure;
 }
 
-CallFailure FailureOfException() {
+CallFailure FailureOfException(std::string_view method) {
     CallFailure failure;
     try {
         throw;
@@ -465,7 +465,7 @@ CallFailure FailureOfException() {
         failure.what = CallFailure::What::Transport;
         failure.transport = e.Category();
         failure.code = e.Code();
-        failure.mayHaveBeenCarriedOut = e.MayHaveBeenCarriedOut();
+        failure.mayHaveBeenCarriedOut = e.MayHaveBeenCarriedOut() && !OnlyReads(method);
         failure.message = e.what();
     } catch (const std::exception& e) {
         failure.what = CallFailure::What::Library;
@@ -530,13 +530,13 @@ std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey
 // Run, with how the call failed noted on the connection (each call of an operation
 // replaces what the one before it noted).
 template <class RunCall>
-std::optional<RpcValue> Noted(clsInfusionsoftAPI& api, RunCall&& run) {
+std::optional<RpcValue> Noted(clsInfusionsoftAPI& api, const char* method, RunCall&& run) {
     NoteCallFailure(api, {});
     try {
         return run();
     } catch (...) {
         if (!api.LastCallFailure().Failed())
-            NoteCallFailure(api, FailureOfException());
+            NoteCallFailure(api, FailureOfException(method));
         throw;
     }
 }
@@ -546,7 +546,7 @@ std::optional<RpcValue> Noted(clsInfusionsoftAPI& api, RunCall&& run) {
 std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
                                Expect expect, const std::function<void(RpcParamList&)>& fill,
                                Quiet quiet) {
-    return Noted(api, [&] {
+    return Noted(api, method, [&] {
         return Run(api, method, sendKey, expect, fill, quiet, [&](RpcRequest& request) {
             return IsRest(api) ? RestBackendOf(api).Carry(request) : request.Submit();
         });
@@ -556,7 +556,7 @@ std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, Send
 std::optional<RpcValue> InvokeCarried(clsInfusionsoftAPI& api, const char* method, Expect expect,
                                       const std::function<void(RpcParamList&)>& fill,
                                       const Carrier& carry) {
-    return Noted(api, [&] {
+    return Noted(api, method, [&] {
         return Run(api, method, SendKey::Yes, expect, fill, Quiet::Nothing,
                    [&](RpcRequest& request) { return carry(request); });
     });

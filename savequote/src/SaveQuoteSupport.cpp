@@ -5,8 +5,13 @@
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
 
+#include "pellwick/CrmCalls.h"
+#include "pellwick/CrmCollections.h"
+
 #include <QSignalBlocker>
-#include <tessary/Notifier.h>
+#include <set>
+#include <tessary/DataService.h>
+#include <tessary/clsHelpers.h>
 #include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick::savequote {
@@ -31,6 +36,7 @@ QString HostField(const QString& fieldName) {
 CrmServices Crm() {
     const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
     CrmServices crm;
+    crm.api = api;
     if (api) {
         crm.data = api->DataService();
         crm.contacts = api->ContactService();
@@ -42,36 +48,50 @@ CrmServices Crm() {
     return crm;
 }
 
-class LibraryBoxWatch::Counter final : public tessary::Notifier {
-public:
-    explicit Counter(std::shared_ptr<tessary::Notifier> next) : m_next(std::move(next)) {}
-    void ShowMessage(const std::string& title, const std::string& text,
-                     tessary::BoxIcon icon) override {
-        ++boxes;
-        m_next->ShowMessage(title, text, icon);
-    }
-    tessary::BoxAnswer AskOkCancel(const std::string& title, const std::string& text,
-                                   tessary::BoxIcon icon) override {
-        ++boxes;
-        return m_next->AskOkCancel(title, text, icon);
-    }
-    int boxes = 0;
-
-private:
-    std::shared_ptr<tessary::Notifier> m_next;
-};
-
-LibraryBoxWatch::LibraryBoxWatch()
-    : m_previous(tessary::CurrentNotifier()), m_counter(std::make_shared<Counter>(m_previous)) {
-    tessary::SetNotifier(m_counter);
+CrmFailure LastCrmFailure(const CrmServices& crm) {
+    const tessary::CallFailure failure = crm.api->LastCallFailure();
+    using What = tessary::CallFailure::What;
+    CrmFailure said{QString::fromStdString(failure.message), failure.mayHaveBeenCarriedOut,
+                    failure.what == What::Transport};
+    if (failure.what == What::HttpStatus && !said.message.contains(QString::number(failure.code)))
+        said.message = QStringLiteral("HTTP %1: %2").arg(failure.code).arg(said.message);
+    if (said.message.isEmpty())
+        said.message = failure.what == What::None
+                           ? QStringLiteral("Infusionsoft did not do it")
+                           : QStringLiteral("Infusionsoft's answer could not be read");
+    return said;
 }
 
-LibraryBoxWatch::~LibraryBoxWatch() {
-    tessary::SetNotifier(m_previous);
-}
-
-bool LibraryBoxWatch::Reported() const {
-    return m_counter->boxes > 0;
+PagesRead QueryPages(const CrmServices& crm, const std::string& table,
+                     const tessary::RpcStruct& queryData, const tessary::RpcArray& fields,
+                     std::int32_t pages, CrmCancel* cancel) {
+    return CrmCall(
+        crm.api,
+        [&] {
+        PagesRead read;
+        std::set<std::int32_t> seen;
+        for (std::int32_t page = 0; page < pages; ++page) {
+            const std::shared_ptr<tessary::RpcArray> records =
+                crm.data->Query(table, kCollectPageSize, page, queryData, fields);
+            if (!records)
+                return read;
+            std::size_t added = 0;
+            for (const tessary::RpcValue& element : records->Elements()) {
+                std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
+                if (!record)
+                    throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
+                if (seen.insert(crm.helpers->SafeIntegerValue(*record, "Id")).second) {
+                    read.records.push_back(std::move(record));
+                    ++added;
+                }
+            }
+            if (records->Count() < static_cast<std::size_t>(kCollectPageSize) || added == 0)
+                break;
+        }
+        read.complete = true;
+        return read;
+        },
+        cancel);
 }
 
 std::optional<std::int32_t> SelectedValue(const QComboBox* box) {

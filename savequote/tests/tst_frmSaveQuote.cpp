@@ -1,11 +1,8 @@
 // The Save Quote window, offscreen, on a fake host and a CRM sandbox of its own per
 // test: what ShowForm gathers and preselects, and what OK and Cancel write.
 
-#include "HostFields.h"
-#include "SaveQuoteTestSupport.h"
+#include "SaveQuoteWindowWorld.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
-#include "pellwick/savequote/frmSaveQuote.h"
-#include "pellwick/testing/WindowTestSupport.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -32,49 +29,12 @@ bool Rest() {
 // The blank entry and the sandbox's six action sets, or its five published sequences.
 const int kActionSetEntries = Rest() ? 6 : 7;
 
-// One test's world: a demo CRM, the sample quote in a fake host, debug mode on and the
-// one Save Quote window (a child of a stand-in main window).
-struct World {
-    sandbox::SandboxProcess crm = StartCrm();
-    CoreTestScope scope;
-    std::shared_ptr<FakeQuoteWerksApp> host = scope.attachFakeHost();
-    QWidget mainWindow;
-    frmSaveQuote* window = new frmSaveQuote(&mainWindow);
-
-    World() {
-        LoadSampleQuote(*host);
-        if (!ConnectTo(crm, scope))
-            throw std::runtime_error("no connection to the CRM sandbox");
-        State().DebugMode = true;
-        crm.clearLog();
-        scope.boxes->clear();
-    }
-    template <class W = QWidget> W* child(const char* name) const {
-        return window->findChild<W*>(QString::fromLatin1(name));
-    }
-    QComboBox* list(const char* name) const { return child<QComboBox>(name); }
-    QCheckBox* box(const char* name) const { return child<QCheckBox>(name); }
-    void clearSection(const QString& prefix) const {
-        for (const QString& field : hostfields::sectionFieldNames())
-            host->setField(prefix + field, QString());
-    }
-    // Shows the window; `whileOpen` runs once it is visible; a window still open after it
-    // is cancelled. True when the window opened.
-    bool show(std::int32_t layout, const std::function<void()>& whileOpen) {
-        bool opened = false;
-        WhenWindowOpens(QStringLiteral("frmSaveQuote"), [&](QWidget*) {
-            opened = true;
-            whileOpen();
-            if (window->isVisible())
-                window->reject();
-        });
-        window->ShowForm(layout);
-        return opened;
-    }
-    void ok() const { child<QPushButton>("cmdOK")->click(); }
-    QString lastBox() const {
-        return scope.boxes->boxes().empty() ? QString() : scope.boxes->boxes().back().text;
-    }
+// One test's world with a demo CRM of its own.
+struct OwnCrm {
+    sandbox::SandboxProcess ownCrm = StartCrm();
+};
+struct World : OwnCrm, SaveQuoteWorld {
+    World() : SaveQuoteWorld(ownCrm) {}
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes) {

@@ -41,9 +41,9 @@ struct CallFailure {
         Library,    // the library refused or failed the operation itself
     };
     What what = What::None;
-    // The server may have carried the call out although it failed: the request went out
-    // and no complete answer came, or a call that writes was answered with an HTTP 5xx or
-    // with an answer that cannot be read.
+    // The server may have carried the call out although it failed: a call that writes
+    // went out and no complete answer came, or it was answered with an HTTP 5xx or with
+    // an answer that cannot be read.
     bool mayHaveBeenCarriedOut = false;
     // The HTTP status, the fault code or curl's error code; 0 when there is none.
     long code = 0;

@@ -224,6 +224,8 @@ TEST_F(TessaryConnection, LastCallFailureSaysHowTheCallFailed) {
          [&] { return add() == 0; }, What::HttpStatus, false, 429, "HTTP status 429"},
         {"answer lost", [&] { transport->Fail("The connection was closed", true); },
          [&] { return add() == 0; }, What::Transport, true, 28, "The connection was closed"},
+        {"answer to a read lost", [&] { transport->Fail("The connection was closed", true); },
+         [&] { return !QueryContacts(); }, What::Transport, false, 28, "closed"},
         {"never sent", [&] { transport->Fail("Could not connect"); },
          [&] { return add() == 0; }, What::Transport, false, 28, "Could not connect"},
         {"unreadable answer to a write", [&] { transport->Answer("plain text"); },

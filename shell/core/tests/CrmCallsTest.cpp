@@ -6,6 +6,7 @@
 #include "pellwick/ErrorReport.h"
 #include "pellwick/testing/CoreTestScope.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>

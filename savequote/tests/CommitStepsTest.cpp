@@ -39,8 +39,9 @@ TEST(CommitSteps, RunInOrderOnceAndStopWhereOneFails) {
                            "PDF Q1001.pdf: not run", "Action Set Welcome - (2): not run",
                            "Opportunity: not run", "Note: not run", "Pages: not run",
                            "Choices: not run"}));
-    EXPECT_EQ(CommitSteps::For(StepChoices{QStringLiteral("Q1")}).Steps().size(), 2u)
-        << "a contact and the choices";
+    StepChoices none;
+    none.quoteNo = QStringLiteral("Q1");
+    EXPECT_EQ(CommitSteps::For(none).Steps().size(), 2u) << "a contact and the choices";
 
     // Only a step not done starts; only a running one ends.
     EXPECT_FALSE(steps.Finish(StepKind::Contact, 57, QString()));
@@ -88,7 +89,7 @@ TEST(CommitSteps, RunInOrderOnceAndStopWhereOneFails) {
 }
 
 TEST(CommitJournal, KeptPrivateReadBackAndRemoved) {
-    testing::CoreTestScope scope;
+    pellwick::testing::CoreTestScope scope;
     CommitJournal journal;
     journal.quoteNo = QStringLiteral("Q/1001 \"x\"");
     journal.contactEntry = -1;
@@ -125,7 +126,7 @@ TEST(CommitJournal, KeptPrivateReadBackAndRemoved) {
     // A state folder that cannot be made: refused with the reason, nothing half written.
     QFile blocker(scope.folder() + QStringLiteral("/blocked"));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    const testing::StateHomeIn unwritable(blocker.fileName() + QStringLiteral("/state"));
+    const pellwick::testing::StateHomeIn unwritable(blocker.fileName() + QStringLiteral("/state"));
     QString why;
     EXPECT_FALSE(SaveJournal(journal, &why));
     EXPECT_TRUE(why.contains(blocker.fileName())) << why.toStdString();

@@ -1,4 +1,4 @@
-// The Save Quote commit against one CRM sandbox when the CRM fails: each call of one OK
+// The Save Quote commit against one CRM sandbox when the CRM fails: every call of one OK
 // failing in each way a call can fail ends, after OK (and OK again while the window
 // stays), with exactly what one clean OK makes, and never more than one box per OK. And
 // the window answers while a call is slow.
@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <set>
 
 using namespace pellwick;
 using namespace pellwick::testing;
@@ -20,8 +21,11 @@ namespace {
 
 // The calls of one OK for a new Sold To contact with both uploads, an action set and a
 // new opportunity with its revenue: the contact, each file's look-up and upload, the
-// action set, the opportunity, the note's look-up and the note.
-constexpr int kCallsOfOneOk = 9;
+// action set, the opportunity, the note's look-up and the note. REST v2 reads the
+// contact's company, country and region first, and the opportunity's default stage.
+int CallsOfOneOk() {
+    return TestsUseRestV2() ? 13 : 9;
+}
 
 // The ways a call fails: refused (nothing done), then three where the CRM did it and the
 // answer was lost.
@@ -75,7 +79,7 @@ void TestSaveQuoteCommitFaults::everyCallFailingEveryWayEndsWithOneCommit_data()
     QTest::addColumn<int>("call");
     QTest::addColumn<QString>("fault");
     QTest::newRow("clean") << -1 << QString();
-    for (int call = 0; call < kCallsOfOneOk; ++call)
+    for (int call = 0; call < CallsOfOneOk(); ++call)
         for (const char* fault : kFaults)
             QTest::addRow("call %d %s", call + 1, fault) << call << QString::fromLatin1(fault);
 }
@@ -105,9 +109,10 @@ void TestSaveQuoteCommitFaults::everyCallFailingEveryWayEndsWithOneCommit() {
         QVERIFY2(!w.window->isVisible(), qPrintable(w.steps().join(QStringLiteral(" / "))));
     }));
     w.crm.clearFault();
+    // A failed step stops the sequence; the second OK finishes it.
+    QCOMPARE(oks, call < 0 ? 1 : 2);
     if (call < 0) {
-        QCOMPARE(w.crm.calls().size(), std::size_t(kCallsOfOneOk)); // the calls this test fails
-        QCOMPARE(oks, 1);
+        QCOMPARE(w.crm.calls().size(), std::size_t(CallsOfOneOk())); // the calls this test fails
     }
 
     const auto contacts = Records("Contact", {{"Email", email.toStdString()}}, {"Id"});
@@ -147,8 +152,11 @@ void TestSaveQuoteCommitFaults::theWindowAnswersWhileACallIsSlow() {
         QTimer ticks;
         ticks.setInterval(10);
         connect(&ticks, &QTimer::timeout, [&] {
-            longestGap = std::max(longestGap, sinceTick.restart());
             const QString running = w.child<QLabel>("lblStep")->text();
+            // The gaps while the slow call runs (the steps' own work is not counted).
+            const qint64 gap = sinceTick.restart();
+            if (!shown.isEmpty() && shown.back() == running && running.startsWith("Saving the opp"))
+                longestGap = std::max(longestGap, gap);
             if (!running.isEmpty() && !shown.contains(running))
                 shown << running;
             w.window->repaint();

@@ -53,8 +53,12 @@ CrmFailure LastCrmFailure(const CrmServices& crm) {
     using What = tessary::CallFailure::What;
     CrmFailure said{QString::fromStdString(failure.message), failure.mayHaveBeenCarriedOut,
                     failure.what == What::Transport};
-    if (failure.what == What::HttpStatus && !said.message.contains(QString::number(failure.code)))
-        said.message = QStringLiteral("HTTP %1: %2").arg(failure.code).arg(said.message);
+    // An error page's markup says nothing a user can read in a one-line list.
+    said.message = said.message.trimmed();
+    if (failure.what == What::HttpStatus &&
+        (said.message.contains(QStringLiteral("<html"), Qt::CaseInsensitive) ||
+         !said.message.contains(QString::number(failure.code))))
+        said.message = QStringLiteral("The server answered with HTTP status %1").arg(failure.code);
     if (said.message.isEmpty())
         said.message = failure.what == What::None
                            ? QStringLiteral("Infusionsoft did not do it")

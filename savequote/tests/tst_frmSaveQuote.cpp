@@ -68,6 +68,7 @@ private slots:
     void opportunitiesOfEveryPageNewestFirst();
     void noteRevenueAndNotesRules();
     void collectionsReadPartWayAreReadAgain();
+    void aFailedLookUpIsNotNoneFound();
     void wildcardsInTheQuoteFindOnlyEqualText();
 };
 
@@ -446,6 +447,30 @@ void TestFrmSaveQuote::collectionsReadPartWayAreReadAgain() {
     QCOMPARE(Calls(w.crm, "DataService.query", "Stage"), 2);
     QCOMPARE(Calls(w.crm, "DataService.query", "ActionSequence"), 1);
     QVERIFY(State().g_colStages);
+}
+
+void TestFrmSaveQuote::aFailedLookUpIsNotNoneFound() {
+    World w;
+    const auto saysIncomplete = [&] {
+        QCOMPARE(w.list("cboContact")->currentText(), QString()); // never a new contact
+        QVERIFY(w.child<QLabel>("lblContactsIncomplete")->isVisible());
+        QVERIFY(!w.child("cmdOK")->isEnabled());
+        PickValue(w.list("cboContact"), -1);
+        QVERIFY(w.child("cmdOK")->isEnabled());
+    };
+    // The contact look-up refused: its box, once.
+    FailNext(w.crm, "fault", "DataService.query", "Contact");
+    QVERIFY(w.show(0, saysIncomplete));
+    QCOMPARE(w.scope.boxes->boxes().size(), std::size_t(1));
+
+    // The CRM out of reach: its first call ends the gathering, with one box.
+    w.scope.boxes->clear();
+    w.crm.clearLog();
+    w.crm.setFault("drop");
+    QVERIFY(w.show(0, saysIncomplete));
+    w.crm.clearFault();
+    QCOMPARE(w.crm.calls().size(), std::size_t(1));
+    QCOMPARE(w.scope.boxes->boxes().size(), std::size_t(1));
 }
 
 void TestFrmSaveQuote::wildcardsInTheQuoteFindOnlyEqualText() {

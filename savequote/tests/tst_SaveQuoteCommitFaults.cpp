@@ -4,6 +4,7 @@
 // the window answers while a call is slow.
 
 #include "SaveQuoteWindowWorld.h"
+#include "pellwick/CrmCalls.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <set>
+#include <utility>
 
 using namespace pellwick;
 using namespace pellwick::testing;
@@ -138,7 +140,8 @@ void TestSaveQuoteCommitFaults::everyCallFailingEveryWayEndsWithOneCommit() {
 }
 
 // A call that takes 2 s: the window repaints and says which step runs meanwhile, and
-// its timers keep running (a walk call over the bus is served the same way).
+// its timers keep running (a walk call over the bus is served the same way); Escape
+// then stops the commit after that call.
 void TestSaveQuoteCommitFaults::theWindowAnswersWhileACallIsSlow() {
     SaveQuoteWorld w(*m_crm);
     NewCustomerQuote(w, QStringLiteral("Q7999"), QStringLiteral("slow@faults.example"));
@@ -151,11 +154,12 @@ void TestSaveQuoteCommitFaults::theWindowAnswersWhileACallIsSlow() {
         QStringList shown;
         QTimer ticks;
         ticks.setInterval(10);
+        bool wasInCall = false;
         connect(&ticks, &QTimer::timeout, [&] {
             const QString running = w.child<QLabel>("lblStep")->text();
-            // The gaps while the slow call runs (the steps' own work is not counted).
+            // The gaps while a call runs (the steps' own work between calls not counted).
             const qint64 gap = sinceTick.restart();
-            if (!shown.isEmpty() && shown.back() == running && running.startsWith("Saving the opp"))
+            if (std::exchange(wasInCall, CrmCallRunning()) && wasInCall)
                 longestGap = std::max(longestGap, gap);
             if (!running.isEmpty() && !shown.contains(running))
                 shown << running;
@@ -171,6 +175,32 @@ void TestSaveQuoteCommitFaults::theWindowAnswersWhileACallIsSlow() {
         QVERIFY(shown.contains(QStringLiteral("Saving the opportunity...")));
         QVERIFY(shown.contains(QStringLiteral("Uploading Q7999.pdf...")));
     }));
+
+    // Escape while the slow call runs: the call finishes, nothing after it runs, the
+    // window closes.
+    NewCustomerQuote(w, QStringLiteral("Q7998"), QStringLiteral("cancel@faults.example"));
+    QVERIFY(w.show(1, [&] {
+        ChooseEverything(w);
+        FailNext(w.crm, sandbox::FaultOptions{.mode = "delay", .count = 1, .delayMs = 1000},
+                 "DataService.add", "Lead");
+        QTimer escape;
+        escape.setInterval(10);
+        connect(&escape, &QTimer::timeout, [&] {
+            if (w.child<QLabel>("lblStep")->text() == QStringLiteral("Saving the opportunity...")) {
+                escape.stop();
+                QTest::keyClick(w.window, Qt::Key_Escape);
+            }
+        });
+        escape.start();
+        w.ok();
+        QVERIFY(!escape.isActive());
+        QVERIFY(!w.window->isVisible());
+    }));
+    const auto contacts = Records("Contact", {{"Email", "cancel@faults.example"}}, {"Id"});
+    QCOMPARE(contacts.size(), std::size_t(1));
+    const std::string id = contacts.front().at("Id");
+    QCOMPARE(Records("Lead", {{"ContactID", id}}, {"Id"}).size(), std::size_t(1));
+    QCOMPARE(Records("ContactAction", {{"ContactId", id}}, {"Id"}).size(), std::size_t(0));
 }
 
 QTEST_MAIN(TestSaveQuoteCommitFaults)

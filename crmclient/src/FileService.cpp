@@ -235,20 +235,20 @@ bool StoreFromPath(clsInfusionsoftAPI& api, std::int32_t fileId, std::int32_t co
     const auto note = "(the file " + path + ", streamed)";
     return detail::InvokeCarried(
                api, method, fileId != 0 ? Expect::Boolean : Expect::Integer,
-        [&](RpcParamList& p) {
-            if (fileId != 0) {
-                p.AddInteger(fileId);
-            } else {
-                p.AddInteger(contactId);
-                p.AddString(fileName);
-            }
-            p.AddString(note);
-        },
-        [&](const RpcRequest&) {
-            auto& rest = detail::RestBackendOf(api);
-            return rest.Answer(
-                [&] { return rest.Files().Store(fileId, contactId, fileName, path); });
-        })
+               [&](RpcParamList& p) {
+                   if (fileId != 0) {
+                       p.AddInteger(fileId);
+                   } else {
+                       p.AddInteger(contactId);
+                       p.AddString(fileName);
+                   }
+                   p.AddString(note);
+               },
+               [&](const RpcRequest&) {
+                   auto& rest = detail::RestBackendOf(api);
+                   return rest.Answer(
+                       [&] { return rest.Files().Store(fileId, contactId, fileName, path); });
+               })
         .has_value();
 }
 

@@ -510,8 +510,8 @@ std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey
                                                   TypeName(result.Type()) + " where " +
                                                   ExpectedName(expect) + " was expected");
             // The server answered, so a call that writes was carried out.
-            NoteCallFailure(api, {CallFailure::What::Unreadable, !OnlyReads(method), 0,
-                                  error.what()});
+            NoteCallFailure(api,
+                            {CallFailure::What::Unreadable, !OnlyReads(method), 0, error.what()});
             throw error;
         }
         return result;

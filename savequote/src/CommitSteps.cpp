@@ -35,11 +35,10 @@ CommitSteps CommitSteps::For(const StepChoices& choices) {
 CommitSteps CommitSteps::KeepingFrom(const CommitSteps& earlier) const {
     CommitSteps kept = *this;
     for (const CommitStep& before : earlier.m_steps) {
-        const auto same = std::find_if(kept.m_steps.begin(), kept.m_steps.end(),
-                                       [&](const CommitStep& step) {
-                                           return step.kind == before.kind &&
-                                                  step.name == before.name;
-                                       });
+        const auto same =
+            std::find_if(kept.m_steps.begin(), kept.m_steps.end(), [&](const CommitStep& step) {
+                return step.kind == before.kind && step.name == before.name;
+            });
         if (same != kept.m_steps.end())
             *same = before;
         else if (before.state == StepState::Done)
@@ -112,8 +111,8 @@ bool CommitSteps::Fail(StepKind kind, const QString& message, bool mayHaveBeenCa
     CommitStep* step = Mutable(kind);
     if (!step || step->state != StepState::Running)
         return false;
-    step->state = mayHaveBeenCarriedOut || step->lookUpFirst ? StepState::Uncertain
-                                                             : StepState::Failed;
+    step->state =
+        mayHaveBeenCarriedOut || step->lookUpFirst ? StepState::Uncertain : StepState::Failed;
     step->outcome = message;
     step->lookUpFirst = false;
     return true;

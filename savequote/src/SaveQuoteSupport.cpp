@@ -1,12 +1,11 @@
 #include "SaveQuoteSupport.h"
 
 #include "QuoteWerksApp.h"
+#include "pellwick/CrmCalls.h"
+#include "pellwick/CrmCollections.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/modMain.h"
-
-#include "pellwick/CrmCalls.h"
-#include "pellwick/CrmCollections.h"
 
 #include <QSignalBlocker>
 #include <set>
@@ -72,28 +71,28 @@ PagesRead QueryPages(const CrmServices& crm, const std::string& table,
     return CrmCall(
         crm.api,
         [&] {
-        PagesRead read;
-        std::set<std::int32_t> seen;
-        for (std::int32_t page = 0; page < pages; ++page) {
-            const std::shared_ptr<tessary::RpcArray> records =
-                crm.data->Query(table, kCollectPageSize, page, queryData, fields);
-            if (!records)
-                return read;
-            std::size_t added = 0;
-            for (const tessary::RpcValue& element : records->Elements()) {
-                std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
-                if (!record)
-                    throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
-                if (seen.insert(crm.helpers->SafeIntegerValue(*record, "Id")).second) {
-                    read.records.push_back(std::move(record));
-                    ++added;
+            PagesRead read;
+            std::set<std::int32_t> seen;
+            for (std::int32_t page = 0; page < pages; ++page) {
+                const std::shared_ptr<tessary::RpcArray> records =
+                    crm.data->Query(table, kCollectPageSize, page, queryData, fields);
+                if (!records)
+                    return read;
+                std::size_t added = 0;
+                for (const tessary::RpcValue& element : records->Elements()) {
+                    std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
+                    if (!record)
+                        throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
+                    if (seen.insert(crm.helpers->SafeIntegerValue(*record, "Id")).second) {
+                        read.records.push_back(std::move(record));
+                        ++added;
+                    }
                 }
+                if (records->Count() < static_cast<std::size_t>(kCollectPageSize) || added == 0)
+                    break;
             }
-            if (records->Count() < static_cast<std::size_t>(kCollectPageSize) || added == 0)
-                break;
-        }
-        read.complete = true;
-        return read;
+            read.complete = true;
+            return read;
         },
         cancel);
 }

@@ -373,8 +373,7 @@ bool frmSaveQuote::GatheringGoesOn() const {
 // A CRM that cannot be reached ends the gathering at its first call: one box, and the
 // window opens with what it has instead of waiting out every further call's time-out.
 void frmSaveQuote::NoteGatheringCall(const CrmServices& crm, bool succeeded) {
-    if (!succeeded &&
-        crm.api->LastCallFailure().what == tessary::CallFailure::What::Transport)
+    if (!succeeded && crm.api->LastCallFailure().what == tessary::CallFailure::What::Transport)
         m_crmUnreachable = true;
 }
 

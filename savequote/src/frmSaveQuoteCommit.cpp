@@ -99,7 +99,7 @@ std::optional<bool> EarlierNoteExists(const CrmServices& crm, std::int32_t conta
 // The newest contact with this e-mail address and name: one an earlier OK may have
 // created. 0 when there is none; nothing when the look-up failed.
 std::optional<std::int32_t> FindContact(const CrmServices& crm, const CommitContact& wanted,
-                                       CrmCancel* cancel) {
+                                        CrmCancel* cancel) {
     tessary::RpcStruct queryData;
     if (!wanted.email.isEmpty())
         queryData.AddString("Email", wanted.email.toStdString());
@@ -300,12 +300,12 @@ void frmSaveQuote::RunContactStep(const CrmServices& crm) {
             throw ProgramError(
                 kSubscriptOutOfRange,
                 QStringLiteral("The contact %1 was not found in Infusionsoft.").arg(*chosen));
-        m_commitContact = {*chosen, Text(crm, *record, "FirstName"),
-                           Text(crm, *record, "LastName"), Text(crm, *record, "Email")};
-        m_steps.Finish(StepKind::Contact, *chosen, QStringLiteral("%1 %2 (Id %3)")
-                                                       .arg(m_commitContact.firstName,
-                                                            m_commitContact.lastName)
-                                                       .arg(*chosen));
+        m_commitContact = {*chosen, Text(crm, *record, "FirstName"), Text(crm, *record, "LastName"),
+                           Text(crm, *record, "Email")};
+        m_steps.Finish(StepKind::Contact, *chosen,
+                       QStringLiteral("%1 %2 (Id %3)")
+                           .arg(m_commitContact.firstName, m_commitContact.lastName)
+                           .arg(*chosen));
         return;
     }
     const std::int16_t section = SectionOfNewContact(*chosen);
@@ -437,13 +437,12 @@ void frmSaveQuote::RunOpportunityStep(const CrmServices& crm) {
         return;
     }
     if (plan.write == OpportunityWrite::None) {
-        m_steps.Finish(StepKind::Opportunity, std::max(value, 0),
-                       QStringLiteral("left as it was"));
+        m_steps.Finish(StepKind::Opportunity, std::max(value, 0), QStringLiteral("left as it was"));
         return;
     }
     if (m_steps.Find(StepKind::Opportunity)->lookUpFirst) {
-        const std::optional<std::int32_t> found = FindOpportunity(
-            crm, m_commitContact.id, input.title, m_opportunityBase, &m_cancel);
+        const std::optional<std::int32_t> found =
+            FindOpportunity(crm, m_commitContact.id, input.title, m_opportunityBase, &m_cancel);
         if (!found)
             return FailStep(StepKind::Opportunity, crm);
         if (*found > 0) {
@@ -453,8 +452,8 @@ void frmSaveQuote::RunOpportunityStep(const CrmServices& crm) {
         }
         m_steps.Settled(StepKind::Opportunity);
     }
-    const std::int32_t id =
-        CrmCall(crm.api, [&] { return crm.data->Add("Lead", plan.record); }, &m_cancel);
+    const std::int32_t id = CrmCall(
+        crm.api, [&] { return crm.data->Add("Lead", plan.record); }, &m_cancel);
     if (id <= 0)
         return FailStep(StepKind::Opportunity, crm);
     AdoptCreatedOpportunity(id, input.title);
@@ -482,8 +481,8 @@ void frmSaveQuote::RunNoteStep(const CrmServices& crm) {
     m_steps.Settled(StepKind::Note);
     const tessary::RpcStruct note =
         ContactNoteRecord(m_commitContact.id, description, creationNotes, Now());
-    const std::int32_t id =
-        CrmCall(crm.api, [&] { return crm.data->Add("ContactAction", note); }, &m_cancel);
+    const std::int32_t id = CrmCall(
+        crm.api, [&] { return crm.data->Add("ContactAction", note); }, &m_cancel);
     if (id <= 0)
         return FailStep(StepKind::Note, crm);
     m_steps.Finish(StepKind::Note, id, QStringLiteral("added (Id %1)").arg(id));

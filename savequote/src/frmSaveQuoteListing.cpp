@@ -2,9 +2,9 @@
 // the chosen contact's opportunities and the collected action sets.
 
 #include "SaveQuoteSupport.h"
+#include "pellwick/CrmCalls.h"
 #include "pellwick/CrmCollections.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/CrmCalls.h"
 #include "pellwick/clsActionSet.h"
 #include "pellwick/clsStage.h"
 #include "pellwick/modMain.h"
@@ -42,8 +42,8 @@ void frmSaveQuote::AddContactEntries(
     tessary::RpcArray fields;
     for (const char* field : {"Id", "FirstName", "LastName", "Email", "Phone1"})
         fields.AddString(field);
-    const std::shared_ptr<tessary::RpcArray> records = CrmCall(
-        crm.api, [&] { return crm.data->Query("Contact", limit, 0, queryData, fields); });
+    const std::shared_ptr<tessary::RpcArray> records =
+        CrmCall(crm.api, [&] { return crm.data->Query("Contact", limit, 0, queryData, fields); });
     NoteGatheringCall(crm, records != nullptr);
     if (!records) {
         m_contactLookupFailed = true;

@@ -60,12 +60,10 @@ bool frmSaveQuote::OfferToFinish() {
         return false;
     }
     DebugLine(QStringLiteral(" - ShowForm - An unfinished save of this quote was found."));
-    const MessageBoxRequest question{kProgramTitle,
-                                     FinishQuestion(m_strQuoteNo, journal->steps),
-                                     MsgIcon::Question,
-                                     MsgButtons::YesNo,
-                                     MsgAnswer::Yes,
-                                     {QStringLiteral("&Finish"), QStringLiteral("&Start Again")}};
+    const MessageBoxRequest question{
+        kProgramTitle,     FinishQuestion(m_strQuoteNo, journal->steps),
+        MsgIcon::Question, MsgButtons::YesNo,
+        MsgAnswer::Yes,    {QStringLiteral("&Finish"), QStringLiteral("&Start Again")}};
     if (ShowMessageBox(question) != MsgAnswer::Yes) {
         RemoveJournal(m_strQuoteNo);
         return false;
@@ -79,9 +77,9 @@ void frmSaveQuote::RestoreJournal(const CommitJournal& journal) {
     const CommitChoices& choices = journal.choices;
     if (journal.contact.id >= 1) {
         const CommitContact& contact = journal.contact;
-        SelectOrAdd(cboContact, contact.id,
-                    ContactEntryText(contact.firstName, contact.lastName, contact.email,
-                                     contact.id));
+        SelectOrAdd(
+            cboContact, contact.id,
+            ContactEntryText(contact.firstName, contact.lastName, contact.email, contact.id));
     } else {
         const std::int16_t section = SectionOfNewContact(journal.contactEntry);
         static const std::array<QString, 3> sections = {

@@ -16,8 +16,13 @@ using namespace pellwick::savequote;
 namespace {
 
 StepChoices EveryStep() {
-    return {QStringLiteral("Q1001"), true, true, QStringLiteral("Action Set Welcome - (2)"),
-            true, true, true};
+    return {QStringLiteral("Q1001"),
+            true,
+            true,
+            QStringLiteral("Action Set Welcome - (2)"),
+            true,
+            true,
+            true};
 }
 
 QStringList Rows(const CommitSteps& steps) {
@@ -34,11 +39,10 @@ int ModeOf(const QString& path) {
 
 TEST(CommitSteps, RunInOrderOnceAndStopWhereOneFails) {
     CommitSteps steps = CommitSteps::For(EveryStep());
-    EXPECT_EQ(Rows(steps),
-              QStringList({"Contact: not run", "Quote file Q1001.dtf: not run",
-                           "PDF Q1001.pdf: not run", "Action Set Welcome - (2): not run",
-                           "Opportunity: not run", "Note: not run", "Pages: not run",
-                           "Choices: not run"}));
+    EXPECT_EQ(Rows(steps), QStringList({"Contact: not run", "Quote file Q1001.dtf: not run",
+                                        "PDF Q1001.pdf: not run",
+                                        "Action Set Welcome - (2): not run", "Opportunity: not run",
+                                        "Note: not run", "Pages: not run", "Choices: not run"}));
     StepChoices none;
     none.quoteNo = QStringLiteral("Q1");
     EXPECT_EQ(CommitSteps::For(none).Steps().size(), 2u) << "a contact and the choices";

@@ -46,7 +46,8 @@ void NewCustomerQuote(SaveQuoteWorld& w, const QString& quoteNo, const QString& 
     w.clearSection(QStringLiteral("ShipTo"));
     w.clearSection(QStringLiteral("BillTo"));
     const QDir folder(w.scope.folder());
-    for (const QString& file : {QStringLiteral("DTF/%1.dtf"), QStringLiteral("history/email/%1.pdf")}) {
+    for (const QString& file :
+         {QStringLiteral("DTF/%1.dtf"), QStringLiteral("history/email/%1.pdf")}) {
         const QString path = folder.filePath(file.arg(quoteNo));
         QDir().mkpath(QFileInfo(path).path());
         QFile out(path);
@@ -99,8 +100,8 @@ void TestSaveQuoteCommitFaults::everyCallFailingEveryWayEndsWithOneCommit() {
         ChooseEverything(w);
         w.crm.clearLog();
         if (call >= 0)
-            w.crm.setFault(sandbox::FaultOptions{
-                .mode = fault.toStdString(), .count = 1, .skip = call});
+            w.crm.setFault(
+                sandbox::FaultOptions{.mode = fault.toStdString(), .count = 1, .skip = call});
         while (w.window->isVisible() && oks < 3) {
             const std::size_t boxes = w.scope.boxes->boxes().size();
             w.ok();

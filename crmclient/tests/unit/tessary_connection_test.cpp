@@ -4,8 +4,8 @@
 #include "tessary/tessary.h"
 #include "tessary_test_support.h"
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <limits>
 
 namespace {
@@ -216,8 +216,8 @@ TEST_F(TessaryConnection, LastCallFailureSaysHowTheCallFailed) {
          What::None, false, 0, ""},
         {"fault", [&] { transport->AnswerFault(3, "[DatabaseError]busy"); },
          [&] { return add() == 0; }, What::Fault, false, 3, "[DatabaseError]busy"},
-        {"500 to a write", [&] { transport->Answer("<html/>", 500); },
-         [&] { return add() == 0; }, What::HttpStatus, true, 500, "HTTP status 500"},
+        {"500 to a write", [&] { transport->Answer("<html/>", 500); }, [&] { return add() == 0; },
+         What::HttpStatus, true, 500, "HTTP status 500"},
         {"500 to a read", [&] { transport->Answer("<html/>", 500); },
          [&] { return !QueryContacts(); }, What::HttpStatus, false, 500, "HTTP status 500"},
         {"429 to a write (refused before it ran)", [&] { transport->Answer("<html/>", 429); },
@@ -226,8 +226,8 @@ TEST_F(TessaryConnection, LastCallFailureSaysHowTheCallFailed) {
          [&] { return add() == 0; }, What::Transport, true, 28, "The connection was closed"},
         {"answer to a read lost", [&] { transport->Fail("The connection was closed", true); },
          [&] { return !QueryContacts(); }, What::Transport, false, 28, "closed"},
-        {"never sent", [&] { transport->Fail("Could not connect"); },
-         [&] { return add() == 0; }, What::Transport, false, 28, "Could not connect"},
+        {"never sent", [&] { transport->Fail("Could not connect"); }, [&] { return add() == 0; },
+         What::Transport, false, 28, "Could not connect"},
         {"unreadable answer to a write", [&] { transport->Answer("plain text"); },
          [&] { return add() == 0; }, What::Unreadable, true, 0, ""},
         {"answer of the wrong type", [&] { transport->AnswerParam("<string>x</string>"); },

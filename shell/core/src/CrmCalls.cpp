@@ -137,8 +137,7 @@ void CrmCancel::Request() {
 }
 
 void RunCrmCall(const std::function<void()>& call,
-                const std::shared_ptr<tessary::clsInfusionsoftAPI>& connection,
-                CrmCancel* cancel) {
+                const std::shared_ptr<tessary::clsInfusionsoftAPI>& connection, CrmCancel* cancel) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread()) {
         call();

@@ -3,6 +3,7 @@
 // shown on the user-interface thread, and a cancel stops a call once its grace is over.
 
 #include "pellwick/CrmCalls.h"
+
 #include "pellwick/ErrorReport.h"
 #include "pellwick/testing/CoreTestScope.h"
 
@@ -82,8 +83,9 @@ TEST(CrmCalls, ACancelledCallStopsOnceItsGraceIsOver) {
     query.AddInteger("Id", 1);
     tessary::RpcArray fields;
     fields.AddString("Id");
-    EXPECT_EQ(CrmCall(api, [&] { return api->DataService()->Query("Contact", 1, 0, query, fields); },
-                      &cancel),
+    EXPECT_EQ(CrmCall(
+                  api, [&] { return api->DataService()->Query("Contact", 1, 0, query, fields); },
+                  &cancel),
               nullptr);
     EXPECT_GE(clock.elapsed(), 240) << "the call had its grace";
     EXPECT_LT(clock.elapsed(), 5000) << "and no more";

@@ -56,10 +56,13 @@ private slots:
                 noButton = box.button(QMessageBox::No);
             },
             QMessageBox::No);
-        const MsgAnswer answer = presenter.Present(
-            {QStringLiteral("Pellwick - Save Quote"), QStringLiteral("Create the contact?"),
-             MsgIcon::Question, MsgButtons::YesNoCancel, MsgAnswer::No,
-             {QStringLiteral("&Create"), QStringLiteral("&Later")}});
+        const MsgAnswer answer =
+            presenter.Present({QStringLiteral("Pellwick - Save Quote"),
+                               QStringLiteral("Create the contact?"),
+                               MsgIcon::Question,
+                               MsgButtons::YesNoCancel,
+                               MsgAnswer::No,
+                               {QStringLiteral("&Create"), QStringLiteral("&Later")}});
         QCOMPARE(answer, MsgAnswer::No);
         QCOMPARE(title, QStringLiteral("Pellwick - Save Quote"));
         QCOMPARE(text, QStringLiteral("Create the contact?"));
@@ -75,8 +78,12 @@ private slots:
     void escapeGivesTheCancellingAnswer() {
         QMessageBoxPresenter presenter;
         whenBoxOpens([](QMessageBox&) {}, QMessageBox::NoButton);
-        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Question,
-                                    MsgButtons::YesNoCancel, std::nullopt, {}}),
+        QCOMPARE(presenter.Present({QStringLiteral("t"),
+                                    QStringLiteral("x"),
+                                    MsgIcon::Question,
+                                    MsgButtons::YesNoCancel,
+                                    std::nullopt,
+                                    {}}),
                  MsgAnswer::Cancel);
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         Qt::TextFormat format = Qt::AutoText;
@@ -87,8 +94,12 @@ private slots:
             },
             QMessageBox::NoButton);
         // Text that looks like markup is shown as it stands.
-        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("<b>Ann</b> not found"),
-                                    MsgIcon::Exclamation, MsgButtons::Ok, std::nullopt, {}}),
+        QCOMPARE(presenter.Present({QStringLiteral("t"),
+                                    QStringLiteral("<b>Ann</b> not found"),
+                                    MsgIcon::Exclamation,
+                                    MsgButtons::Ok,
+                                    std::nullopt,
+                                    {}}),
                  MsgAnswer::Ok);
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(format, Qt::PlainText);
@@ -100,8 +111,12 @@ private slots:
         Qt::CursorShape shown = Qt::WaitCursor;
         whenBoxOpens([&](QMessageBox&) { shown = QApplication::overrideCursor()->shape(); },
                      QMessageBox::Ok);
-        presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Critical,
-                           MsgButtons::Ok, std::nullopt, {}});
+        presenter.Present({QStringLiteral("t"),
+                           QStringLiteral("x"),
+                           MsgIcon::Critical,
+                           MsgButtons::Ok,
+                           std::nullopt,
+                           {}});
         QCOMPARE(shown, Qt::ArrowCursor);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         QApplication::restoreOverrideCursor();

@@ -294,7 +294,8 @@ TEST(Registry, AWriteKeepsEveryOtherLineOrChangesNothing) {
     }
     // Several values in one write are refused together, the file kept.
     const std::vector<std::pair<QString, QString>> both = {
-        {setting::ShowSaveQuoteOnSave, QStringLiteral("0")}, {setting::DebugMode, QStringLiteral("1")}};
+        {setting::ShowSaveQuoteOnSave, QStringLiteral("0")},
+        {setting::DebugMode, QStringLiteral("1")}};
     WriteFile(scope.settingsFile(), refused[2].first);
     EXPECT_EQ(WriteSettings(both), 13);
     EXPECT_EQ(ReadAll(scope.settingsFile()), refused[2].first);

@@ -2,8 +2,8 @@
 
 #include "pellwick/modMain.h"
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 // One object a test creates first: a temporary folder holding the settings store, the
-// debug log and the user's state folder, recording seams installed (also for the CRM library's boxes), the
-// program-wide state reset, a recording main window registered, and the host attach
+// debug log and the user's state folder, recording seams installed (also for the CRM library's
+// boxes), the program-wide state reset, a recording main window registered, and the host attach
 // returning `host` (null: not running). Everything is restored on destruction.
 
 #include "pellwick/testing/FakeQuoteWerksApp.h"

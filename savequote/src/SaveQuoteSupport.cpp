@@ -54,6 +54,9 @@ CrmFailure LastCrmFailure(const CrmServices& crm) {
                     failure.what == What::Transport};
     // An error page's markup says nothing a user can read in a one-line list.
     said.message = said.message.trimmed();
+    // The address a transport error names is the program's own, not news to the user.
+    if (const qsizetype address = said.message.indexOf(QStringLiteral(" (http")); address > 0)
+        said.message.truncate(address);
     if (failure.what == What::HttpStatus &&
         (said.message.contains(QStringLiteral("<html"), Qt::CaseInsensitive) ||
          !said.message.contains(QString::number(failure.code))))

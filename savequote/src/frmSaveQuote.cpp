@@ -146,7 +146,11 @@ void frmSaveQuote::buildControls() {
     lstSteps = named(new QListWidget(this), "lstSteps");
     lstSteps->setAccessibleName(QStringLiteral("Steps of the save"));
     lstSteps->setSelectionMode(QAbstractItemView::NoSelection);
-    lstSteps->setFixedHeight(lstSteps->fontMetrics().height() * 6);
+    // A server's message can be long: rows wrap within the window's width.
+    lstSteps->setWordWrap(true);
+    lstSteps->setResizeMode(QListView::Adjust);
+    lstSteps->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstSteps->setFixedHeight(lstSteps->fontMetrics().height() * 8);
     lstSteps->hide();
     lblStep = named(new QLabel(this), "lblStep");
     lblStep->setTextFormat(Qt::PlainText);

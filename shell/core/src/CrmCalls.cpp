@@ -26,7 +26,22 @@ public:
         static CrmWorker worker;
         return worker;
     }
-    ~CrmWorker() {
+    ~CrmWorker() { Stop(); }
+    void Post(std::function<void()> job) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(std::move(job));
+            if (!m_thread.joinable()) {
+                m_thread = std::thread([this] { Loop(); });
+                // Ended with the application, before the libraries' own clean-up at exit
+                // (OpenSSL frees a thread's state only while it is still set up).
+                qAddPostRoutine([] { Instance().Stop(); });
+            }
+        }
+        m_wake.notify_one();
+    }
+    // Lets the jobs posted finish and ends the thread; the next job starts it again.
+    void Stop() {
         {
             std::lock_guard lock(m_mutex);
             m_stopping = true;
@@ -34,15 +49,8 @@ public:
         m_wake.notify_one();
         if (m_thread.joinable())
             m_thread.join();
-    }
-    void Post(std::function<void()> job) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_jobs.push_back(std::move(job));
-            if (!m_thread.joinable())
-                m_thread = std::thread([this] { Loop(); });
-        }
-        m_wake.notify_one();
+        std::lock_guard lock(m_mutex);
+        m_stopping = false;
     }
 
 private:

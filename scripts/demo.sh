@@ -174,12 +174,13 @@ echo "pellwick is running beside the stand-in; it tested its CRM connection:"
 query=$(first_query)
 echo "${query:-  (no call has reached the sandbox)}"
 echo
-echo "Walking through a save, the opportunities window, an e-mail and a contact selection,"
-echo "as a user would ..."
+echo "Walking through a save, the opportunities window, an e-mail, a contact selection and"
+echo "a save during which the CRM loses an answer, as a user would ..."
 echo
 walked=0
 python3 "$root/scripts/demo_walk.py" --port "$port" --ca "$ca" --key demo-api-key --app demo \
-    --shots "$state/screens" --report "$walk_report" --calls "$calls" || walked=$?
+    --shots "$state/screens" --report "$walk_report" --calls "$calls" \
+    --interface "$interface" || walked=$?
 bus_call Screenshot "string:$state/hoststandin.png" >/dev/null || true
 echo
 echo "pellwick's debug log ($log), its last lines:"

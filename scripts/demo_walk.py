@@ -6,9 +6,11 @@ session bus: clicks, list picks, menu entries, keys, screenshots). Then prints w
 CRM sandbox now holds for the quote's contact, with the record pages' addresses.
 
     demo_walk.py --port N --ca FILE --key KEY --app NAME --shots DIR --report FILE
-                 [--calls FILE] [--rounds save,opportunities,email,contact]
+                 [--calls FILE] [--interface RESTv2|XMLRPC]
+                 [--rounds save,opportunities,email,contact,lost]
 """
 import argparse
+import http.client
 import json
 import os
 import ssl
@@ -173,6 +175,42 @@ def email_round(shots):
     wait_window("frmSaveQuote", open_=False, seconds=60)
 
 
+def set_fault(args, fault):
+    """Tells the sandbox to misbehave (its admin endpoint, beside the CRM's own)."""
+    context = ssl.create_default_context(cafile=args.ca)
+    connection = http.client.HTTPSConnection("localhost", int(args.port), context=context)
+    connection.request("POST", "/admin/fault", json.dumps(fault),
+                       {"Content-Type": "application/json"})
+    answer = connection.getresponse()
+    answer.read()
+    connection.close()
+    if answer.status != 200:
+        raise WalkFailed(f"the sandbox refused the fault {fault}: HTTP {answer.status}")
+
+
+def lost_answer_round(args):
+    print("4. Save again while the CRM loses an answer: it stores the quote file, but the "
+          "connection drops before it says so. The window stays open and lists the steps; "
+          "OK again looks the file up, does the rest and never repeats a step.")
+    method = "POST /files/{id}" if args.interface == "RESTv2" else "FileService.replaceFile"
+    set_fault(args, {"mode": "drop", "count": 1, "method": method})
+    bus(HOST, "Save")
+    wait_window("frmSaveQuote")
+    act("Click", "frmSaveQuote", "OK")
+
+    def stopped():
+        c = describe("frmSaveQuote").get("controls", {})
+        rows = c.get("lstSteps", {}).get("rows", [])
+        return "QMessageBox" not in windows() and c.get("cmdOK", {}).get("enabled") and \
+            any("uncertain" in cells[0] for cells in rows)
+    wait("the commit to stop at the lost answer", stopped, seconds=60)
+    for cells in control("frmSaveQuote", "lstSteps")["rows"]:
+        print("    " + cells[0])
+    print(f"  screenshot {shot('frmSaveQuote', args.shots, 'frmSaveQuote-steps.png')}")
+    act("Click", "frmSaveQuote", "OK")
+    wait_window("frmSaveQuote", open_=False, seconds=60)
+
+
 def searched(found_rows=False):
     """Waits for the contact search window's search to end and shows its rows."""
     def done():
@@ -248,13 +286,15 @@ def main():
     for name in ("port", "ca", "key", "app", "shots", "report"):
         parser.add_argument(f"--{name}", required=True)
     parser.add_argument("--contact", type=int, default=51)
-    parser.add_argument("--rounds", default="save,opportunities,email,contact")
+    parser.add_argument("--rounds", default="save,opportunities,email,contact,lost")
+    parser.add_argument("--interface", default="RESTv2")
     parser.add_argument("--calls", help="the sandbox's call log, to count each round's calls")
     args = parser.parse_args()
     os.makedirs(args.shots, exist_ok=True)
     try:
         rounds = {"save": save_round, "email": email_round, "contact": contact_round,
-                  "opportunities": lambda _: opportunities_round(args)}
+                  "opportunities": lambda _: opportunities_round(args),
+                  "lost": lambda _: lost_answer_round(args)}
         for name in args.rounds.split(","):
             start = len(calls_since(args.calls, 0))
             rounds[name](args.shots)

@@ -1,5 +1,6 @@
 #include "pellwick/contacts/ContactSearch.h"
 
+#include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 
@@ -141,7 +142,10 @@ ContactQueryRunner SharedConnectionContactQuery() {
         if (!data)
             throw ProgramError(kObjectNotSet,
                                QStringLiteral("Object variable or With block variable not set"));
-        return data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
+        // On the CRM worker: the window repaints and Close closes it meanwhile.
+        return CrmCall(connection, [&] {
+            return data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
+        });
     };
 }
 

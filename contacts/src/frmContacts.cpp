@@ -210,13 +210,12 @@ void frmContacts::cmdSearch_Click() {
         SetResultButtonsEnabled(false);
         cmdSearch->setEnabled(false);
         lblResults->setText(QStringLiteral("Searching..."));
-        lblResults->repaint(); // the queries block the event loop
         lstContacts->setUpdatesEnabled(false);
         CreateColumns();
         lstContacts->clear();
         m_rows.clear();
 
-        const WaitCursor busy;
+        // The queries run on the CRM worker: the window stays alive, its buttons held.
         for (const ContactQuery& query : ContactSearchQueries(txtSearch->text()))
             total += SearchContacts(ContactQueryData(query));
     });

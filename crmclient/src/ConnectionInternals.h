@@ -16,6 +16,8 @@ public:
     // current endpoint's key header unless keyHeader is false); throws on a setting
     // that cannot make a safe address.
     static void PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader);
+    // Records how the operation in progress failed (What::None clears it).
+    static void NoteCallFailure(clsInfusionsoftAPI& api, CallFailure failure);
     // The connection's REST v2 translation, made again when the key, the base
     // address or the transport changed.
     static detail::RestBackend& RestBackendOf(clsInfusionsoftAPI& api);

@@ -229,45 +229,49 @@ namespace {
 
 // REST v2 takes the file's raw bytes as a multipart form: they are streamed from
 // the file, neither encoded nor held in memory.
-void StoreFromPath(clsInfusionsoftAPI& api, std::int32_t fileId, std::int32_t contactId,
+// False when the call failed (its box has been shown).
+bool StoreFromPath(clsInfusionsoftAPI& api, std::int32_t fileId, std::int32_t contactId,
                    const std::string& fileName, const std::string& path) {
     const char* method = fileId != 0 ? "FileService.replaceFile" : "FileService.uploadFile";
     const auto note = "(the file " + path + ", streamed)";
-    detail::InvokeCarried(
-        api, method, fileId != 0 ? Expect::Boolean : Expect::Integer,
-        [&](RpcParamList& p) {
-            if (fileId != 0) {
-                p.AddInteger(fileId);
-            } else {
-                p.AddInteger(contactId);
-                p.AddString(fileName);
-            }
-            p.AddString(note);
-        },
-        [&](const RpcRequest&) {
-            auto& rest = ConnectionInternals::RestBackendOf(api);
-            return rest.Answer(
-                [&] { return rest.Files().Store(fileId, contactId, fileName, path); });
-        });
+    return detail::InvokeCarried(
+               api, method, fileId != 0 ? Expect::Boolean : Expect::Integer,
+               [&](RpcParamList& p) {
+                   if (fileId != 0) {
+                       p.AddInteger(fileId);
+                   } else {
+                       p.AddInteger(contactId);
+                       p.AddString(fileName);
+                   }
+                   p.AddString(note);
+               },
+               [&](const RpcRequest&) {
+                   auto& rest = ConnectionInternals::RestBackendOf(api);
+                   return rest.Answer(
+                       [&] { return rest.Files().Store(fileId, contactId, fileName, path); });
+               })
+        .has_value();
 }
 
 } // namespace
 
 bool FileService::UpdateFileInFileBox(std::int32_t p_lngContactId, const std::string& p_strFile) {
     return Guarded("UpdateFileInFileBox", false, [&] {
+        auto api = LockConnection(connection_);
         const std::string fileName = FileNameOf(p_strFile);
         // Only a normal, visible file counts; the path is taken literally.
         std::error_code ec;
         if (!std::filesystem::is_regular_file(p_strFile, ec) || fileName.empty() ||
-            fileName.front() == '.')
+            fileName.front() == '.') {
+            ConnectionInternals::NoteCallFailure(
+                *api, {CallFailure::What::Library, false, 0,
+                       "'" + p_strFile + "' is no visible, regular file"});
             return false;
-        auto api = LockConnection(connection_);
+        }
         if (detail::IsRest(*api)) {
             const std::optional<std::int32_t> fileId =
                 FindInFileBox(*api, p_lngContactId, fileName);
-            if (fileId)
-                StoreFromPath(*api, *fileId, p_lngContactId, fileName, p_strFile);
-            return fileId.has_value();
+            return fileId && StoreFromPath(*api, *fileId, p_lngContactId, fileName, p_strFile);
         }
         std::string encoded = EncodeFileBase64(p_strFile);
 
@@ -276,12 +280,10 @@ bool FileService::UpdateFileInFileBox(std::int32_t p_lngContactId, const std::st
         const std::optional<std::int32_t> fileId = FindInFileBox(*api, p_lngContactId, fileName);
         if (!fileId)
             return false;
-        // A failed upload or replacement has shown its own box already.
+        // A failed upload or replacement has shown its own box already; it is not done.
         if (*fileId != 0)
-            ReplaceFile(*fileId, std::move(encoded));
-        else
-            UploadFile(fileName, std::move(encoded), p_lngContactId);
-        return true;
+            return ReplaceFile(*fileId, std::move(encoded));
+        return UploadFile(fileName, std::move(encoded), p_lngContactId) > 0;
     });
 }
 

@@ -82,6 +82,8 @@ std::shared_ptr<clsInfusionsoftAPI> LockConnection(const std::weak_ptr<clsInfusi
     if (!api)
         throw LibraryError(kObjectMissing,
                            "The connection object of this service no longer exists");
+    // Every operation starts here: what an earlier one left says nothing about this one.
+    ConnectionInternals::NoteCallFailure(*api, {});
     return api;
 }
 
@@ -94,6 +96,11 @@ bool ContainsNoCase(std::string_view text, std::string_view needle) {
 }
 
 } // namespace detail
+
+void ConnectionInternals::NoteCallFailure(clsInfusionsoftAPI& api, CallFailure failure) {
+    std::lock_guard lock(api.failureMutex_);
+    api.lastFailure_ = std::move(failure);
+}
 
 void ConnectionInternals::PrepareRequest(clsInfusionsoftAPI& api, bool keyHeader) {
     api.ConnectOrThrow(keyHeader);
@@ -264,6 +271,11 @@ void clsInfusionsoftAPI::CancelCurrentCall() {
         transport->Cancel();
 }
 
+CallFailure clsInfusionsoftAPI::LastCallFailure() const {
+    std::lock_guard lock(failureMutex_);
+    return lastFailure_;
+}
+
 void clsInfusionsoftAPI::SetConnectionOptions(const ConnectionOptions& options) {
     options_ = options;
 }
@@ -420,6 +432,58 @@ void DropLongTexts(RpcParamList& params) {
 
 namespace {
 
+// Whether a call only reads: then an answer lost or refused cannot have changed anything.
+bool OnlyReads(std::string_view method) {
+    const std::string_view name = method.substr(method.find('.') + 1);
+    for (const std::string_view read : {"query", "load", "find", "get", "authenticate", "count"})
+        if (name.substr(0, read.size()) == read)
+            return true;
+    return false;
+}
+
+// How a call that reached the server failed, from its answer.
+CallFailure FailureOfAnswer(const RpcResponse& response, std::string_view method) {
+    CallFailure failure;
+    failure.message = response.Fault().FaultString();
+    switch (response.Status()) {
+    case RpcStatus::HttpError:
+        failure.what = CallFailure::What::HttpStatus;
+        failure.code = response.HttpStatus();
+        // A server error after the call arrived may come after it was carried out.
+        failure.mayHaveBeenCarriedOut = failure.code >= 500 && !OnlyReads(method);
+        break;
+    case RpcStatus::FaultReturned:
+        failure.what = CallFailure::What::Fault;
+        failure.code = std::atol(response.Fault().FaultCode().c_str());
+        break;
+    default:
+        failure.what = CallFailure::What::Unreadable;
+        failure.mayHaveBeenCarriedOut = !OnlyReads(method);
+        break;
+    }
+    return failure;
+}
+
+CallFailure FailureOfException(std::string_view method) {
+    CallFailure failure;
+    try {
+        throw;
+    } catch (const TransportError& e) {
+        failure.what = CallFailure::What::Transport;
+        failure.transport = e.Category();
+        failure.code = e.Code();
+        failure.mayHaveBeenCarriedOut = e.MayHaveBeenCarriedOut() && !OnlyReads(method);
+        failure.message = e.what();
+    } catch (const std::exception& e) {
+        failure.what = CallFailure::What::Library;
+        failure.message = e.what();
+    } catch (...) {
+        failure.what = CallFailure::What::Library;
+        failure.message = "Unknown failure";
+    }
+    return failure;
+}
+
 std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
                             Expect expect, const std::function<void(RpcParamList&)>& fill,
                             Quiet quiet, const std::function<RpcResponse(RpcRequest&)>& carry) {
@@ -447,13 +511,19 @@ std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey
             throw LibraryError(kSubscriptOutOfRange,
                                "The server's answer to " + std::string(method) + " holds no value");
         const RpcValue& result = response->Params().Item(1);
-        if (!ReadsAs(result, expect))
-            throw LibraryError(kTypeMismatch, "Type mismatch: the server's answer to " +
+        if (!ReadsAs(result, expect)) {
+            LibraryError error(kTypeMismatch, "Type mismatch: the server's answer to " +
                                                   std::string(method) + " holds " +
                                                   TypeName(result.Type()) + " where " +
                                                   ExpectedName(expect) + " was expected");
+            // The server answered, so a call that writes was carried out.
+            ConnectionInternals::NoteCallFailure(
+                api, {CallFailure::What::Unreadable, !OnlyReads(method), 0, error.what()});
+            throw error;
+        }
         return result;
     }
+    ConnectionInternals::NoteCallFailure(api, FailureOfAnswer(*response, method));
     const bool silent =
         (quiet == Quiet::UnparsedWithoutParams && response->Status() == RpcStatus::XmlParseError &&
          response->Params().Count() == 0) ||
@@ -464,22 +534,40 @@ std::optional<RpcValue> Run(clsInfusionsoftAPI& api, const char* method, SendKey
     return std::nullopt;
 }
 
+// Run, with how the call failed noted on the connection (each call of an operation
+// replaces what the one before it noted).
+template <class RunCall>
+std::optional<RpcValue> Noted(clsInfusionsoftAPI& api, const char* method, RunCall&& run) {
+    ConnectionInternals::NoteCallFailure(api, {});
+    try {
+        return run();
+    } catch (...) {
+        if (!api.LastCallFailure().Failed())
+            ConnectionInternals::NoteCallFailure(api, FailureOfException(method));
+        throw;
+    }
+}
+
 } // namespace
 
 std::optional<RpcValue> Invoke(clsInfusionsoftAPI& api, const char* method, SendKey sendKey,
                                Expect expect, const std::function<void(RpcParamList&)>& fill,
                                Quiet quiet) {
-    return Run(api, method, sendKey, expect, fill, quiet, [&](RpcRequest& request) {
-        return IsRest(api) ? ConnectionInternals::RestBackendOf(api).Carry(request)
-                           : request.Submit();
+    return Noted(api, method, [&] {
+        return Run(api, method, sendKey, expect, fill, quiet, [&](RpcRequest& request) {
+            return IsRest(api) ? ConnectionInternals::RestBackendOf(api).Carry(request)
+                               : request.Submit();
+        });
     });
 }
 
 std::optional<RpcValue> InvokeCarried(clsInfusionsoftAPI& api, const char* method, Expect expect,
                                       const std::function<void(RpcParamList&)>& fill,
                                       const Carrier& carry) {
-    return Run(api, method, SendKey::Yes, expect, fill, Quiet::Nothing,
-               [&](RpcRequest& request) { return carry(request); });
+    return Noted(api, method, [&] {
+        return Run(api, method, SendKey::Yes, expect, fill, Quiet::Nothing,
+                   [&](RpcRequest& request) { return carry(request); });
+    });
 }
 
 } // namespace detail

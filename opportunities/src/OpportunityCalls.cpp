@@ -1,5 +1,6 @@
 #include "pellwick/opportunities/OpportunityCalls.h"
 
+#include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 
@@ -9,12 +10,14 @@
 namespace pellwick::opportunities {
 namespace {
 
-std::shared_ptr<tessary::DataService> Data() {
-    const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
+// Runs `call` with the program's data service on the CRM worker, which carries every CRM
+// call one at a time (a Save Quote commit may be running), the window alive meanwhile.
+template <class Call> auto OnCrmWorker(Call&& call) {
+    const std::shared_ptr<tessary::clsInfusionsoftAPI> api = State().InfusionsoftConnection;
     std::shared_ptr<tessary::DataService> data = api ? api->DataService() : nullptr;
     if (!data)
         throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
-    return data;
+    return CrmCall(api, [&] { return call(*data); });
 }
 
 } // namespace
@@ -22,13 +25,17 @@ std::shared_ptr<tessary::DataService> Data() {
 OpportunityCalls SharedConnectionCalls() {
     return {[](const std::string& table, std::int32_t limit, const tessary::RpcStruct& query,
                const tessary::RpcArray& fields) {
-                return Data()->Query(table, limit, 0, query, fields);
+                return OnCrmWorker([&](tessary::DataService& data) {
+                    return data.Query(table, limit, 0, query, fields);
+                });
             },
             [](const std::string& table, const tessary::RpcStruct& values) {
-                return Data()->Add(table, values);
+                return OnCrmWorker(
+                    [&](tessary::DataService& data) { return data.Add(table, values); });
             },
             [](const std::string& table, std::int32_t id, const tessary::RpcStruct& values) {
-                return Data()->Update(table, id, values);
+                return OnCrmWorker(
+                    [&](tessary::DataService& data) { return data.Update(table, id, values); });
             }};
 }
 

@@ -23,12 +23,17 @@ MALFORMED = {
                b"<value><i4>1</i4></value></struct></member>\n", XML),
     "rest": (b'{"id": "1", "given_name": "Al', "application/json"),
 }
+# The server's refusal of a call it did not carry out (the "fault" mode).
+REFUSED_TEXT = "The call was refused (an injected fault); nothing was changed"
+REFUSED_REST = {"code": 400, "message": REFUSED_TEXT, "status": "FAILED_PRECONDITION"}
 QUOTA_VIOLATION = {"fault": {
     "faultstring": "Rate limit quota violation. Quota limit exceeded.",
     "detail": {"errorcode": "policies.ratelimit.QuotaViolation"}}}
 
-# Status sent by the modes that answer without carrying the call out (hang: none).
-REFUSING = {"http500": 500, "http429": 429, "malformed": 200, "notxml": 200, "hang": None}
+# Status sent by the modes that answer without carrying the call out (hang: none); a
+# fault is an XML-RPC fault answer (200) or the REST API's 400.
+REFUSING = {"http500": 500, "http429": 429, "malformed": 200, "notxml": 200, "hang": None,
+            "fault": {"xmlrpc": 200, "rest": 400}}
 
 
 def _now():
@@ -100,7 +105,8 @@ class CallHandling:
             log(None)
             return
         if mode in REFUSING:
-            log(REFUSING[mode])
+            status = REFUSING[mode]
+            log(status[interface] if isinstance(status, dict) else status)
             self._refuse(fault, interface)
             return
         answer = carry_out()
@@ -128,6 +134,13 @@ class CallHandling:
                 headers["Retry-After"] = str(fault.retry_after)
             self._send_answer(RestAnswer(429, (json.dumps(QUOTA_VIOLATION) + "\n").encode(),
                                          "application/json", headers))
+        elif mode == "fault":
+            if interface == "rest":
+                self._send_answer(RestAnswer(400, (json.dumps(REFUSED_REST) + "\n").encode(),
+                                             "application/json", headers))
+            else:
+                self._send_answer(RestAnswer(200, wire.dump_fault(2, "[InjectedFault]" +
+                                                                  REFUSED_TEXT), XML, headers))
         elif mode == "malformed":
             self._send_answer(RestAnswer(200, *MALFORMED[interface], headers))
         elif mode == "notxml":

@@ -3,7 +3,7 @@
 import threading
 
 FAULT_MODES = ("none", "delay", "http500", "malformed", "notxml", "close", "drop", "hang",
-               "http429", "commit_then_500", "late")
+               "http429", "commit_then_500", "late", "fault")
 
 # Modes that carry the call out before misbehaving; the others never run it.
 CARRIED_OUT = {"delay", "close", "drop", "commit_then_500", "late"}

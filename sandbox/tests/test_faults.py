@@ -139,6 +139,17 @@ class FaultsOnRestAndTargeting(SandboxCase):
     def new_contact(self, name):
         return {"given_name": name, "email_addresses": [{"email": f"{name}@x.example"}]}
 
+    def test_fault_answers_refuse_without_carrying_out(self):
+        self.sb.clear_log()
+        self.sb.set_fault("fault", count=2)
+        with self.assertRaises(xmlrpc.client.Fault) as caught:
+            self.rpc.ContactService.add(self.key, {"FirstName": "Refused"})
+        self.assertIn("[InjectedFault]", caught.exception.faultString)
+        status, answer, _ = self.sb.rest("POST", "/contacts", self.new_contact("Refused"))
+        self.assertEqual((status, answer["status"]), (400, "FAILED_PRECONDITION"))
+        self.assertEqual(self.contacts_named("Refused"), [])
+        self.assertEqual([e["fault"] for e in self.sb.calls()[:2]], ["fault", "fault"])
+
     def test_429_quota_violation_with_and_without_retry_after(self):
         for retry_after, header in ((7, "7"), (None, None)):
             with self.subTest(retry_after=retry_after):

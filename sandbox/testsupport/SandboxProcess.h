@@ -65,12 +65,12 @@ std::vector<std::string> RestOperationsFor(const std::string& method,
 // Whether a logged call, over either interface, is that XML-RPC method (on that table).
 bool IsCallOf(const LoggedCall& call, const std::string& method, const std::string& table = {});
 
-// A fault for the next calls (setFault). mode: "delay", "http500", "http429",
-// "malformed", "notxml", "close", "drop", "commit_then_500", "late", "hang" or
-// "none". count -1: every matching call until cleared. delayMs: wait before
-// misbehaving (delay and late: the delay, default 1000; late waits after carrying the
-// call out). skip: let that many matching calls through first. method: only calls of
-// that XML-RPC method or REST operation ("POST /contacts"); table: only XML-RPC calls
+// A fault for the next calls (setFault). mode: "delay", "http500", "http429", "fault"
+// (the server refuses the call), "malformed", "notxml", "close", "drop",
+// "commit_then_500", "late", "hang" or "none". count -1: every matching call until
+// cleared. delayMs: wait before misbehaving (delay and late: the delay, default 1000; late waits
+// after carrying the call out). skip: let that many matching calls through first. method: only
+// calls of that XML-RPC method or REST operation ("POST /contacts"); table: only XML-RPC calls
 // naming that table. retryAfter: the Retry-After seconds of http429 (none if unset).
 // Name the type when passing one: setFault(sandbox::FaultOptions{.mode = "late"}).
 struct FaultOptions {

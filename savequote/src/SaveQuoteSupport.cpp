@@ -1,12 +1,16 @@
 #include "SaveQuoteSupport.h"
 
+#include "pellwick/CrmCalls.h"
+#include "pellwick/CrmCollections.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 
 #include <QSignalBlocker>
-#include <tessary/Notifier.h>
+#include <set>
+#include <tessary/DataService.h>
+#include <tessary/clsHelpers.h>
 #include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick::savequote {
@@ -31,6 +35,7 @@ QString HostField(const QString& fieldName) {
 CrmServices Crm() {
     const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
     CrmServices crm;
+    crm.api = api;
     if (api) {
         crm.data = api->DataService();
         crm.contacts = api->ContactService();
@@ -42,36 +47,57 @@ CrmServices Crm() {
     return crm;
 }
 
-class LibraryBoxWatch::Counter final : public tessary::Notifier {
-public:
-    explicit Counter(std::shared_ptr<tessary::Notifier> next) : m_next(std::move(next)) {}
-    void ShowMessage(const std::string& title, const std::string& text,
-                     tessary::BoxIcon icon) override {
-        ++boxes;
-        m_next->ShowMessage(title, text, icon);
-    }
-    tessary::BoxAnswer AskOkCancel(const std::string& title, const std::string& text,
-                                   tessary::BoxIcon icon) override {
-        ++boxes;
-        return m_next->AskOkCancel(title, text, icon);
-    }
-    int boxes = 0;
-
-private:
-    std::shared_ptr<tessary::Notifier> m_next;
-};
-
-LibraryBoxWatch::LibraryBoxWatch()
-    : m_previous(tessary::CurrentNotifier()), m_counter(std::make_shared<Counter>(m_previous)) {
-    tessary::SetNotifier(m_counter);
+CrmFailure LastCrmFailure(const CrmServices& crm) {
+    const tessary::CallFailure failure = crm.api->LastCallFailure();
+    using What = tessary::CallFailure::What;
+    CrmFailure said{QString::fromStdString(failure.message), failure.mayHaveBeenCarriedOut,
+                    failure.what == What::Transport};
+    // An error page's markup says nothing a user can read in a one-line list.
+    said.message = said.message.trimmed();
+    // The address a transport error names is the program's own, not news to the user.
+    if (const qsizetype address = said.message.indexOf(QStringLiteral(" (http")); address > 0)
+        said.message.truncate(address);
+    if (failure.what == What::HttpStatus &&
+        (said.message.contains(QStringLiteral("<html"), Qt::CaseInsensitive) ||
+         !said.message.contains(QString::number(failure.code))))
+        said.message = QStringLiteral("The server answered with HTTP status %1").arg(failure.code);
+    if (said.message.isEmpty())
+        said.message = failure.what == What::None
+                           ? QStringLiteral("Infusionsoft did not do it")
+                           : QStringLiteral("Infusionsoft's answer could not be read");
+    return said;
 }
 
-LibraryBoxWatch::~LibraryBoxWatch() {
-    tessary::SetNotifier(m_previous);
-}
-
-bool LibraryBoxWatch::Reported() const {
-    return m_counter->boxes > 0;
+PagesRead QueryPages(const CrmServices& crm, const std::string& table,
+                     const tessary::RpcStruct& queryData, const tessary::RpcArray& fields,
+                     std::int32_t pages, CrmCancel* cancel) {
+    return CrmCall(
+        crm.api,
+        [&] {
+            PagesRead read;
+            std::set<std::int32_t> seen;
+            for (std::int32_t page = 0; page < pages; ++page) {
+                const std::shared_ptr<tessary::RpcArray> records =
+                    crm.data->Query(table, kCollectPageSize, page, queryData, fields);
+                if (!records)
+                    return read;
+                std::size_t added = 0;
+                for (const tessary::RpcValue& element : records->Elements()) {
+                    std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
+                    if (!record)
+                        throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
+                    if (seen.insert(crm.helpers->SafeIntegerValue(*record, "Id")).second) {
+                        read.records.push_back(std::move(record));
+                        ++added;
+                    }
+                }
+                if (records->Count() < static_cast<std::size_t>(kCollectPageSize) || added == 0)
+                    break;
+            }
+            read.complete = true;
+            return read;
+        },
+        cancel);
 }
 
 std::optional<std::int32_t> SelectedValue(const QComboBox* box) {

@@ -2,18 +2,25 @@
 // What the Save Quote window's files share: its debug lines, the host's fields, the
 // CRM services and reading and filling its lists.
 
+#include "pellwick/CrmCalls.h"
+#include "pellwick/savequote/CommitJournal.h"
+
 #include <QComboBox>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace tessary {
-class Notifier;
 class ContactService;
 class DataService;
 class FileService;
+class RpcArray;
+class RpcStruct;
 class clsHelpers;
+class clsInfusionsoftAPI;
 } // namespace tessary
 
 namespace pellwick::savequote {
@@ -24,16 +31,9 @@ void DebugLine(const QString& suffix);
 // A field of the open quote as text; throws when the host is not there or refuses.
 QString HostField(const QString& fieldName);
 
-// The contact a commit writes for: its CRM Id and the names the opportunity's title uses.
-struct CommitContact {
-    std::int32_t id = 0;
-    QString firstName;
-    QString lastName;
-    QString email;
-};
-
-// The program's CRM services; throws ProgramError when there is no connection.
+// The program's CRM connection and its services; throws ProgramError when there is none.
 struct CrmServices {
+    std::shared_ptr<tessary::clsInfusionsoftAPI> api;
     std::shared_ptr<tessary::DataService> data;
     std::shared_ptr<tessary::ContactService> contacts;
     std::shared_ptr<tessary::FileService> files;
@@ -41,22 +41,26 @@ struct CrmServices {
 };
 CrmServices Crm();
 
-// Whether the CRM library showed a box while this object lived. Some of its calls show
-// their failure in a box and still answer as if all went well; the boxes pass on as
-// before.
-class LibraryBoxWatch {
-public:
-    LibraryBoxWatch();
-    ~LibraryBoxWatch();
-    LibraryBoxWatch(const LibraryBoxWatch&) = delete;
-    LibraryBoxWatch& operator=(const LibraryBoxWatch&) = delete;
-    bool Reported() const;
-
-private:
-    class Counter;
-    std::shared_ptr<tessary::Notifier> m_previous;
-    std::shared_ptr<Counter> m_counter;
+// How the last CRM call failed, in the words the step list shows (the server's own where
+// it gave some), and whether the CRM may have carried it out all the same.
+struct CrmFailure {
+    QString message;
+    bool mayHaveBeenCarriedOut = false;
+    bool unreachable = false; // no answer came at all
 };
+CrmFailure LastCrmFailure(const CrmServices& crm);
+
+// The records of every page of a query (pages of kCollectPageSize, read while the last
+// one was full and brought a record not seen before, at most `pages` of them), all read
+// on the CRM worker in one go. `complete` is false when a query failed (the library has
+// shown why); the records read before it are kept.
+struct PagesRead {
+    std::vector<std::shared_ptr<tessary::RpcStruct>> records;
+    bool complete = false;
+};
+PagesRead QueryPages(const CrmServices& crm, const std::string& table,
+                     const tessary::RpcStruct& queryData, const tessary::RpcArray& fields,
+                     std::int32_t pages, CrmCancel* cancel = nullptr);
 
 // The value of the selected entry, or nothing when none is selected.
 std::optional<std::int32_t> SelectedValue(const QComboBox* box);

@@ -10,7 +10,6 @@
 #include "pellwick/ErrorReport.h"
 #include "pellwick/IdSetting.h"
 #include "pellwick/MessageBox.h"
-#include "pellwick/WaitCursor.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
@@ -20,6 +19,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -28,6 +28,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <tessary/clsInfusionsoftAPI.h>
+#include <utility>
 
 namespace pellwick {
 
@@ -138,6 +140,21 @@ void frmSaveQuote::buildControls() {
     cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
     cmdOK->setDefault(true);
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+    lblContactsIncomplete = named(new QLabel(fraContact), "lblContactsIncomplete");
+    lblContactsIncomplete->setWordWrap(true);
+    lblContactsIncomplete->hide();
+    lstSteps = named(new QListWidget(this), "lstSteps");
+    lstSteps->setAccessibleName(QStringLiteral("Steps of the save"));
+    lstSteps->setSelectionMode(QAbstractItemView::NoSelection);
+    // A server's message can be long: rows wrap within the window's width.
+    lstSteps->setWordWrap(true);
+    lstSteps->setResizeMode(QListView::Adjust);
+    lstSteps->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstSteps->setFixedHeight(lstSteps->fontMetrics().height() * 8);
+    lstSteps->hide();
+    lblStep = named(new QLabel(this), "lblStep");
+    lblStep->setTextFormat(Qt::PlainText);
+    lblStep->hide();
     imgOK = picture(this, "imgOK", QStyle::SP_DialogApplyButton);
     imgWarning = picture(this, "imgWarning", QStyle::SP_MessageBoxWarning);
     imgNoSelect = picture(this, "imgNoSelect", QStyle::SP_DialogCancelButton);
@@ -168,6 +185,7 @@ void frmSaveQuote::buildControls() {
 
     auto* contact = new QVBoxLayout(fraContact);
     contact->addLayout(listRow(cboContact, cmdViewContact, imgContact));
+    contact->addWidget(lblContactsIncomplete);
     for (QCheckBox* option :
          {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
         contact->addWidget(option);
@@ -194,6 +212,8 @@ void frmSaveQuote::buildControls() {
     buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraInfo);
+    layout->addWidget(lstSteps);
+    layout->addWidget(lblStep);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
 
@@ -279,8 +299,18 @@ void frmSaveQuote::ResetForShowing() {
     m_strQuoteNo.clear();
     m_stages.reset();
     m_actionSets.reset();
+    m_crmUnreachable = false;
+    m_contactLookupFailed = false;
+    lblContactsIncomplete->hide();
+    m_steps = CommitSteps();
+    m_commitContact = CommitContact();
+    m_opportunityBase = 0;
     m_lngCreatedOpportunityId = 0;
-    m_ranActionSets.clear();
+    m_notUploaded.clear();
+    m_alreadyRun.clear();
+    m_finishOnShow = false;
+    m_cancel.Reset();
+    ShowSteps();
     cboContact->setFocus();
 }
 
@@ -304,14 +334,16 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
         m_stages = State().g_colStages;
     } else {
         DebugLine(QStringLiteral(" - ShowForm - Collect the Stages."));
-        WaitCursor busy;
         m_stages = CollectStages();
+        NoteGatheringCall(Crm(), State().g_colStages != nullptr);
     }
 
     ListContactsFromQuote();
     DebugLine(QStringLiteral(" - ShowForm - Number of Contacts: ") +
               QString::number(cboContact->count()));
-    if (cboContact->count() > 0) {
+    if (m_contactLookupFailed || m_crmUnreachable) {
+        SayContactsIncomplete();
+    } else if (cboContact->count() > 0) {
         SetSelection(cboContact, 0);
         cboContact_Click();
     } else if (!ChooseContactWhenNoneFound()) {
@@ -320,9 +352,8 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
 
     if (State().g_colActionSets) {
         m_actionSets = State().g_colActionSets;
-    } else {
+    } else if (GatheringGoesOn()) {
         DebugLine(QStringLiteral(" - ShowForm - Collect the Action Sets."));
-        WaitCursor busy;
         m_actionSets = CollectActionSets();
     }
     DebugLine(QStringLiteral(" - ShowForm - List the Action Sets."));
@@ -334,7 +365,46 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     ShowOpportunityRecordOptions();
     DebugLine(QStringLiteral(" - ShowForm - Show the Action Set Record Options."));
     ShowActionSetRecordOptions();
+    m_finishOnShow = OfferToFinish();
     return true;
+}
+
+// Once the window shows, the user's own picks call the CRM again.
+bool frmSaveQuote::GatheringGoesOn() const {
+    return isVisible() || !m_crmUnreachable;
+}
+
+// A CRM that cannot be reached ends the gathering at its first call: one box, and the
+// window opens with what it has instead of waiting out every further call's time-out.
+void frmSaveQuote::NoteGatheringCall(const CrmServices& crm, bool succeeded) {
+    if (!succeeded && crm.api->LastCallFailure().what == tessary::CallFailure::What::Transport)
+        m_crmUnreachable = true;
+}
+
+// A contact look-up failed, so "nobody found" cannot be told from "not searched": the
+// blank entry comes first and is chosen (OK waits for a choice), and the window says so.
+// The new-contact entries are offered only when nothing was found, as ever.
+void frmSaveQuote::SayContactsIncomplete() {
+    if (cboContact->count() == 0) {
+        std::array<SectionContact, 3> sections;
+        for (std::int16_t type = 0; type < 3; ++type) {
+            const QString prefix = GetNameForContactType(type);
+            sections[type] = {HostField(prefix + QStringLiteral("Contact")).trimmed().toLower(),
+                              HostField(prefix + QStringLiteral("Email")).trimmed().toLower()};
+        }
+        for (const ListEntry& entry : NewContactEntries(sections))
+            AppendEntry(cboContact, entry.text, entry.value);
+    }
+    {
+        const QSignalBlocker quiet(cboContact);
+        cboContact->insertItem(0, QString(), 0);
+        cboContact->setCurrentIndex(0);
+    }
+    cboContact_Click();
+    lblContactsIncomplete->setText(
+        QStringLiteral("The contact list may be incomplete: Infusionsoft could not be searched. "
+                       "Choose the contact (or a new one) before pressing OK."));
+    lblContactsIncomplete->show();
 }
 
 void frmSaveQuote::ReadLastSaveSettings() {
@@ -373,7 +443,7 @@ void frmSaveQuote::ListContactsFromQuote() {
                   QStringLiteral(" Email: ") + search.email);
         ListContactsForEmail(search.email);
     }
-    if (cboContact->count() > 0)
+    if (cboContact->count() > 0 || m_contactLookupFailed || m_crmUnreachable)
         return;
     for (std::int16_t type = 0; type < 3; ++type) {
         const QString name =
@@ -422,7 +492,6 @@ bool frmSaveQuote::ChooseContactWhenNoneFound() {
     SetSelection(cboContact, 0);
     cboContact_Click();
     ListOpportunitiesForContactId(id);
-    WaitCursor busy;
     SendContactToQuoteWerks(ContactSoldTo, id);
     return true;
 }
@@ -442,8 +511,12 @@ void frmSaveQuote::showEvent(QShowEvent* e) {
     // stay in front. Once the window system has it, bring it forward.
     if (!e->spontaneous())
         QTimer::singleShot(0, this, [this] {
-            if (isVisible())
-                Form_Load();
+            if (!isVisible())
+                return;
+            Form_Load();
+            // "Finish" on an unfinished commit: its remaining steps run, seen in the window.
+            if (std::exchange(m_finishOnShow, false))
+                cmdOK_Click();
         });
 }
 
@@ -455,6 +528,7 @@ void frmSaveQuote::ShowContactRecordOptions() {
              {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
             option->setVisible(visible);
         cmdViewContact->setEnabled(value && *value >= 1);
+        cmdOK->setEnabled(visible && !m_committing); // the blank entry: no contact chosen yet
         if (cboContact->count() == 1)
             SetIndicator(imgContact, imgOK, QStringLiteral("Contact option selected is okay."));
         else
@@ -577,7 +651,18 @@ void frmSaveQuote::cmdOpportunities_Click() {
 }
 
 void frmSaveQuote::cmdCancel_Click() {
-    Guarded("cmdCancel_Click", [&] { QDialog::reject(); });
+    Guarded("cmdCancel_Click", [&] {
+        if (m_committing) {
+            // The step in flight ends first (or is stopped after the grace); the commit
+            // then closes the window.
+            m_cancel.Request();
+            ShowSteps();
+            return;
+        }
+        if (!m_steps.Steps().empty())
+            RemoveJournal(m_strQuoteNo);
+        QDialog::reject();
+    });
 }
 
 void frmSaveQuote::reject() {

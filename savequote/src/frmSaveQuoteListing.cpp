@@ -2,9 +2,9 @@
 // the chosen contact's opportunities and the collected action sets.
 
 #include "SaveQuoteSupport.h"
+#include "pellwick/CrmCalls.h"
 #include "pellwick/CrmCollections.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/WaitCursor.h"
 #include "pellwick/clsActionSet.h"
 #include "pellwick/clsStage.h"
 #include "pellwick/modMain.h"
@@ -35,17 +35,20 @@ QString Text(tessary::clsHelpers& helpers, const tessary::RpcStruct& record, con
 void frmSaveQuote::AddContactEntries(
     const tessary::RpcStruct& queryData, std::int32_t limit,
     const std::function<bool(const QString&, const QString&, const QString&)>& matches) {
+    // One failed look-up is said once (the library's box); the list is incomplete anyway.
+    if (!GatheringGoesOn() || (m_contactLookupFailed && !isVisible()))
+        return;
     const CrmServices crm = Crm();
     tessary::RpcArray fields;
     for (const char* field : {"Id", "FirstName", "LastName", "Email", "Phone1"})
         fields.AddString(field);
-    std::shared_ptr<tessary::RpcArray> records;
-    {
-        WaitCursor busy;
-        records = crm.data->Query("Contact", limit, 0, queryData, fields);
-    }
-    if (!records)
+    const std::shared_ptr<tessary::RpcArray> records =
+        CrmCall(crm.api, [&] { return crm.data->Query("Contact", limit, 0, queryData, fields); });
+    NoteGatheringCall(crm, records != nullptr);
+    if (!records) {
+        m_contactLookupFailed = true;
         return;
+    }
     for (const tessary::RpcValue& element : records->Elements()) {
         const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
         if (!record)
@@ -115,39 +118,26 @@ void frmSaveQuote::ListContactsForName(const QString& p_strName) {
 void frmSaveQuote::ReadOpportunities(std::int32_t contactId, std::vector<std::int32_t>& ids,
                                      QHash<std::int32_t, QString>& texts) {
     constexpr std::int32_t kOpportunityPages = 100;
+    if (!GatheringGoesOn())
+        return;
     const CrmServices crm = Crm();
     tessary::RpcStruct queryData;
     queryData.AddInteger("ContactID", contactId);
     tessary::RpcArray fields;
     for (const char* field : {"Id", "OpportunityTitle", "DateCreated", "LastUpdated", "StageID"})
         fields.AddString(field);
-    WaitCursor busy;
-    for (std::int32_t page = 0; page < kOpportunityPages; ++page) {
-        const std::shared_ptr<tessary::RpcArray> records =
-            crm.data->Query("Lead", kCollectPageSize, page, queryData, fields);
-        if (!records)
-            return; // the library has shown why
-        std::size_t added = 0;
-        for (const tessary::RpcValue& element : records->Elements()) {
-            const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
-            if (!record)
-                throw ProgramError(errnum::TypeMismatch, QStringLiteral("Type mismatch"));
-            const std::int32_t id = crm.helpers->SafeIntegerValue(*record, "Id");
-            if (texts.contains(id))
-                continue;
-            // An opportunity without a known stage (this program creates them without
-            // one) is listed by its title alone.
-            const QString stageKey =
-                QString::number(crm.helpers->SafeIntegerValue(*record, "StageID"));
-            const std::shared_ptr<clsStage> stage = m_stages ? m_stages->Value(stageKey) : nullptr;
-            ids.push_back(id);
-            texts.insert(id, OpportunityEntryText(
-                                 Text(*crm.helpers, *record, "OpportunityTitle"),
-                                 stage ? std::optional(stage->m_strStageName) : std::nullopt, id));
-            ++added;
-        }
-        if (records->Count() < static_cast<std::size_t>(kCollectPageSize) || added == 0)
-            return;
+    const PagesRead read = QueryPages(crm, "Lead", queryData, fields, kOpportunityPages);
+    NoteGatheringCall(crm, read.complete); // a failed page: the library has shown why
+    for (const std::shared_ptr<tessary::RpcStruct>& record : read.records) {
+        const std::int32_t id = crm.helpers->SafeIntegerValue(*record, "Id");
+        // An opportunity without a known stage (this program creates them without one)
+        // is listed by its title alone.
+        const QString stageKey = QString::number(crm.helpers->SafeIntegerValue(*record, "StageID"));
+        const std::shared_ptr<clsStage> stage = m_stages ? m_stages->Value(stageKey) : nullptr;
+        ids.push_back(id);
+        texts.insert(id, OpportunityEntryText(
+                             Text(*crm.helpers, *record, "OpportunityTitle"),
+                             stage ? std::optional(stage->m_strStageName) : std::nullopt, id));
     }
 }
 

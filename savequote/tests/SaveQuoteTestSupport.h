@@ -30,12 +30,15 @@ using pellwick::testing::Records;
 inline const char* kApiKey = "savequote-test-key";
 
 // A demo CRM of its own (records in memory) and the program's connection to it.
-inline sandbox::SandboxProcess StartCrm(std::vector<std::string> extraArgs = {}) {
+inline sandbox::SandboxOptions CrmOptions(std::vector<std::string> extraArgs = {}) {
     sandbox::SandboxOptions options;
     options.apiKey = kApiKey;
     options.extraArgs = {"--memory"};
     options.extraArgs.insert(options.extraArgs.end(), extraArgs.begin(), extraArgs.end());
-    return sandbox::SandboxProcess(options);
+    return options;
+}
+inline sandbox::SandboxProcess StartCrm(std::vector<std::string> extraArgs = {}) {
+    return sandbox::SandboxProcess(CrmOptions(std::move(extraArgs)));
 }
 
 inline bool ConnectTo(const sandbox::SandboxProcess& crm,
@@ -56,11 +59,10 @@ inline int Calls(const sandbox::SandboxProcess& crm, const std::string& method,
     return n;
 }
 
-// Makes the next `count` calls of the XML-RPC `method` (on `table`) fail in `mode`, or on
-// REST v2 the operation that does what it does.
-inline void FailNext(sandbox::SandboxProcess& crm, const std::string& mode,
-                     const std::string& method, const std::string& table = {}, int count = 1) {
-    sandbox::FaultOptions fault{.mode = mode, .count = count};
+// Makes the next calls of the XML-RPC `method` (on `table`) misbehave as `fault` says, or
+// on REST v2 the operation that does what it does.
+inline void FailNext(sandbox::SandboxProcess& crm, sandbox::FaultOptions fault,
+                     const std::string& method, const std::string& table = {}) {
     if (pellwick::testing::TestsUseRestV2()) {
         fault.method = sandbox::RestOperationsFor(method, table).front();
     } else {
@@ -68,6 +70,11 @@ inline void FailNext(sandbox::SandboxProcess& crm, const std::string& mode,
         fault.table = table;
     }
     crm.setFault(fault);
+}
+// The next `count` such calls fail in `mode`.
+inline void FailNext(sandbox::SandboxProcess& crm, const std::string& mode,
+                     const std::string& method, const std::string& table = {}, int count = 1) {
+    FailNext(crm, sandbox::FaultOptions{.mode = mode, .count = count}, method, table);
 }
 
 // A text member of the record sent with the first call of `method` on `table`, as the

@@ -1,11 +1,8 @@
 // The Save Quote window, offscreen, on a fake host and a CRM sandbox of its own per
 // test: what ShowForm gathers and preselects, and what OK and Cancel write.
 
-#include "SaveQuoteTestSupport.h"
-#include "pellwick/host/HostFields.h"
+#include "SaveQuoteWindowWorld.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
-#include "pellwick/savequote/frmSaveQuote.h"
-#include "pellwick/testing/WindowTestSupport.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -32,49 +29,12 @@ bool Rest() {
 // The blank entry and the sandbox's six action sets, or its five published sequences.
 const int kActionSetEntries = Rest() ? 6 : 7;
 
-// One test's world: a demo CRM, the sample quote in a fake host, debug mode on and the
-// one Save Quote window (a child of a stand-in main window).
-struct World {
-    sandbox::SandboxProcess crm = StartCrm();
-    CoreTestScope scope;
-    std::shared_ptr<FakeQuoteWerksApp> host = scope.attachFakeHost();
-    QWidget mainWindow;
-    frmSaveQuote* window = new frmSaveQuote(&mainWindow);
-
-    World() {
-        LoadSampleQuote(*host);
-        if (!ConnectTo(crm, scope))
-            throw std::runtime_error("no connection to the CRM sandbox");
-        State().DebugMode = true;
-        crm.clearLog();
-        scope.boxes->clear();
-    }
-    template <class W = QWidget> W* child(const char* name) const {
-        return window->findChild<W*>(QString::fromLatin1(name));
-    }
-    QComboBox* list(const char* name) const { return child<QComboBox>(name); }
-    QCheckBox* box(const char* name) const { return child<QCheckBox>(name); }
-    void clearSection(const QString& prefix) const {
-        for (const QString& field : hostfields::sectionFieldNames())
-            host->setField(prefix + field, QString());
-    }
-    // Shows the window; `whileOpen` runs once it is visible; a window still open after it
-    // is cancelled. True when the window opened.
-    bool show(std::int32_t layout, const std::function<void()>& whileOpen) {
-        bool opened = false;
-        WhenWindowOpens(QStringLiteral("frmSaveQuote"), [&](QWidget*) {
-            opened = true;
-            whileOpen();
-            if (window->isVisible())
-                window->reject();
-        });
-        window->ShowForm(layout);
-        return opened;
-    }
-    void ok() const { child<QPushButton>("cmdOK")->click(); }
-    QString lastBox() const {
-        return scope.boxes->boxes().empty() ? QString() : scope.boxes->boxes().back().text;
-    }
+// One test's world with a demo CRM of its own.
+struct OwnCrm {
+    sandbox::SandboxProcess ownCrm = StartCrm();
+};
+struct World : OwnCrm, SaveQuoteWorld {
+    World() : SaveQuoteWorld(ownCrm) {}
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -108,6 +68,7 @@ private slots:
     void opportunitiesOfEveryPageNewestFirst();
     void noteRevenueAndNotesRules();
     void collectionsReadPartWayAreReadAgain();
+    void aFailedLookUpIsNotNoneFound();
     void wildcardsInTheQuoteFindOnlyEqualText();
 };
 
@@ -211,15 +172,20 @@ void TestFrmSaveQuote::failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone() {
         QCOMPARE(Entries(w.list("cboOpportunity")), QStringList({"", "(New Opportunity)"}));
         PickValue(w.list("cboActionSet"), 1);
 
-        // The new contact cannot be created: nothing else is sent, the window stays.
+        // The CRM answers the new contact's creation with an error, which may have come
+        // after making it: nothing else is sent, the window stays and says so.
         w.crm.clearLog();
         FailNext(w.crm, "http500", "ContactService.add");
         w.ok();
         QVERIFY(w.window->isVisible());
-        QVERIFY(w.lastBox().contains(QStringLiteral("Error Section: cmdOK_Click")));
+        QCOMPARE(w.scope.boxes->boxes().size(), std::size_t(1)); // the library's
         QVERIFY(IsCallOf(w.crm.calls().back(), "ContactService.add"));
+        QVERIFY2(w.steps().value(0).startsWith(QStringLiteral("Contact: uncertain")),
+                 qPrintable(w.steps().join('|')));
+        QVERIFY(w.steps().value(1).endsWith(QStringLiteral(": not run")));
+        QVERIFY(w.child<QPushButton>("cmdOK")->isEnabled());
 
-        // Created, the action set run, then the host fails: stop again.
+        // Looked up (not made), created, the action set run, then the host fails: stop again.
         w.host->setFieldFailing(QStringLiteral("GrandTotal"), true);
         w.ok();
         QVERIFY(w.window->isVisible());
@@ -241,9 +207,9 @@ void TestFrmSaveQuote::failedStepsStopAndOkAgainDoesNotRepeatWhatWasDone() {
     }));
     QCOMPARE(Calls(w.crm, "ContactService.add"), 2); // the failed one and one contact
     QCOMPARE(Calls(w.crm, "ContactService.runActionSequence"), 1);
-    // The opportunity made before the last stop is updated, not made again.
+    // The opportunity made before the last stop is neither made nor written again.
     QCOMPARE(Calls(w.crm, "DataService.add", "Lead"), 1);
-    QCOMPARE(Calls(w.crm, "DataService.update", "Lead"), 1);
+    QCOMPARE(Calls(w.crm, "DataService.update", "Lead"), 0);
     QCOMPARE(Records("Lead", {{"ContactID", "52"}}, {"OpportunityTitle"}).size(), size_t(1));
     QCOMPARE(Records("ContactAction", {{"ContactId", "52"}}, {"Id"}).size(), size_t(1));
     QCOMPARE(w.scope.mainWindow.minimized, 1);
@@ -351,11 +317,19 @@ void TestFrmSaveQuote::okChecksTheOpenQuoteAndItsFileNames() {
     WriteFile(pdf, "%PDF-1.4 changed\n");
     w.crm.clearLog();
     FailNext(w.crm, "http500", "FileService.replaceFile");
-    QVERIFY(w.show(1, [&] { w.ok(); }));
-    QCOMPARE(w.lastBox(), notUploaded + dtf + QStringLiteral("\r\n") + pdf);
-    QCOMPARE(Calls(w.crm, "DataService.query", "FileBox"), 1); // the PDF's only
+    QVERIFY(w.show(1, [&] {
+        w.ok();
+        QVERIFY(w.window->isVisible());
+        QVERIFY2(w.steps().contains(QStringLiteral(
+                     "PDF Q1001.pdf: uncertain, it may have been done: The server answered "
+                     "with HTTP status 500")),
+                 qPrintable(w.steps().join('|')));
+        w.ok();
+    }));
+    QCOMPARE(w.lastBox(), notUploaded + dtf);
+    QCOMPARE(Calls(w.crm, "DataService.query", "FileBox"), 2); // the PDF's, once per OK
     QCOMPARE(Records("FileBox", {{"ContactId", "51"}}, {"FileSize"}),
-             (std::vector<Record>{{{"FileSize", "9"}}}));
+             (std::vector<Record>{{{"FileSize", "26"}}}));
 
     // A quote number that is no plain file name never names a file, not even one there.
     WriteFile(folder.filePath(QStringLiteral("DTF/Q1002.dtf")), "quote 1002\n");
@@ -473,6 +447,30 @@ void TestFrmSaveQuote::collectionsReadPartWayAreReadAgain() {
     QCOMPARE(Calls(w.crm, "DataService.query", "Stage"), 2);
     QCOMPARE(Calls(w.crm, "DataService.query", "ActionSequence"), 1);
     QVERIFY(State().g_colStages);
+}
+
+void TestFrmSaveQuote::aFailedLookUpIsNotNoneFound() {
+    World w;
+    const auto saysIncomplete = [&] {
+        QCOMPARE(w.list("cboContact")->currentText(), QString()); // never a new contact
+        QVERIFY(w.child<QLabel>("lblContactsIncomplete")->isVisible());
+        QVERIFY(!w.child("cmdOK")->isEnabled());
+        PickValue(w.list("cboContact"), -1);
+        QVERIFY(w.child("cmdOK")->isEnabled());
+    };
+    // The contact look-up refused: its box, once.
+    FailNext(w.crm, "fault", "DataService.query", "Contact");
+    QVERIFY(w.show(0, saysIncomplete));
+    QCOMPARE(w.scope.boxes->boxes().size(), std::size_t(1));
+
+    // The CRM out of reach: its first call ends the gathering, with one box.
+    w.scope.boxes->clear();
+    w.crm.clearLog();
+    w.crm.setFault("drop");
+    QVERIFY(w.show(0, saysIncomplete));
+    w.crm.clearFault();
+    QCOMPARE(w.crm.calls().size(), std::size_t(1));
+    QCOMPARE(w.scope.boxes->boxes().size(), std::size_t(1));
 }
 
 void TestFrmSaveQuote::wildcardsInTheQuoteFindOnlyEqualText() {

@@ -1,11 +1,11 @@
 #include "pellwick/setup/frmSetup.h"
 
 #include "SetupSupport.h"
+#include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
-#include "pellwick/WaitCursor.h"
 #include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/addons/clsINIFile.h"
 #include "pellwick/modMain.h"
@@ -38,6 +38,19 @@ void Stored(const QString& valueName, std::int32_t status) {
                                .arg(status)
                                .arg(LastSettingsWriteRefusal()));
 }
+
+// The window takes no input while the connection is tested off the user-interface
+// thread: it repaints, but a second OK (or a change under the test) cannot come in.
+class WindowHeld {
+public:
+    explicit WindowHeld(QWidget* window) : m_window(window) { m_window->setEnabled(false); }
+    ~WindowHeld() { m_window->setEnabled(true); }
+    WindowHeld(const WindowHeld&) = delete;
+    WindowHeld& operator=(const WindowHeld&) = delete;
+
+private:
+    QWidget* m_window;
+};
 
 // A check box value as the settings store keeps it: "1" ticked, "0" clear.
 QString checkValue(const QCheckBox* box) {
@@ -175,13 +188,13 @@ bool frmSetup::SaveSettingsSteps() {
     const QString apiKey = txtAPIKey->text().trimmed();
 
     // The shared connection stays as it is until the new values have passed the test.
-    bool connected = false;
-    {
-        WaitCursor busy;
-        auto trial = NewTrialConnection(RestV2Chosen());
-        trial->SetupConnection(applicationName.toStdString(), apiKey.toStdString());
-        connected = trial->TestConnection();
-    }
+    // The test runs on the CRM worker, the window held meanwhile.
+    const std::shared_ptr<tessary::clsInfusionsoftAPI> trial = NewTrialConnection(RestV2Chosen());
+    trial->SetupConnection(applicationName.toStdString(), apiKey.toStdString());
+    const bool connected = [&] {
+        const WindowHeld held(this);
+        return CrmCall(trial, [&] { return trial->TestConnection(); });
+    }();
     if (!connected) {
         MsgBox(QStringLiteral("Unable to connect to your Infusionsoft Account.") + kCrLf +
                    QStringLiteral("Please check your settings are correct."),
@@ -201,7 +214,7 @@ bool frmSetup::SaveSettingsSteps() {
 
     ReadSettings();
     {
-        WaitCursor busy;
+        const WindowHeld held(this);
         SetupInfusionsoftConnection();
     }
     if (CheckIfPluginIsInstalled()) {

@@ -44,8 +44,9 @@ public:
     // is taken literally, no wildcards); false too, after the report, when it
     // cannot be read. False, uploading nothing, when the lookup fails (its box or
     // report has been shown), as an upload could then put a second copy in the
-    // box. Otherwise true: a failed upload has shown its own box. The file is
-    // read and sent in pieces; its raw bytes are never held whole.
+    // box. False when the upload or replacement fails (its box has been shown);
+    // true once the file is stored. The connection's LastCallFailure says how it
+    // failed. The file is read and sent in pieces; its raw bytes are never held whole.
     bool UpdateFileInFileBox(std::int32_t p_lngContactId, const std::string& p_strFile);
 
 private:

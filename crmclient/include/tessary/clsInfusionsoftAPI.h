@@ -27,6 +27,34 @@ class clsHelpers;
 
 class ConnectionInternals;
 
+// How the last operation on a connection failed (clsInfusionsoftAPI::LastCallFailure), so
+// that a program can tell "failed, nothing done" from "may have been done" and show the
+// server's own words.
+struct CallFailure {
+    enum class What {
+        None,       // the operation succeeded, or failed before sending anything
+        Transport,  // no complete answer came (TransportError): unreachable, time-out,
+                    // dropped, cut off, cancelled
+        HttpStatus, // the server answered with an HTTP error status
+        Fault,      // the server answered with a fault: it refused the call
+        Unreadable, // the server answered with something that does not read as the answer
+        Library,    // the library refused or failed the operation itself
+    };
+    What what = What::None;
+    // The server may have carried the call out although it failed: a call that writes
+    // went out and no complete answer came, or it was answered with an HTTP 5xx or with
+    // an answer that cannot be read.
+    bool mayHaveBeenCarriedOut = false;
+    // The HTTP status, the fault code or curl's error code; 0 when there is none.
+    long code = 0;
+    // The server's message (fault string, the REST API's error), curl's or the library's.
+    std::string message;
+    // What failed, for What::Transport.
+    TransportError::Kind transport = TransportError::Kind::Other;
+
+    bool Failed() const { return what != What::None; }
+};
+
 namespace detail {
 class Transport;
 class RestBackend;
@@ -101,6 +129,11 @@ public:
     // thread at a time.
     void CancelCurrentCall();
 
+    // How the last operation failed: cleared when an operation starts, set when a call it
+    // sends fails (what None after a success). Read it after the operation returned, on the
+    // thread that ran it or once that thread has handed the result over.
+    CallFailure LastCallFailure() const;
+
     // Endpoint settings, used from the next Connect on.
     void SetConnectionOptions(const ConnectionOptions& options);
     // The endpoint settings in force.
@@ -166,6 +199,8 @@ private:
     // The REST v2 translation and what it keeps (made on first use, remade when
     // the key or the base address changes).
     std::shared_ptr<detail::RestBackend> rest_;
+    mutable std::mutex failureMutex_;
+    CallFailure lastFailure_;
 };
 
 } // namespace tessary

@@ -4,6 +4,7 @@
 #include "tessary/tessary.h"
 #include "tessary_test_support.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -193,6 +194,65 @@ TEST_F(TessaryConnection, TransportFailureIsReportedWithItsCause) {
               "Error Reported From Tessary.\r\n\r\nError Section: Query\r\nError Source: tessary "
               "(libcurl)\r\nError Line: 0\r\nError Number: 28\r\nError Description: The server "
               "did not answer in time (call time-out 500 ms)");
+}
+
+// What the program reads to tell "nothing done" from "may have been done": each operation
+// replaces what the one before it left.
+TEST_F(TessaryConnection, LastCallFailureSaysHowTheCallFailed) {
+    using What = CallFailure::What;
+    RpcStruct values;
+    values.AddString("FirstName", "Ann");
+    const auto add = [&] { return api->DataService()->Add("Contact", values); };
+    const struct {
+        const char* name;
+        std::function<void()> answer;
+        std::function<bool()> call;
+        What what;
+        bool uncertain;
+        long code;
+        const char* message;
+    } cases[] = {
+        {"success", [&] { transport->AnswerParam("<i4>7</i4>"); }, [&] { return add() == 7; },
+         What::None, false, 0, ""},
+        {"fault", [&] { transport->AnswerFault(3, "[DatabaseError]busy"); },
+         [&] { return add() == 0; }, What::Fault, false, 3, "[DatabaseError]busy"},
+        {"500 to a write", [&] { transport->Answer("<html/>", 500); }, [&] { return add() == 0; },
+         What::HttpStatus, true, 500, "HTTP status 500"},
+        {"500 to a read", [&] { transport->Answer("<html/>", 500); },
+         [&] { return !QueryContacts(); }, What::HttpStatus, false, 500, "HTTP status 500"},
+        {"429 to a write (refused before it ran)", [&] { transport->Answer("<html/>", 429); },
+         [&] { return add() == 0; }, What::HttpStatus, false, 429, "HTTP status 429"},
+        {"answer lost", [&] { transport->Fail("The connection was closed", true); },
+         [&] { return add() == 0; }, What::Transport, true, 28, "The connection was closed"},
+        {"answer to a read lost", [&] { transport->Fail("The connection was closed", true); },
+         [&] { return !QueryContacts(); }, What::Transport, false, 28, "closed"},
+        {"never sent", [&] { transport->Fail("Could not connect"); }, [&] { return add() == 0; },
+         What::Transport, false, 28, "Could not connect"},
+        {"unreadable answer to a write", [&] { transport->Answer("plain text"); },
+         [&] { return add() == 0; }, What::Unreadable, true, 0, ""},
+        {"answer of the wrong type", [&] { transport->AnswerParam("<string>x</string>"); },
+         [&] { return add() == 0; }, What::Unreadable, true, 0, "Type mismatch"},
+        {"refused by the library", [] {},
+         [&] {
+             RpcStruct bad;
+             bad.AddDate("DateCreated", 3e6);
+             return api->DataService()->Add("Contact", bad) == 0;
+         },
+         What::Library, false, 0, "outside the years 100 to 9999"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.answer();
+        EXPECT_TRUE(c.call());
+        const CallFailure failure = api->LastCallFailure();
+        EXPECT_EQ(failure.what, c.what);
+        EXPECT_EQ(failure.Failed(), c.what != What::None);
+        EXPECT_EQ(failure.mayHaveBeenCarriedOut, c.uncertain);
+        EXPECT_EQ(failure.code, c.code);
+        EXPECT_NE(failure.message.find(c.message), std::string::npos) << failure.message;
+        if (c.what == What::Transport)
+            EXPECT_EQ(failure.transport, TransportError::Kind::TimedOut);
+    }
 }
 
 TEST_F(TessaryConnection, ServicesAreMadeOnceAndFollowTheSettings) {

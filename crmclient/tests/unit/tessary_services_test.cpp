@@ -434,6 +434,34 @@ TEST_F(TessaryFileBox, FailedLookupUploadsNothing) {
               std::string::npos);
 }
 
+TEST_F(TessaryFileBox, FailedUploadOrReplacementIsNotStored) {
+    const std::string path = Write("q.dtf", "ABC");
+    const struct {
+        std::string lookup;
+        std::function<void()> store;
+        bool uncertain;
+    } cases[] = {
+        {"<array><data/></array>", [&] { transport->AnswerFault(1, "[DatabaseError]down"); },
+         false},
+        {"<array><data/></array>", [&] { transport->Fail("cut off", true); }, true},
+        {FileBoxAnswer({{15, "q.dtf"}}), [&] { transport->Answer("<html/>", 500); }, true},
+        {FileBoxAnswer({{15, "q.dtf"}}), [&] { transport->AnswerParam("<boolean>0</boolean>"); },
+         false},
+    };
+    for (const auto& c : cases) {
+        transport->AnswerParam(c.lookup);
+        c.store();
+        EXPECT_FALSE(api->FileService()->UpdateFileInFileBox(41, path)) << c.lookup;
+        EXPECT_EQ(api->LastCallFailure().mayHaveBeenCarriedOut, c.uncertain) << c.lookup;
+    }
+    EXPECT_EQ(api->LastCallFailure().what, CallFailure::What::None)
+        << "the server said no: no failure of the call";
+    transport->posted.clear();
+    EXPECT_FALSE(api->FileService()->UpdateFileInFileBox(41, path + ".missing"));
+    EXPECT_EQ(api->LastCallFailure().what, CallFailure::What::Library);
+    EXPECT_TRUE(transport->posted.empty());
+}
+
 TEST_F(TessaryFileBox, LargeFileTravelsIntact) {
     std::string bytes(3 * 1024 * 1024 + 1, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i)

@@ -1,5 +1,6 @@
 #include "pellwick/CrmCollections.h"
 
+#include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 
 #include <string>
@@ -48,6 +49,7 @@ Collected<Collection> CollectPages(const char* section, const PageQuery& query,
 
 // The program's connection, its data service and helpers; throws when there is none.
 struct CrmServices {
+    std::shared_ptr<tessary::clsInfusionsoftAPI> api;
     std::shared_ptr<tessary::DataService> data;
     std::shared_ptr<tessary::clsHelpers> helpers;
 };
@@ -55,6 +57,7 @@ struct CrmServices {
 CrmServices Services() {
     const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
     CrmServices services;
+    services.api = api;
     if (api) {
         services.data = api->DataService();
         services.helpers = api->Helpers();
@@ -78,7 +81,9 @@ std::shared_ptr<Collection> CollectTable(const char* section, const char* table,
             fields.AddString(nameField);
             return from(
                 [&](std::int32_t page) {
-                    return crm.data->Query(table, kCollectPageSize, page, queryData, fields);
+                    return CrmCall(crm.api, [&] {
+                        return crm.data->Query(table, kCollectPageSize, page, queryData, fields);
+                    });
                 },
                 *crm.helpers);
         });

@@ -2,6 +2,8 @@
 
 #include "pellwick/modMain.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <cstdio>
 #include <tessary/Notifier.h>
 
@@ -45,24 +47,46 @@ MsgIcon FromLibraryIcon(tessary::BoxIcon icon) {
     return MsgIcon::None;
 }
 
+// Runs `work` on the user-interface thread, the calling thread waiting for it: the
+// library calls from the CRM worker, and boxes and the debug log belong to the UI.
+template <class Work> void OnUiThread(Work&& work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    const auto guarded = [&work] {
+        try {
+            work();
+        } catch (...) { // a failing presenter must not unwind through the event loop
+        }
+    };
+    if (!app || QThread::currentThread() == app->thread())
+        guarded();
+    else
+        QMetaObject::invokeMethod(app, guarded, Qt::BlockingQueuedConnection);
+}
+
 // The library's boxes, shown like the program's own.
 class BoxForwarder : public tessary::Notifier {
 public:
     void ShowMessage(const std::string& title, const std::string& text,
                      tessary::BoxIcon icon) override {
-        MsgBox(QString::fromStdString(text), FromLibraryIcon(icon), MsgButtons::Ok,
-               QString::fromStdString(title));
+        OnUiThread([&] {
+            MsgBox(QString::fromStdString(text), FromLibraryIcon(icon), MsgButtons::Ok,
+                   QString::fromStdString(title));
+        });
     }
     tessary::BoxAnswer AskOkCancel(const std::string& title, const std::string& text,
                                    tessary::BoxIcon icon) override {
-        const MsgAnswer answer = MsgBox(QString::fromStdString(text), FromLibraryIcon(icon),
-                                        MsgButtons::OkCancel, QString::fromStdString(title));
+        MsgAnswer answer = MsgAnswer::Cancel;
+        OnUiThread([&] {
+            answer = MsgBox(QString::fromStdString(text), FromLibraryIcon(icon),
+                            MsgButtons::OkCancel, QString::fromStdString(title));
+        });
         return answer == MsgAnswer::Ok ? tessary::BoxAnswer::Ok : tessary::BoxAnswer::Cancel;
     }
     // What the library left out of a call (an address it could not carry, say) goes to
     // the debug log, where the user's support looks.
     void DebugLine(const std::string& text) override {
-        DebugMessage(QStringLiteral(" - tessary - ") + QString::fromStdString(text));
+        OnUiThread(
+            [&] { DebugMessage(QStringLiteral(" - tessary - ") + QString::fromStdString(text)); });
     }
 };
 
@@ -105,7 +129,7 @@ MsgAnswer ShowMessageBox(const MessageBoxRequest& request) {
 
 MsgAnswer MsgBox(const QString& text, MsgIcon icon, MsgButtons buttons, const QString& title,
                  std::optional<MsgAnswer> defaultButton) {
-    return ShowMessageBox(MessageBoxRequest{title, text, icon, buttons, defaultButton});
+    return ShowMessageBox(MessageBoxRequest{title, text, icon, buttons, defaultButton, {}});
 }
 
 void InstallTessaryNotifier() {

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <algorithm>
 
 namespace pellwick {
 namespace {
@@ -41,8 +42,8 @@ QStringList KeysIn(const QString& folder, int look, const QByteArray& content) {
 
 } // namespace
 
-std::optional<SettingsFileLine> FirstLineNotKept(const QByteArray& content, const QString& path,
-                                                 const QString& value) {
+std::optional<SettingsFileLine> FirstLineNotKept(const QByteArray& content,
+                                                 const std::vector<StoreWrite>& values) {
     // The write is tried on a copy: what QSettings makes of the file is what it would write.
     const QTemporaryDir trialFolder;
     const QString trial = trialFolder.path() + QStringLiteral("/trial.conf");
@@ -50,7 +51,8 @@ std::optional<SettingsFileLine> FirstLineNotKept(const QByteArray& content, cons
         return SettingsFileLine{};
     {
         QSettings store(trial, QSettings::IniFormat);
-        store.setValue(path, value);
+        for (const auto& [path, value] : values)
+            store.setValue(path, value);
         store.sync();
     }
     QFile rewritten(trial);
@@ -72,10 +74,14 @@ std::optional<SettingsFileLine> FirstLineNotKept(const QByteArray& content, cons
             --copies;
             continue;
         }
-        // The value being written replaces its own line(s).
-        if (!IsSectionHeader(line) &&
-            KeysIn(trialFolder.path(), i, section + '\n' + line + '\n') == QStringList{path})
-            continue;
+        // A value being written replaces its own line(s).
+        if (!IsSectionHeader(line)) {
+            const QStringList keys = KeysIn(trialFolder.path(), i, section + '\n' + line + '\n');
+            if (keys.size() == 1 && std::any_of(values.begin(), values.end(), [&](const auto& v) {
+                    return v.first == keys.front();
+                }))
+                continue;
+        }
         return SettingsFileLine{i + 1, QString::fromUtf8(line)};
     }
     return std::nullopt;

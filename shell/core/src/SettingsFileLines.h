@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace pellwick {
 
@@ -16,10 +18,13 @@ struct SettingsFileLine {
     QString text;
 };
 
-// The first line of `content` that writing `value` at the store path `path` would lose
-// or change, other than the lines of that value itself. Nothing when every other line
+// A value to write: its store path and text.
+using StoreWrite = std::pair<QString, QString>;
+
+// The first line of `content` that writing `values` (at their store paths) would lose or
+// change, other than the lines of those values themselves. Nothing when every other line
 // comes through; blank lines, the order of lines and the line-end style do not count.
-std::optional<SettingsFileLine> FirstLineNotKept(const QByteArray& content, const QString& path,
-                                                 const QString& value);
+std::optional<SettingsFileLine> FirstLineNotKept(const QByteArray& content,
+                                                 const std::vector<StoreWrite>& values);
 
 } // namespace pellwick

@@ -163,6 +163,10 @@ std::int32_t WriteSetting(const QString& valueName, const QString& text) {
     return WriteRegistryValue(kHive, SettingsKey, valueName, QStringLiteral("S"), text);
 }
 
+std::int32_t WriteSettings(const std::vector<std::pair<QString, QString>>& values) {
+    return WriteRegistryValues(kHive, SettingsKey, values);
+}
+
 std::int32_t WriteFlagSetting(const QString& valueName, bool on) {
     return WriteSetting(valueName, on ? QStringLiteral("1") : QStringLiteral("0"));
 }

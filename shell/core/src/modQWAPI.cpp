@@ -1,6 +1,7 @@
 #include "pellwick/modQWAPI.h"
 
 #include "PrivateFiles.h"
+#include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
@@ -146,12 +147,16 @@ bool SetupInfusionsoftConnection() {
         if (!State().CreateConnection)
             throw ProgramError(kObjectNotSet, QStringLiteral("No way to create a CRM connection"));
         State().InfusionsoftConnection = State().CreateConnection();
-        tessary::clsInfusionsoftAPI& connection = Connection();
+        const std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
+            State().InfusionsoftConnection;
+        if (!connection)
+            throw ProgramError(kObjectNotSet,
+                               QStringLiteral("Object variable or With block variable not set"));
 
-        ApplyEndpointSettings(connection);
-        connection.SetupConnection(GetInfusionsoftAppNameFromRegistry().toStdString(),
-                                   GetInfusionsoftAPIKeyFromRegistry().toStdString());
-        if (connection.TestConnection())
+        ApplyEndpointSettings(*connection);
+        connection->SetupConnection(GetInfusionsoftAppNameFromRegistry().toStdString(),
+                                    GetInfusionsoftAPIKeyFromRegistry().toStdString());
+        if (CrmCall(connection, [&] { return connection->TestConnection(); }))
             return true;
 
         // The untested object stays: later CRM calls fail and report on their own.
@@ -273,13 +278,15 @@ void SendContactToQuoteWerks(std::int16_t type, std::int32_t contactId) {
               "City", "State", "PostalCode", "Country", "Email", "Phone1", "Phone1Ext", "Fax1"})
             fields.AddString(field);
 
+        const std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
+            State().InfusionsoftConnection;
         const std::shared_ptr<tessary::DataService> data = Connection().DataService();
         const std::shared_ptr<tessary::clsHelpers> helpers = Connection().Helpers();
         if (!data || !helpers)
             throw ProgramError(kObjectNotSet,
                                QStringLiteral("Object variable or With block variable not set"));
         const std::shared_ptr<tessary::RpcArray> found =
-            data->Query("Contact", 1, 0, query, fields);
+            CrmCall(connection, [&] { return data->Query("Contact", 1, 0, query, fields); });
         // An empty list (no contact with that Id) is "not found" as well; there is no
         // first record to write.
         const std::shared_ptr<tessary::RpcStruct> record =

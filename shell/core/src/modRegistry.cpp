@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 namespace pellwick {
 namespace {
@@ -104,11 +105,11 @@ std::int32_t Refused(std::int32_t status, const QString& file,
     return status;
 }
 
-// Makes the store's file ready for writing `text` at `path`: an existing one must come
-// through the write with every other line as it is, and is made private to the user; a
-// missing one is created private, so the API key never lies in a file others can read.
-// 0, or the status the write is refused with (its reason kept).
-std::int32_t PrepareStoreFile(const QString& file, const QString& path, const QString& text,
+// Makes the store's file ready for writing `values`: an existing one must come through
+// the write with every other line as it is, and is made private to the user; a missing
+// one is created private, so the API key never lies in a file others can read. 0, or
+// the status the write is refused with (its reason kept).
+std::int32_t PrepareStoreFile(const QString& file, const std::vector<StoreWrite>& values,
                               bool& created) {
     created = false;
     if (!QDir::isAbsolutePath(file))
@@ -117,7 +118,7 @@ std::int32_t PrepareStoreFile(const QString& file, const QString& path, const QS
     if (existing.exists()) {
         if (!existing.open(QIODevice::ReadOnly))
             return Refused(regstatus::AccessDenied, file);
-        if (const auto lost = FirstLineNotKept(existing.readAll(), path, text))
+        if (const auto lost = FirstLineNotKept(existing.readAll(), values))
             return Refused(regstatus::InvalidData, file, lost);
         return NarrowToOwner(file) ? regstatus::Success : Refused(regstatus::AccessDenied, file);
     }
@@ -233,35 +234,38 @@ std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QS
                          QStringLiteral("B"));
 }
 
-std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
-                                const QString& typeCode, const QString& value) {
-    if (GetHiveHandle(hive) == 0)
-        return regstatus::UnknownHive;
-    const std::optional<QString> path = StorePath(key, valueName);
-    if (!path)
-        return regstatus::AccessDenied;
-    QString text;
-    if (typeCode.compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0) {
-        text = value;
-    } else if (typeCode.compare(QStringLiteral("D"), Qt::CaseInsensitive) == 0) {
-        const auto n = TextToInt32(value);
-        if (!n)
-            return regstatus::InvalidData;
-        text = QString::number(*n);
-    } else if (typeCode.compare(QStringLiteral("B"), Qt::CaseInsensitive) == 0) {
-        const auto b = TextToBool(value);
-        if (!b)
-            return regstatus::InvalidData;
-        text = *b ? QStringLiteral("1") : QStringLiteral("0");
-    } else {
-        return regstatus::Success;
-    }
+namespace {
 
+// The text a value of `typeCode` is stored as; nothing when it does not convert (an
+// unknown code gives the value unchanged, and is not written).
+std::optional<QString> StoredText(const QString& typeCode, const QString& value) {
+    if (typeCode.compare(QStringLiteral("S"), Qt::CaseInsensitive) == 0)
+        return value;
+    if (typeCode.compare(QStringLiteral("D"), Qt::CaseInsensitive) == 0) {
+        const auto n = TextToInt32(value);
+        return n ? std::optional(QString::number(*n)) : std::nullopt;
+    }
+    if (typeCode.compare(QStringLiteral("B"), Qt::CaseInsensitive) == 0) {
+        const auto b = TextToBool(value);
+        return b ? std::optional(*b ? QStringLiteral("1") : QStringLiteral("0")) : std::nullopt;
+    }
+    return value;
+}
+
+bool KnownTypeCode(const QString& typeCode) {
+    for (const char* code : {"S", "D", "B"})
+        if (typeCode.compare(QLatin1String(code), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Writes every value in one write of the store: all reach the disk, or none does.
+std::int32_t WriteStore(const std::vector<StoreWrite>& values) {
     const std::unique_ptr<QSettings> store = OpenStore();
     // QSettings rewrites the whole file and drops what it cannot read, even while it
     // reports the error: refuse before it gets the chance.
     bool created = false;
-    if (const std::int32_t status = PrepareStoreFile(store->fileName(), *path, text, created))
+    if (const std::int32_t status = PrepareStoreFile(store->fileName(), values, created))
         return status;
     store->allKeys(); // parses every section, so a format error shows now
     if (store->status() != QSettings::NoError) {
@@ -270,8 +274,11 @@ std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const Q
         return Refused(StatusOf(*store), store->fileName());
     }
     const int mode = FileMode(store->fileName());
-    const QVariant previous = store->value(*path);
-    store->setValue(*path, text);
+    std::vector<QVariant> previous;
+    for (const auto& [path, text] : values) {
+        previous.push_back(store->value(path));
+        store->setValue(path, text);
+    }
     store->sync(); // written through a temporary file and renamed: all or nothing
     const std::int32_t status = StatusOf(*store);
     // The new file copies the mode as Qt sees it, which gives the owner the write
@@ -282,14 +289,47 @@ std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const Q
         Refused(status, store->fileName());
         if (created)
             QFile::remove(store->fileName());
-        // The change stays pending in QSettings' in-process cache; put the old value
-        // back so later reads in this run do not see a value that never reached disk.
-        if (previous.isValid())
-            store->setValue(*path, previous);
-        else
-            store->remove(*path);
+        // The changes stay pending in QSettings' in-process cache; put the old values
+        // back so later reads in this run do not see values that never reached disk.
+        for (std::size_t i = values.size(); i-- > 0;) {
+            if (previous[i].isValid())
+                store->setValue(values[i].first, previous[i]);
+            else
+                store->remove(values[i].first);
+        }
     }
     return status;
+}
+
+} // namespace
+
+std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
+                                const QString& typeCode, const QString& value) {
+    if (GetHiveHandle(hive) == 0)
+        return regstatus::UnknownHive;
+    const std::optional<QString> path = StorePath(key, valueName);
+    if (!path)
+        return regstatus::AccessDenied;
+    const std::optional<QString> text = StoredText(typeCode, value);
+    if (!text)
+        return regstatus::InvalidData;
+    if (!KnownTypeCode(typeCode))
+        return regstatus::Success;
+    return WriteStore({{*path, *text}});
+}
+
+std::int32_t WriteRegistryValues(const QString& hive, const QString& key,
+                                 const std::vector<std::pair<QString, QString>>& values) {
+    if (GetHiveHandle(hive) == 0)
+        return regstatus::UnknownHive;
+    std::vector<StoreWrite> writes;
+    for (const auto& [valueName, text] : values) {
+        const std::optional<QString> path = StorePath(key, valueName);
+        if (!path)
+            return regstatus::AccessDenied;
+        writes.emplace_back(*path, text);
+    }
+    return writes.empty() ? regstatus::Success : WriteStore(writes);
 }
 
 QString LastSettingsWriteRefusal() {

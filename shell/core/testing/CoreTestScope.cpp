@@ -4,6 +4,7 @@
 #include "pellwick/modMain.h"
 #include "pellwick/modRegistry.h"
 
+#include <QFile>
 #include <stdexcept>
 #include <tessary/Notifier.h>
 
@@ -57,6 +58,18 @@ void CoreTestScope::useLocalEndpoint(int port, const QString& caFile) const {
     if (rest)
         store(setting::InfusionsoftRestBaseUrl,
               QStringLiteral("https://localhost:%1/crm/rest/v2").arg(port));
+}
+
+StateHomeIn::StateHomeIn(const QString& folder)
+    : m_wasSet(qEnvironmentVariableIsSet("XDG_STATE_HOME")), m_old(qgetenv("XDG_STATE_HOME")) {
+    qputenv("XDG_STATE_HOME", QFile::encodeName(folder));
+}
+
+StateHomeIn::~StateHomeIn() {
+    if (m_wasSet)
+        qputenv("XDG_STATE_HOME", m_old);
+    else
+        qunsetenv("XDG_STATE_HOME");
 }
 
 bool TestsUseRestV2() {

@@ -13,6 +13,7 @@
 
 using namespace pellwick;
 using pellwick::testing::CoreTestScope;
+using pellwick::testing::StateHomeIn;
 
 namespace {
 
@@ -20,25 +21,6 @@ QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
-
-// The user's state folder pointed into the test's folder for the test's duration.
-class StateHomeIn {
-public:
-    explicit StateHomeIn(const QString& folder)
-        : m_wasSet(qEnvironmentVariableIsSet("XDG_STATE_HOME")), m_old(qgetenv("XDG_STATE_HOME")) {
-        qputenv("XDG_STATE_HOME", QFile::encodeName(folder));
-    }
-    ~StateHomeIn() {
-        if (m_wasSet)
-            qputenv("XDG_STATE_HOME", m_old);
-        else
-            qunsetenv("XDG_STATE_HOME");
-    }
-
-private:
-    bool m_wasSet;
-    QByteArray m_old;
-};
 
 // A folder below a plain file: no one can write there, root included.
 QString UnwritableFolder(const CoreTestScope& scope) {

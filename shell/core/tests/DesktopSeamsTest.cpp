@@ -40,6 +40,8 @@ private slots:
         QString title, text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QList<QMessageBox::StandardButton> buttons;
+        QStringList captions;
+        QString noCaption;
         QAbstractButton* defaultButton = nullptr;
         QAbstractButton* noButton = nullptr;
         whenBoxOpens(
@@ -47,15 +49,22 @@ private slots:
                 title = box.windowTitle();
                 text = box.text();
                 icon = box.icon();
-                for (QAbstractButton* b : box.buttons())
+                for (QAbstractButton* b : box.buttons()) {
                     buttons << box.standardButton(b);
+                    captions << b->text();
+                }
                 defaultButton = box.defaultButton();
                 noButton = box.button(QMessageBox::No);
+                noCaption = noButton->text();
             },
             QMessageBox::No);
-        const MsgAnswer answer = presenter.Present(
-            {QStringLiteral("Pellwick - Save Quote"), QStringLiteral("Create the contact?"),
-             MsgIcon::Question, MsgButtons::YesNoCancel, MsgAnswer::No});
+        const MsgAnswer answer =
+            presenter.Present({QStringLiteral("Pellwick - Save Quote"),
+                               QStringLiteral("Create the contact?"),
+                               MsgIcon::Question,
+                               MsgButtons::YesNoCancel,
+                               MsgAnswer::No,
+                               {QStringLiteral("&Create"), QStringLiteral("&Later")}});
         QCOMPARE(answer, MsgAnswer::No);
         QCOMPARE(title, QStringLiteral("Pellwick - Save Quote"));
         QCOMPARE(text, QStringLiteral("Create the contact?"));
@@ -63,13 +72,20 @@ private slots:
         QCOMPARE(buttons.size(), 3);
         QVERIFY(buttons.contains(QMessageBox::Yes) && buttons.contains(QMessageBox::Cancel));
         QCOMPARE(defaultButton, noButton);
+        // Captions given replace the set's own, in its order; the others stay.
+        QCOMPARE(noCaption, QStringLiteral("&Later"));
+        QVERIFY(captions.contains(QStringLiteral("&Create")) && captions.size() == 3);
     }
 
     void escapeGivesTheCancellingAnswer() {
         QMessageBoxPresenter presenter;
         whenBoxOpens([](QMessageBox&) {}, QMessageBox::NoButton);
-        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Question,
-                                    MsgButtons::YesNoCancel, std::nullopt}),
+        QCOMPARE(presenter.Present({QStringLiteral("t"),
+                                    QStringLiteral("x"),
+                                    MsgIcon::Question,
+                                    MsgButtons::YesNoCancel,
+                                    std::nullopt,
+                                    {}}),
                  MsgAnswer::Cancel);
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         Qt::TextFormat format = Qt::AutoText;
@@ -80,8 +96,12 @@ private slots:
             },
             QMessageBox::NoButton);
         // Text that looks like markup is shown as it stands.
-        QCOMPARE(presenter.Present({QStringLiteral("t"), QStringLiteral("<b>Ann</b> not found"),
-                                    MsgIcon::Exclamation, MsgButtons::Ok, std::nullopt}),
+        QCOMPARE(presenter.Present({QStringLiteral("t"),
+                                    QStringLiteral("<b>Ann</b> not found"),
+                                    MsgIcon::Exclamation,
+                                    MsgButtons::Ok,
+                                    std::nullopt,
+                                    {}}),
                  MsgAnswer::Ok);
         QCOMPARE(icon, QMessageBox::Warning);
         QCOMPARE(format, Qt::PlainText);
@@ -93,8 +113,12 @@ private slots:
         Qt::CursorShape shown = Qt::WaitCursor;
         whenBoxOpens([&](QMessageBox&) { shown = QApplication::overrideCursor()->shape(); },
                      QMessageBox::Ok);
-        presenter.Present({QStringLiteral("t"), QStringLiteral("x"), MsgIcon::Critical,
-                           MsgButtons::Ok, std::nullopt});
+        presenter.Present({QStringLiteral("t"),
+                           QStringLiteral("x"),
+                           MsgIcon::Critical,
+                           MsgButtons::Ok,
+                           std::nullopt,
+                           {}});
         QCOMPARE(shown, Qt::ArrowCursor);
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         QApplication::restoreOverrideCursor();

@@ -292,11 +292,20 @@ TEST(Registry, AWriteKeepsEveryOtherLineOrChangesNothing) {
                     why.contains(QStringLiteral("line %1:").arg(line)))
             << why.toStdString();
     }
-    // Every other line is kept, whatever the order and line ends; the value's own line,
-    // however it was written, is replaced.
-    WriteFile(scope.settingsFile(), "[General]\r\nShowSaveQuoteOnSave = 1\r\nDebugMode=1\r\n\r\n"
+    // Several values in one write are refused together, the file kept.
+    const std::vector<std::pair<QString, QString>> both = {
+        {setting::ShowSaveQuoteOnSave, QStringLiteral("0")},
+        {setting::DebugMode, QStringLiteral("1")}};
+    WriteFile(scope.settingsFile(), refused[2].first);
+    EXPECT_EQ(WriteSettings(both), 13);
+    EXPECT_EQ(ReadAll(scope.settingsFile()), refused[2].first);
+    EXPECT_TRUE(ReadFlagSetting(setting::ShowSaveQuoteOnSave));
+
+    // Every other line is kept, whatever the order and line ends; the values' own lines,
+    // however they were written, are replaced.
+    WriteFile(scope.settingsFile(), "[General]\r\nShowSaveQuoteOnSave = 1\r\nDebugMode=0\r\n\r\n"
                                     "[Sub]\r\nName=v\r\n");
-    ASSERT_EQ(WriteSetting(setting::ShowSaveQuoteOnSave, QStringLiteral("0")), 0);
+    ASSERT_EQ(WriteSettings(both), 0);
     EXPECT_FALSE(ReadFlagSetting(setting::ShowSaveQuoteOnSave));
     EXPECT_TRUE(ReadDebugModeSetting());
     QString value;

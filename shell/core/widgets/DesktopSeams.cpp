@@ -2,6 +2,7 @@
 
 #include "pellwick/modMain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -31,22 +32,30 @@ QMessageBox::StandardButton ToStandard(MsgAnswer answer) {
     return QMessageBox::Ok;
 }
 
-QMessageBox::StandardButtons ButtonSet(MsgButtons buttons) {
+// The set's buttons in the order their captions are given.
+QList<QMessageBox::StandardButton> StandardButtonsInOrder(MsgButtons buttons) {
     switch (buttons) {
     case MsgButtons::Ok:
-        return QMessageBox::Ok;
+        return {QMessageBox::Ok};
     case MsgButtons::OkCancel:
-        return QMessageBox::Ok | QMessageBox::Cancel;
+        return {QMessageBox::Ok, QMessageBox::Cancel};
     case MsgButtons::YesNo:
-        return QMessageBox::Yes | QMessageBox::No;
+        return {QMessageBox::Yes, QMessageBox::No};
     case MsgButtons::YesNoCancel:
-        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
     case MsgButtons::RetryCancel:
-        return QMessageBox::Retry | QMessageBox::Cancel;
+        return {QMessageBox::Retry, QMessageBox::Cancel};
     case MsgButtons::AbortRetryIgnore:
-        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+        return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
     }
-    return QMessageBox::Ok;
+    return {QMessageBox::Ok};
+}
+
+QMessageBox::StandardButtons ButtonSet(MsgButtons buttons) {
+    QMessageBox::StandardButtons set;
+    for (const QMessageBox::StandardButton button : StandardButtonsInOrder(buttons))
+        set |= button;
+    return set;
 }
 
 // The answer of a box closed with Escape or the close button.
@@ -91,6 +100,9 @@ MsgAnswer QMessageBoxPresenter::Present(const MessageBoxRequest& request) {
     // such as a server's "<fault>" or a name in angle brackets for markup and swallows it.
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(ToStandard(request.defaultButton.value_or(FirstButton(request.buttons))));
+    for (qsizetype i = 0; i < request.buttonTexts.size(); ++i)
+        if (QAbstractButton* button = box.button(StandardButtonsInOrder(request.buttons).value(i)))
+            button->setText(request.buttonTexts[i]);
     // A box raised during a CRM call waits for the user: the arrow, not the wait cursor.
     const bool busy = QApplication::overrideCursor() != nullptr;
     if (busy)

@@ -4,7 +4,10 @@
 // CRM's action sets, and on OK writes the quote into the CRM. One object lives all run;
 // every ShowForm starts from a clean window.
 
+#include "pellwick/CrmCalls.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/savequote/CommitJournal.h"
+#include "pellwick/savequote/CommitSteps.h"
 
 #include <QDialog>
 #include <QHash>
@@ -13,8 +16,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
-#include <utility>
 #include <vector>
 
 class QCheckBox;
@@ -22,6 +23,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QListWidget;
 class QPushButton;
 
 namespace tessary {
@@ -31,8 +33,6 @@ class RpcStruct;
 namespace pellwick {
 
 namespace savequote {
-struct CommitChoices;
-struct CommitContact;
 struct CrmServices;
 } // namespace savequote
 
@@ -74,10 +74,13 @@ public:
     // The opportunities window for the chosen CRM contact (none chosen: the quote's);
     // afterwards the opportunity list shows what it wrote, the entry chosen kept.
     void cmdOpportunities_Click();
-    // Writes the quote into the CRM, remembers the choices, closes the window and
-    // minimises the main window. On a stop the window stays open with its choices.
+    // Writes the quote into the CRM, step by step (CommitSteps), remembers the choices,
+    // closes the window and minimises the main window. A step that fails or may have been
+    // done stops the sequence: the window stays open with its choices and the list of
+    // steps; OK again runs only the steps not done.
     void cmdOK_Click();
-    // Closes the window; nothing is written.
+    // Closes the window; nothing more is written. While a step runs: stops before the
+    // next one (the call in flight may finish, or is stopped after a short grace).
     void cmdCancel_Click();
 
     // Escape and the title bar's close are Cancel.
@@ -98,21 +101,36 @@ private:
         const std::function<bool(const QString&, const QString&, const QString&)>& matches);
     void ReadOpportunities(std::int32_t contactId, std::vector<std::int32_t>& ids,
                            QHash<std::int32_t, QString>& texts);
-    void Commit();
-    // The steps of one commit, in order.
-    savequote::CommitContact ResolveContact(const savequote::CrmServices& crm);
-    QStringList UploadQuoteFiles(const savequote::CrmServices& crm, std::int32_t contactId);
-    bool UploadQuoteFile(const savequote::CrmServices& crm, std::int32_t contactId,
-                         const QString& path, const QString& programFolder);
+    // The gathering's CRM calls: false once one found the CRM unreachable (then no more
+    // are made); after a call, notes how it failed.
+    bool GatheringGoesOn() const;
+    void NoteGatheringCall(const savequote::CrmServices& crm, bool succeeded);
+    void SayContactsIncomplete();
     void NameActionSetFrame(const QString& frame);
-    // Gives the note for the end box when the entry had run before (else empty text).
-    QString RunActionSet(const savequote::CrmServices& crm, std::int32_t contactId);
-    std::int32_t WriteOpportunity(const savequote::CrmServices& crm,
-                                  const savequote::CommitContact& contact);
-    void AddQuoteNote(const savequote::CrmServices& crm, std::int32_t contactId);
-    void RememberChoices();
-    void AdoptCreatedContact(std::int32_t id, const QString& firstName, const QString& lastName,
-                             const QString& email);
+
+    // The commit (frmSaveQuoteCommit.cpp): the steps, run in order until one stops.
+    void Commit();
+    void PlanSteps();
+    void RunStep(savequote::StepKind kind);
+    void RunStepCalls(const savequote::CrmServices& crm, savequote::StepKind kind);
+    void RunContactStep(const savequote::CrmServices& crm);
+    void RunFileStep(const savequote::CrmServices& crm, savequote::StepKind kind);
+    void RunActionSetStep(const savequote::CrmServices& crm);
+    void RunOpportunityStep(const savequote::CrmServices& crm);
+    void RunNoteStep(const savequote::CrmServices& crm);
+    void RunPagesStep();
+    void RunSettingsStep();
+    void FailStep(savequote::StepKind kind, const savequote::CrmServices& crm);
+    void EndCommit();
+    void SetCommitting(bool committing);
+    void ShowSteps();
+    void WriteJournal();
+    savequote::CommitJournal Journal() const;
+    // A journal of this quote from a commit that did not end: "Finish" restores its
+    // choices and steps (true), "Start again" discards it (false).
+    bool OfferToFinish();
+    void RestoreJournal(const savequote::CommitJournal& journal);
+    void AdoptCreatedContact(const savequote::CommitContact& contact);
     void AdoptCreatedOpportunity(std::int32_t id, const QString& title);
     savequote::CommitChoices Choices() const;
 
@@ -143,6 +161,9 @@ private:
     QLabel* imgOK;
     QLabel* imgWarning;
     QLabel* imgNoSelect;
+    QLabel* lblContactsIncomplete; // a contact look-up failed
+    QLabel* lblStep;               // the step running
+    QListWidget* lstSteps;         // the commit's steps, once OK was pressed
 
     // One showing's state, cleared by every ShowForm.
     bool m_blnShowing = false;
@@ -152,10 +173,19 @@ private:
     QString m_strActionSetFrame; // "Action Set", or "Campaign Sequence" on REST v2
     std::shared_ptr<StageCollection> m_stages;
     std::shared_ptr<ActionSetCollection> m_actionSets;
-    // What an earlier OK of this showing created or ran before it stopped, so that OK
-    // again does not repeat it.
+    bool m_crmUnreachable = false;      // the gathering makes no more CRM calls
+    bool m_contactLookupFailed = false; // the contact list may be incomplete
+    // The commit, kept over every OK of this showing: its steps, its contact once
+    // resolved, the contact's newest opportunity before it, and what the end box says.
+    savequote::CommitSteps m_steps;
+    savequote::CommitContact m_commitContact;
+    std::int32_t m_opportunityBase = 0;
     std::int32_t m_lngCreatedOpportunityId = 0;
-    std::set<std::pair<std::int32_t, std::int32_t>> m_ranActionSets; // contact, action set
+    QStringList m_notUploaded;
+    QString m_alreadyRun;
+    bool m_committing = false;
+    bool m_finishOnShow = false; // a journal's commit runs once the window shows
+    CrmCancel m_cancel;
 };
 
 // Creates the one Save Quote window on first use, parented to the main window (which

@@ -5,6 +5,7 @@
 // with their default button.
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -24,6 +25,9 @@ struct MessageBoxRequest {
     MsgButtons buttons = MsgButtons::Ok;
     // The button that Enter presses; empty means the first button of the set.
     std::optional<MsgAnswer> defaultButton;
+    // Captions in place of the set's own, in the set's order ("&Finish", "&Start Again"
+    // for YesNo); empty keeps them.
+    QStringList buttonTexts;
 };
 
 class MessageBoxPresenter {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class QWindow;
@@ -59,6 +60,8 @@ bool ReadFlagSetting(const QString& valueName);
 std::int16_t ReadInt16Setting(const QString& valueName);
 std::int32_t WriteSetting(const QString& valueName, const QString& text);
 std::int32_t WriteFlagSetting(const QString& valueName, bool on); // "1" or "0"
+// Several values (name, text) in one write of the store: all of them, or none.
+std::int32_t WriteSettings(const std::vector<std::pair<QString, QString>>& values);
 
 // The reversed-hex form of the two connection values: the UTF-8 bytes of the text as
 // upper-case hex pairs, the whole digit string reversed ("abc" <-> "362616").

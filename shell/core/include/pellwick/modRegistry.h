@@ -12,6 +12,8 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace pellwick {
 
@@ -56,6 +58,10 @@ std::int32_t ReadRegistryValue(const QString& hive, const QString& key, const QS
 // stays.
 std::int32_t WriteRegistryValue(const QString& hive, const QString& key, const QString& valueName,
                                 const QString& typeCode, const QString& value);
+// Writes several values (name, text) under `key` as text ("S") in one write of the store:
+// every one of them reaches the disk, or none does (the statuses as for one value).
+std::int32_t WriteRegistryValues(const QString& hive, const QString& key,
+                                 const std::vector<std::pair<QString, QString>>& values);
 
 // Why the last write that returned 5 or 13 was refused, in words for the user: the
 // settings file and, when writing would lose or change one of its lines, that line's

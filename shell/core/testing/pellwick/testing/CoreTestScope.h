@@ -1,7 +1,7 @@
 #pragma once
-// One object a test creates first: a temporary folder holding the settings store and
-// the debug log, recording seams installed (also for the CRM library's boxes), the
-// program-wide state reset, a recording main window registered, and the host attach
+// One object a test creates first: a temporary folder holding the settings store, the
+// debug log and the user's state folder, recording seams installed (also for the CRM library's
+// boxes), the program-wide state reset, a recording main window registered, and the host attach
 // returning `host` (null: not running). Everything is restored on destruction.
 
 #include "pellwick/testing/FakeQuoteWerksApp.h"
@@ -21,6 +21,19 @@ namespace pellwick::testing {
 // True when PELLWICK_TEST_CRM_INTERFACE is "rest": the CRM tests then speak REST v2 to
 // the sandbox, else XML-RPC.
 bool TestsUseRestV2();
+
+// The user's state folder ($XDG_STATE_HOME) pointed at `folder` for the object's life.
+class StateHomeIn {
+public:
+    explicit StateHomeIn(const QString& folder);
+    ~StateHomeIn();
+    StateHomeIn(const StateHomeIn&) = delete;
+    StateHomeIn& operator=(const StateHomeIn&) = delete;
+
+private:
+    bool m_wasSet;
+    QByteArray m_old;
+};
 
 class CoreTestScope {
 public:
@@ -53,6 +66,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    StateHomeIn m_stateHome{m_dir.filePath(QStringLiteral("state"))};
 };
 
 } // namespace pellwick::testing

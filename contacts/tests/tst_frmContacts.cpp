@@ -369,6 +369,8 @@ void TestFrmContacts::keyboardAloneActsOnTheFocusedRow() {
     QStringList seen;
     const std::int32_t id = ShowAndDrive(window, 1, 0, [&](QWidget* w) {
         seen << Summary(w);
+        // Keys go to the focus, which a slow build gives the window only once active.
+        QVERIFY(QTest::qWaitForWindowActive(w));
         // Tab past Search into the list: its first row becomes the current one, which is
         // the row the buttons act on.
         QTest::keyClick(w->focusWidget(), Qt::Key_Tab);

@@ -13,11 +13,11 @@
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
+#include "ui_frmSaveQuote.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
@@ -27,7 +27,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <initializer_list>
 #include <tessary/clsInfusionsoftAPI.h>
 #include <utility>
 
@@ -39,16 +39,9 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-template <typename W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel* picture(QWidget* parent, const char* name, QStyle::StandardPixmap pixmap) {
-    auto* label = named(new QLabel(parent), name);
-    label->setPixmap(parent->style()->standardIcon(pixmap).pixmap(16, 16));
-    label->hide();
-    return label;
+// The three pictures the indicators copy: the style's, at the indicators' size.
+void SetPicture(QLabel* holder, QStyle::StandardPixmap pixmap) {
+    holder->setPixmap(holder->style()->standardIcon(pixmap).pixmap(16, 16));
 }
 
 // Shows the picture of `source` in `indicator`, with its tooltip; the holder's name is
@@ -60,120 +53,63 @@ void SetIndicator(QLabel* indicator, const QLabel* source, const QString& tip) {
     indicator->setProperty("picture", source->objectName());
 }
 
-QHBoxLayout* listRow(QComboBox* list, QPushButton* view, QLabel* indicator) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(list, 1);
-    row->addWidget(view);
-    row->addWidget(indicator);
-    return row;
-}
-
 } // namespace
 
-frmSaveQuote::frmSaveQuote(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("frmSaveQuote"));
-    setWindowTitle(QStringLiteral("Pellwick - Save Quote"));
+frmSaveQuote::frmSaveQuote(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmSaveQuote>()) {
+    ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setModal(true);
-    buildControls();
+    BindControls();
+    // In frmSaveQuote.ui: the quote label is plain text, as the quote's name is host text;
+    // a label's accessible name is its own text, so the name "Quote" is its frame's. The
+    // lists and View buttons share a caption each, so they are named by their frame
+    // (NameActionSetFrame renames the third). Only OK is a default button.
+    PrepareControls();
+    ConnectControls();
 }
 
 frmSaveQuote::~frmSaveQuote() = default;
 
-void frmSaveQuote::buildControls() {
-    fraInfo = named(new QFrame(this), "fraInfo");
-    fraInfo->setFrameShape(QFrame::StyledPanel);
-    lblQuoteDocNo = named(new QLabel(fraInfo), "lblQuoteDocNo");
-    lblQuoteDocNo->setTextFormat(Qt::PlainText); // the quote's name is host text
-    // A label's accessible name is its own text (the quote's name and number), so the
-    // name "Quote" goes to the frame around it.
-    fraInfo->setAccessibleName(QStringLiteral("Quote"));
+// The handlers reach the controls by their names in frmSaveQuote.ui.
+void frmSaveQuote::BindControls() {
+    fraInfo = ui_->fraInfo;
+    lblQuoteDocNo = ui_->lblQuoteDocNo;
+    fraContact = ui_->fraContact;
+    cboContact = ui_->cboContact;
+    cmdViewContact = ui_->cmdViewContact;
+    chkAddQuoteDocNo = ui_->chkAddQuoteDocNo;
+    chkUploadQuoteFile = ui_->chkUploadQuoteFile;
+    chkUploadQuotePDF = ui_->chkUploadQuotePDF;
+    chkOpenContactRecord = ui_->chkOpenContactRecord;
+    imgContact = ui_->imgContact;
+    fraOpportunity = ui_->fraOpportunity;
+    cboOpportunity = ui_->cboOpportunity;
+    cmdViewOpportunity = ui_->cmdViewOpportunity;
+    cmdOpportunities = ui_->cmdOpportunities;
+    chkAddNotes = ui_->chkAddNotes;
+    chkUpdateProjectedRevenue = ui_->chkUpdateProjectedRevenue;
+    chkOpenOpportunityRecord = ui_->chkOpenOpportunityRecord;
+    imgOpportunity = ui_->imgOpportunity;
+    fraActionSet = ui_->fraActionSet;
+    cboActionSet = ui_->cboActionSet;
+    cmdViewActionSet = ui_->cmdViewActionSet;
+    imgActionSet = ui_->imgActionSet;
+    cmdOK = ui_->cmdOK;
+    cmdCancel = ui_->cmdCancel;
+    imgOK = ui_->imgOK;
+    imgWarning = ui_->imgWarning;
+    imgNoSelect = ui_->imgNoSelect;
+    lblContactsIncomplete = ui_->lblContactsIncomplete;
+    lblStep = ui_->lblStep;
+    lstSteps = ui_->lstSteps;
+}
 
-    fraContact = named(new QGroupBox(QStringLiteral("Contact"), fraInfo), "fraContact");
-    cboContact = named(new QComboBox(fraContact), "cboContact");
-    cmdViewContact =
-        named(new QPushButton(QStringLiteral("View..."), fraContact), "cmdViewContact");
-    chkAddQuoteDocNo = named(
-        new QCheckBox(QStringLiteral("Add Q&uote Info as a note into Infusionsoft Contact Record"),
-                      fraContact),
-        "chkAddQuoteDocNo");
-    chkUploadQuoteFile = named(
-        new QCheckBox(QStringLiteral("Upload Quote file (&DTF) into Infusionsoft Contact Record"),
-                      fraContact),
-        "chkUploadQuoteFile");
-    chkUploadQuotePDF = named(
-        new QCheckBox(QStringLiteral("Upload Quote file (&PDF) into Infusionsoft Contact Record"),
-                      fraContact),
-        "chkUploadQuotePDF");
-    chkOpenContactRecord = named(
-        new QCheckBox(QStringLiteral("Open the Contact Record automatically after Save Quote"),
-                      fraContact),
-        "chkOpenContactRecord");
-    imgContact = named(new QLabel(fraContact), "imgContact");
-
-    fraOpportunity = named(new QGroupBox(QStringLiteral("Opportunity"), fraInfo), "fraOpportunity");
-    cboOpportunity = named(new QComboBox(fraOpportunity), "cboOpportunity");
-    cmdViewOpportunity =
-        named(new QPushButton(QStringLiteral("View..."), fraOpportunity), "cmdViewOpportunity");
-    cmdOpportunities = named(new QPushButton(QStringLiteral("&Opportunities..."), fraOpportunity),
-                             "cmdOpportunities");
-    cmdOpportunities->setAutoDefault(false);
-    chkAddNotes = named(
-        new QCheckBox(QStringLiteral("Add &Notes into Infusionsoft Opportunity"), fraOpportunity),
-        "chkAddNotes");
-    chkUpdateProjectedRevenue =
-        named(new QCheckBox(QStringLiteral("Update the Projected Revenue with the Quote &Total"),
-                            fraOpportunity),
-              "chkUpdateProjectedRevenue");
-    chkOpenOpportunityRecord = named(
-        new QCheckBox(QStringLiteral("Open the Opportunity Record automatically after Save Quote"),
-                      fraOpportunity),
-        "chkOpenOpportunityRecord");
-    imgOpportunity = named(new QLabel(fraOpportunity), "imgOpportunity");
-
-    fraActionSet = named(new QGroupBox(QStringLiteral("Action Set"), fraInfo), "fraActionSet");
-    cboActionSet = named(new QComboBox(fraActionSet), "cboActionSet");
-    cmdViewActionSet =
-        named(new QPushButton(QStringLiteral("View..."), fraActionSet), "cmdViewActionSet");
-    imgActionSet = named(new QLabel(fraActionSet), "imgActionSet");
-
-    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdOK->setDefault(true);
-    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-    lblContactsIncomplete = named(new QLabel(fraContact), "lblContactsIncomplete");
-    lblContactsIncomplete->setWordWrap(true);
-    lblContactsIncomplete->hide();
-    lstSteps = named(new QListWidget(this), "lstSteps");
-    lstSteps->setAccessibleName(QStringLiteral("Steps of the save"));
-    lstSteps->setSelectionMode(QAbstractItemView::NoSelection);
-    // A server's message can be long: rows wrap within the window's width.
-    lstSteps->setWordWrap(true);
-    lstSteps->setResizeMode(QListView::Adjust);
-    lstSteps->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lstSteps->setFixedHeight(lstSteps->fontMetrics().height() * 8);
-    lstSteps->hide();
-    lblStep = named(new QLabel(this), "lblStep");
-    lblStep->setTextFormat(Qt::PlainText);
-    lblStep->hide();
-    imgOK = picture(this, "imgOK", QStyle::SP_DialogApplyButton);
-    imgWarning = picture(this, "imgWarning", QStyle::SP_MessageBoxWarning);
-    imgNoSelect = picture(this, "imgNoSelect", QStyle::SP_DialogCancelButton);
-
-    // The lists and the View buttons share a caption each, so they are named by their frame.
-    const std::array<std::tuple<QComboBox*, QPushButton*, QLabel*, QString>, 3> rows = {{
-        {cboContact, cmdViewContact, imgContact, QStringLiteral("Contact")},
-        {cboOpportunity, cmdViewOpportunity, imgOpportunity, QStringLiteral("Opportunity")},
-        {cboActionSet, cmdViewActionSet, imgActionSet, QStringLiteral("Action Set")},
-    }};
-    for (const auto& [list, view, indicator, frame] : rows) {
-        list->setAccessibleName(frame);
-        list->setMinimumContentsLength(56);
-        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        view->setAccessibleName(QStringLiteral("View ") + frame);
-        view->setAutoDefault(false);
-        indicator->setAccessibleName(frame + QStringLiteral(" indicator"));
-        indicator->setFixedSize(20, 20);
-    }
+// What frmSaveQuote.ui cannot say: the style's pictures, sizes from the font, and the
+// controls hidden until a showing needs them.
+void frmSaveQuote::PrepareControls() {
+    SetPicture(imgOK, QStyle::SP_DialogApplyButton);
+    SetPicture(imgWarning, QStyle::SP_MessageBoxWarning);
+    SetPicture(imgNoSelect, QStyle::SP_DialogCancelButton);
     for (QCheckBox* option :
          {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord,
           chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord}) {
@@ -181,61 +117,14 @@ void frmSaveQuote::buildControls() {
         keepPlace.setRetainSizeWhenHidden(true); // hiding options must not move the frames
         option->setSizePolicy(keepPlace);
     }
-    cmdCancel->setAutoDefault(false);
+    // Eight rows of the window's font; longer messages wrap (frmSaveQuote.ui).
+    lstSteps->setFixedHeight(lstSteps->fontMetrics().height() * 8);
+    for (QWidget* shownWhenNeeded : std::initializer_list<QWidget*>{
+             lblContactsIncomplete, lstSteps, lblStep, imgOK, imgWarning, imgNoSelect})
+        shownWhenNeeded->hide();
+}
 
-    auto* contact = new QVBoxLayout(fraContact);
-    contact->addLayout(listRow(cboContact, cmdViewContact, imgContact));
-    contact->addWidget(lblContactsIncomplete);
-    for (QCheckBox* option :
-         {chkAddQuoteDocNo, chkUploadQuoteFile, chkUploadQuotePDF, chkOpenContactRecord})
-        contact->addWidget(option);
-    auto* opportunity = new QVBoxLayout(fraOpportunity);
-    QHBoxLayout* opportunityRow = listRow(cboOpportunity, cmdViewOpportunity, imgOpportunity);
-    opportunityRow->insertWidget(2, cmdOpportunities);
-    opportunity->addLayout(opportunityRow);
-    for (QCheckBox* option : {chkAddNotes, chkUpdateProjectedRevenue, chkOpenOpportunityRecord})
-        opportunity->addWidget(option);
-    auto* actionSet = new QVBoxLayout(fraActionSet);
-    actionSet->addLayout(listRow(cboActionSet, cmdViewActionSet, imgActionSet));
-
-    auto* info = new QVBoxLayout(fraInfo);
-    info->addWidget(lblQuoteDocNo);
-    info->addWidget(fraContact);
-    info->addWidget(fraOpportunity);
-    info->addWidget(fraActionSet);
-
-    auto* buttons = new QHBoxLayout;
-    for (QLabel* holder : {imgOK, imgWarning, imgNoSelect})
-        buttons->addWidget(holder);
-    buttons->addStretch(1);
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(fraInfo);
-    layout->addWidget(lstSteps);
-    layout->addWidget(lblStep);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
-
-    QWidget* order[] = {cboContact,
-                        cmdViewContact,
-                        chkAddQuoteDocNo,
-                        chkUploadQuoteFile,
-                        chkUploadQuotePDF,
-                        chkOpenContactRecord,
-                        cboOpportunity,
-                        cmdViewOpportunity,
-                        cmdOpportunities,
-                        chkAddNotes,
-                        chkUpdateProjectedRevenue,
-                        chkOpenOpportunityRecord,
-                        cboActionSet,
-                        cmdViewActionSet,
-                        cmdOK,
-                        cmdCancel};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
-
+void frmSaveQuote::ConnectControls() {
     // activated: the user's picks only; the program's selections call the handlers itself.
     connect(cboContact, &QComboBox::activated, this, &frmSaveQuote::cboContact_Click);
     connect(cboOpportunity, &QComboBox::activated, this, &frmSaveQuote::cboOpportunity_Click);

@@ -117,6 +117,32 @@ void TestFrmSaveQuote::firstShowingOffersTheDefaultsAndCancelWritesNothing() {
                 QVERIFY2(!control->accessibleName().isEmpty() ||
                              !control->property("text").toString().isEmpty(),
                          qPrintable(control->objectName()));
+        // Tab goes down the frames, then OK and Cancel, and the step list once shown.
+        const QStringList tabOrder = {"cboContact",
+                                      "cmdViewContact",
+                                      "chkAddQuoteDocNo",
+                                      "chkUploadQuoteFile",
+                                      "chkUploadQuotePDF",
+                                      "chkOpenContactRecord",
+                                      "cboOpportunity",
+                                      "cmdViewOpportunity",
+                                      "cmdOpportunities",
+                                      "chkAddNotes",
+                                      "chkUpdateProjectedRevenue",
+                                      "chkOpenOpportunityRecord",
+                                      "cboActionSet",
+                                      "cmdViewActionSet",
+                                      "cmdOK",
+                                      "cmdCancel",
+                                      "lstSteps"};
+        QStringList chain;
+        QWidget* next = w.child<QWidget>("cboContact");
+        for (int step = 0; step < 100 && chain.size() < tabOrder.size(); ++step) {
+            if (next->focusPolicy() & Qt::TabFocus)
+                chain << next->objectName();
+            next = next->nextInFocusChain();
+        }
+        QCOMPARE(chain, tabOrder);
 
         w.child<QPushButton>("cmdViewContact")->click();
         QCOMPARE(w.scope.shell->opened().size(), size_t(1));

@@ -3,6 +3,8 @@
 // contacts of the quote's sections, lists the chosen contact's opportunities and the
 // CRM's action sets, and on OK writes the quote into the CRM. One object lives all run;
 // every ShowForm starts from a clean window.
+//
+// The layout is frmSaveQuote.ui; the controls carry their names as objectName.
 
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ProgramState.h"
@@ -28,6 +30,10 @@ class QPushButton;
 
 namespace tessary {
 class RpcStruct;
+}
+
+namespace Ui {
+class frmSaveQuote;
 }
 
 namespace pellwick {
@@ -90,7 +96,9 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void buildControls();
+    void BindControls();
+    void PrepareControls();
+    void ConnectControls();
     void ResetForShowing();
     bool PrepareShowing(std::int32_t layout);
     void ReadLastSaveSettings();
@@ -134,6 +142,7 @@ private:
     void AdoptCreatedOpportunity(std::int32_t id, const QString& title);
     savequote::CommitChoices Choices() const;
 
+    std::unique_ptr<Ui::frmSaveQuote> ui_;
     QFrame* fraInfo;
     QLabel* lblQuoteDocNo;
     QGroupBox* fraContact;

@@ -173,8 +173,8 @@ void TestSaveQuoteCommitFaults::theWindowAnswersWhileACallIsSlow() {
         ticks.stop();
         QVERIFY(clock.elapsed() >= 2000);
         QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        // Only the slow step is sure to be seen: a quick one may fall between two ticks.
         QVERIFY(shown.contains(QStringLiteral("Saving the opportunity...")));
-        QVERIFY(shown.contains(QStringLiteral("Uploading Q7999.pdf...")));
     }));
 
     // Escape while the slow call runs: the call finishes, nothing after it runs, the

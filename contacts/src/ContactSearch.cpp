@@ -1,8 +1,8 @@
 #include "pellwick/contacts/ContactSearch.h"
 
+#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/ProgramState.h"
 
 #include <limits>
 #include <tessary/DataService.h>
@@ -12,7 +12,6 @@
 namespace pellwick {
 namespace {
 
-constexpr long kObjectNotSet = 91;
 const QString kWildcard = QStringLiteral("%");
 
 QString WithWildcard(const QString& text) {
@@ -135,16 +134,10 @@ QString SearchResultsText(int total, bool cut) {
 ContactQueryRunner SharedConnectionContactQuery() {
     return [](const tessary::RpcStruct& queryData,
               const tessary::RpcArray& selectedFields) -> std::shared_ptr<tessary::RpcArray> {
-        const std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
-            State().InfusionsoftConnection;
-        const std::shared_ptr<tessary::DataService> data =
-            connection ? connection->DataService() : nullptr;
-        if (!data)
-            throw ProgramError(kObjectNotSet,
-                               QStringLiteral("Object variable or With block variable not set"));
+        const CrmServices crm = CrmServicesOrThrow();
         // On the CRM worker: the window repaints and Close closes it meanwhile.
-        return CrmCall(connection, [&] {
-            return data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
+        return CrmCall(crm.api, [&] {
+            return crm.data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
         });
     };
 }

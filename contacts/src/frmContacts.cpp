@@ -2,7 +2,7 @@
 
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/ProgramState.h"
+#include "pellwick/HostAccess.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
@@ -27,7 +27,6 @@ namespace pellwick {
 namespace {
 
 const QString kName = QStringLiteral("frmContacts");
-constexpr long kObjectNotSet = 91;
 
 struct ColumnSpec {
     const char* header;
@@ -41,13 +40,6 @@ constexpr std::array<ColumnSpec, kContactColumnCount> kColumns = {{{"Id", 50},
                                                                    {"Phone 1", 100},
                                                                    {"Email", 125}}};
 constexpr int kListInnerWidth = 575;
-
-QuoteWerksDocument& OpenDocument() {
-    if (!State().QuoteWerksApp)
-        throw ProgramError(kObjectNotSet,
-                           QStringLiteral("Object variable or With block variable not set"));
-    return State().QuoteWerksApp->DocumentAccess();
-}
 
 } // namespace
 
@@ -135,7 +127,7 @@ std::int32_t frmContacts::ShowForm(std::int16_t p_intQWType, std::int16_t p_intQ
         std::array<QString, 3> values; // e-mail, company, contact name
         if (p_intQWType >= ContactSoldTo && p_intQWType <= ContactBillTo) {
             const QString prefix = GetNameForContactType(p_intQWType);
-            QuoteWerksDocument& document = OpenDocument();
+            QuoteWerksDocument& document = HostDocument();
             values[0] = document.GetFieldValue(prefix + QStringLiteral("Email")).toString();
             values[1] = document.GetFieldValue(prefix + QStringLiteral("Company")).toString();
             values[2] = document.GetFieldValue(prefix + QStringLiteral("Contact")).toString();
@@ -257,9 +249,7 @@ std::int16_t frmContacts::SearchContacts(const tessary::RpcStruct& p_sctQueryDat
         for (const tessary::RpcValue& element : records->Elements()) {
             const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
             if (!record)
-                throw ProgramError(
-                    kObjectNotSet,
-                    QStringLiteral("Object variable or With block variable not set"));
+                throw ObjectNotSetError();
             ContactRow row = ContactRowFromRecord(*record);
             QTreeWidgetItem*& listed = m_rows[row.key];
             if (!listed) {

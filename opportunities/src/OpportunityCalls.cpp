@@ -1,8 +1,7 @@
 #include "pellwick/opportunities/OpportunityCalls.h"
 
+#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
-#include "pellwick/ErrorReport.h"
-#include "pellwick/ProgramState.h"
 
 #include <tessary/DataService.h>
 #include <tessary/clsInfusionsoftAPI.h>
@@ -13,11 +12,8 @@ namespace {
 // Runs `call` with the program's data service on the CRM worker, which carries every CRM
 // call one at a time (a Save Quote commit may be running), the window alive meanwhile.
 template <class Call> auto OnCrmWorker(Call&& call) {
-    const std::shared_ptr<tessary::clsInfusionsoftAPI> api = State().InfusionsoftConnection;
-    std::shared_ptr<tessary::DataService> data = api ? api->DataService() : nullptr;
-    if (!data)
-        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
-    return CrmCall(api, [&] { return call(*data); });
+    const CrmServices crm = CrmServicesOrThrow();
+    return CrmCall(crm.api, [&] { return call(*crm.data); });
 }
 
 } // namespace

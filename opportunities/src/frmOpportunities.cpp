@@ -8,6 +8,7 @@
 #include "pellwick/CrmCollections.h"
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
+#include "pellwick/HostAccess.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
@@ -36,12 +37,12 @@ QString RecordText(const tessary::RpcStruct& record, const char* field) {
 }
 
 bool DocumentOpen() {
-    const std::shared_ptr<QuoteWerksApp>& host = State().QuoteWerksApp;
+    QuoteWerksApp* host = HostIfAttached();
     return host && !host->DocumentAccess().NoDocumentOpen();
 }
 
 QString QuoteField(const QString& field) {
-    return State().QuoteWerksApp->DocumentAccess().GetFieldValue(field).toString();
+    return HostDocument().GetFieldValue(field).toString();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // What the Save Quote window's files share: its debug lines, the host's fields, the
 // CRM services and reading and filling its lists.
 
+#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
 #include "pellwick/savequote/CommitJournal.h"
 
@@ -30,25 +31,6 @@ void DebugLine(const QString& suffix);
 
 // A field of the open quote as text; throws when the host is not there or refuses.
 QString HostField(const QString& fieldName);
-
-// The program's CRM connection and its services; throws ProgramError when there is none.
-struct CrmServices {
-    std::shared_ptr<tessary::clsInfusionsoftAPI> api;
-    std::shared_ptr<tessary::DataService> data;
-    std::shared_ptr<tessary::ContactService> contacts;
-    std::shared_ptr<tessary::FileService> files;
-    std::shared_ptr<tessary::clsHelpers> helpers;
-};
-CrmServices Crm();
-
-// How the last CRM call failed, in the words the step list shows (the server's own where
-// it gave some), and whether the CRM may have carried it out all the same.
-struct CrmFailure {
-    QString message;
-    bool mayHaveBeenCarriedOut = false;
-    bool unreachable = false; // no answer came at all
-};
-CrmFailure LastCrmFailure(const CrmServices& crm);
 
 // The records of every page of a query (pages of kCollectPageSize, read while the last
 // one was full and brought a record not seen before, at most `pages` of them), all read

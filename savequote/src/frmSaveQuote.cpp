@@ -37,8 +37,6 @@ using namespace savequote;
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -335,7 +333,7 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     } else {
         DebugLine(QStringLiteral(" - ShowForm - Collect the Stages."));
         m_stages = CollectStages();
-        NoteGatheringCall(Crm(), State().g_colStages != nullptr);
+        NoteGatheringCall(CrmServicesOrThrow(), State().g_colStages != nullptr);
     }
 
     ListContactsFromQuote();

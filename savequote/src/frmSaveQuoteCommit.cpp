@@ -6,6 +6,7 @@
 #include "SaveQuoteSupport.h"
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
+#include "pellwick/HostAccess.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ReplaceShortCodes.h"
@@ -39,7 +40,6 @@ using namespace savequote;
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
 constexpr long kSubscriptOutOfRange = 9;
 constexpr std::int32_t kLookUpPages = 100;
 
@@ -53,7 +53,7 @@ double Now() {
 
 // The quote the window was prepared for is still the open document.
 bool QuoteStillOpen(const QString& shownNumber) {
-    const std::shared_ptr<QuoteWerksApp>& host = State().QuoteWerksApp;
+    QuoteWerksApp* host = HostIfAttached();
     if (!host)
         return false;
     QuoteWerksDocument& document = host->DocumentAccess();
@@ -238,7 +238,7 @@ void frmSaveQuote::RunStep(StepKind kind) {
         else if (kind == StepKind::Settings)
             RunSettingsStep();
         else
-            RunStepCalls(Crm(), kind);
+            RunStepCalls(CrmServicesOrThrow(), kind);
     } catch (...) {
         const ErrorInfo error = DescribeException(std::current_exception());
         m_steps.Fail(kind, error.description, false);
@@ -343,7 +343,7 @@ void frmSaveQuote::RunContactStep(const CrmServices& crm) {
 // place of the one of that name, so that a second upload never makes a second file).
 void frmSaveQuote::RunFileStep(const CrmServices& crm, StepKind kind) {
     const QString folder = HostProgramFolder();
-    const QString path = kind == StepKind::Pdf ? QuotePdfPath(folder, m_strQuoteNo)
+    const QString path = kind == StepKind::Pdf ? EmailedPdfPath(folder, m_strQuoteNo)
                                                : QuoteFilePath(folder, m_strQuoteNo);
     const auto notUploaded = [&](const QString& why, const QString& debugLine) {
         DebugLine(QStringLiteral(" - cmdOK_Click - ") + debugLine + QStringLiteral(": ") + path);
@@ -412,8 +412,7 @@ void frmSaveQuote::RunOpportunityStep(const CrmServices& crm) {
     input.contactId = m_commitContact.id;
     input.addNotes = chkAddNotes->isChecked();
     input.updateRevenue = chkUpdateProjectedRevenue->isChecked();
-    const QVariant total =
-        State().QuoteWerksApp->DocumentAccess().GetFieldValue(QStringLiteral("GrandTotal"));
+    const QVariant total = HostDocument().GetFieldValue(QStringLiteral("GrandTotal"));
     input.revenue = RevenueNumber(total);
     if (input.updateRevenue && !input.revenue)
         DebugLine(QStringLiteral(" - cmdOK_Click - The Quote Total is not a number, the "

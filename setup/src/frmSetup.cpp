@@ -26,7 +26,6 @@
 namespace pellwick {
 
 namespace {
-const QString kCrLf = QStringLiteral("\r\n");
 
 // A value the store refused would leave the user believing a setting was saved that the
 // next start does not find, so a refused write fails OK (error report, window open).

@@ -32,9 +32,7 @@ class RpcStruct;
 
 namespace pellwick {
 
-namespace savequote {
 struct CrmServices;
-} // namespace savequote
 
 class frmSaveQuote : public QDialog {
     Q_OBJECT
@@ -104,7 +102,7 @@ private:
     // The gathering's CRM calls: false once one found the CRM unreachable (then no more
     // are made); after a call, notes how it failed.
     bool GatheringGoesOn() const;
-    void NoteGatheringCall(const savequote::CrmServices& crm, bool succeeded);
+    void NoteGatheringCall(const CrmServices& crm, bool succeeded);
     void SayContactsIncomplete();
     void NameActionSetFrame(const QString& frame);
 
@@ -112,15 +110,15 @@ private:
     void Commit();
     void PlanSteps();
     void RunStep(savequote::StepKind kind);
-    void RunStepCalls(const savequote::CrmServices& crm, savequote::StepKind kind);
-    void RunContactStep(const savequote::CrmServices& crm);
-    void RunFileStep(const savequote::CrmServices& crm, savequote::StepKind kind);
-    void RunActionSetStep(const savequote::CrmServices& crm);
-    void RunOpportunityStep(const savequote::CrmServices& crm);
-    void RunNoteStep(const savequote::CrmServices& crm);
+    void RunStepCalls(const CrmServices& crm, savequote::StepKind kind);
+    void RunContactStep(const CrmServices& crm);
+    void RunFileStep(const CrmServices& crm, savequote::StepKind kind);
+    void RunActionSetStep(const CrmServices& crm);
+    void RunOpportunityStep(const CrmServices& crm);
+    void RunNoteStep(const CrmServices& crm);
     void RunPagesStep();
     void RunSettingsStep();
-    void FailStep(savequote::StepKind kind, const savequote::CrmServices& crm);
+    void FailStep(savequote::StepKind kind, const CrmServices& crm);
     void EndCommit();
     void SetCommitting(bool committing);
     void ShowSteps();

@@ -1,6 +1,5 @@
 #include "pellwick/contacts/ContactSearch.h"
 
-#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 
@@ -131,13 +130,15 @@ QString SearchResultsText(int total, bool cut) {
     return text;
 }
 
-ContactQueryRunner SharedConnectionContactQuery() {
-    return [](const tessary::RpcStruct& queryData,
-              const tessary::RpcArray& selectedFields) -> std::shared_ptr<tessary::RpcArray> {
-        const CrmServices crm = CrmServicesOrThrow();
+ContactQueryRunner SharedConnectionContactQuery(std::function<CrmServices()> crm) {
+    return [crm = std::move(crm)](
+               const tessary::RpcStruct& queryData,
+               const tessary::RpcArray& selectedFields) -> std::shared_ptr<tessary::RpcArray> {
+        const CrmServices services = crm();
         // On the CRM worker: the window repaints and Close closes it meanwhile.
-        return CrmCall(crm.api, [&] {
-            return crm.data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
+        return CrmCall(services.api, [&] {
+            return services.data->Query("Contact", kContactQueryLimit, 0, queryData,
+                                        selectedFields);
         });
     };
 }

@@ -2,7 +2,6 @@
 
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/HostAccess.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
@@ -46,7 +45,7 @@ constexpr int kListInnerWidth = 575;
 frmContacts::frmContacts(QWidget* parent, Calls calls)
     : QDialog(parent), m_calls(std::move(calls)), ui_(std::make_unique<Ui::frmContacts>()) {
     if (!m_calls.QueryContacts)
-        m_calls.QueryContacts = SharedConnectionContactQuery();
+        m_calls.QueryContacts = SharedConnectionContactQuery(m_calls.doors.crm);
     if (!m_calls.SendContactToQuoteWerks)
         m_calls.SendContactToQuoteWerks = [](std::int16_t type, std::int32_t id) {
             SendContactToQuoteWerks(type, id);
@@ -127,7 +126,7 @@ std::int32_t frmContacts::ShowForm(std::int16_t p_intQWType, std::int16_t p_intQ
         std::array<QString, 3> values; // e-mail, company, contact name
         if (p_intQWType >= ContactSoldTo && p_intQWType <= ContactBillTo) {
             const QString prefix = GetNameForContactType(p_intQWType);
-            QuoteWerksDocument& document = HostDocument();
+            QuoteWerksDocument& document = m_calls.doors.Document();
             values[0] = document.GetFieldValue(prefix + QStringLiteral("Email")).toString();
             values[1] = document.GetFieldValue(prefix + QStringLiteral("Company")).toString();
             values[2] = document.GetFieldValue(prefix + QStringLiteral("Contact")).toString();

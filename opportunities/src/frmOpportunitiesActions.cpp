@@ -3,7 +3,6 @@
 
 #include "OpportunitiesSupport.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/HostAccess.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/host/QuoteWerksApp.h"
@@ -67,7 +66,7 @@ void frmOpportunities::RunWrite(const char* section, const std::function<std::in
 }
 
 std::optional<QuoteFacts> frmOpportunities::QuoteToWrite() const {
-    QuoteWerksApp* host = HostIfAttached();
+    QuoteWerksApp* host = m_doors.host();
     QuoteWerksDocument* document = host ? &host->DocumentAccess() : nullptr;
     const auto field = [&](const char* name) {
         return document->GetFieldValue(QString::fromLatin1(name));

@@ -3,7 +3,6 @@
 #include "pellwick/CrmCalls.h"
 #include "pellwick/CrmCollections.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/HostAccess.h"
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 
@@ -18,8 +17,8 @@ void DebugLine(const QString& suffix) {
     DebugMessage(QStringLiteral("frmSaveQuote") + suffix);
 }
 
-QString HostField(const QString& fieldName) {
-    return HostDocument().GetFieldValue(fieldName).toString();
+QString HostField(const WindowDoors& doors, const QString& fieldName) {
+    return doors.Document().GetFieldValue(fieldName).toString();
 }
 
 PagesRead QueryPages(const CrmServices& crm, const std::string& table,

@@ -2,8 +2,8 @@
 // What the Save Quote window's files share: its debug lines, the host's fields, the
 // CRM services and reading and filling its lists.
 
-#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
+#include "pellwick/WindowDoors.h"
 #include "pellwick/savequote/CommitJournal.h"
 
 #include <QComboBox>
@@ -30,7 +30,7 @@ namespace pellwick::savequote {
 void DebugLine(const QString& suffix);
 
 // A field of the open quote as text; throws when the host is not there or refuses.
-QString HostField(const QString& fieldName);
+QString HostField(const WindowDoors& doors, const QString& fieldName);
 
 // The records of every page of a query (pages of kCollectPageSize, read while the last
 // one was full and brought a record not seen before, at most `pages` of them), all read

@@ -68,7 +68,8 @@ QHBoxLayout* listRow(QComboBox* list, QPushButton* view, QLabel* indicator) {
 
 } // namespace
 
-frmSaveQuote::frmSaveQuote(QWidget* parent) : QDialog(parent) {
+frmSaveQuote::frmSaveQuote(QWidget* parent, WindowDoors doors)
+    : QDialog(parent), m_doors(std::move(doors)) {
     setObjectName(QStringLiteral("frmSaveQuote"));
     setWindowTitle(QStringLiteral("Pellwick - Save Quote"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -333,7 +334,7 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     } else {
         DebugLine(QStringLiteral(" - ShowForm - Collect the Stages."));
         m_stages = CollectStages();
-        NoteGatheringCall(CrmServicesOrThrow(), State().g_colStages != nullptr);
+        NoteGatheringCall(m_doors.Crm(), State().g_colStages != nullptr);
     }
 
     ListContactsFromQuote();
@@ -387,8 +388,9 @@ void frmSaveQuote::SayContactsIncomplete() {
         std::array<SectionContact, 3> sections;
         for (std::int16_t type = 0; type < 3; ++type) {
             const QString prefix = GetNameForContactType(type);
-            sections[type] = {HostField(prefix + QStringLiteral("Contact")).trimmed().toLower(),
-                              HostField(prefix + QStringLiteral("Email")).trimmed().toLower()};
+            sections[type] = {
+                HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
+                HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
         }
         for (const ListEntry& entry : NewContactEntries(sections))
             AppendEntry(cboContact, entry.text, entry.value);
@@ -435,7 +437,9 @@ void frmSaveQuote::ListContactsFromQuote() {
     std::array<SectionContact, 3> sections;
     for (std::int16_t type = 0; type < 3; ++type)
         sections[type].email =
-            HostField(GetNameForContactType(type) + QStringLiteral("Email")).trimmed().toLower();
+            HostField(m_doors, GetNameForContactType(type) + QStringLiteral("Email"))
+                .trimmed()
+                .toLower();
     for (const EmailSearch& search : EmailsToSearch(sections)) {
         DebugLine(QStringLiteral(" - ShowForm - List Contacts For ") + search.section +
                   QStringLiteral(" Email: ") + search.email);
@@ -445,7 +449,7 @@ void frmSaveQuote::ListContactsFromQuote() {
         return;
     for (std::int16_t type = 0; type < 3; ++type) {
         const QString name =
-            HostField(GetNameForContactType(type) + QStringLiteral("Contact")).trimmed();
+            HostField(m_doors, GetNameForContactType(type) + QStringLiteral("Contact")).trimmed();
         if (!name.isEmpty())
             ListContactsForName(name);
     }
@@ -456,8 +460,9 @@ bool frmSaveQuote::ChooseContactWhenNoneFound() {
     std::array<SectionContact, 3> sections;
     for (std::int16_t type = 0; type < 3; ++type) {
         const QString prefix = GetNameForContactType(type);
-        sections[type] = {HostField(prefix + QStringLiteral("Contact")).trimmed().toLower(),
-                          HostField(prefix + QStringLiteral("Email")).trimmed().toLower()};
+        sections[type] = {
+            HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
+            HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
     }
     const std::vector<ListEntry> entries = NewContactEntries(sections);
     for (const ListEntry& entry : entries)
@@ -667,12 +672,12 @@ void frmSaveQuote::reject() {
     cmdCancel_Click();
 }
 
-void InstallSaveQuoteWindow(QWidget* mainWindow) {
+void InstallSaveQuoteWindow(QWidget* mainWindow, WindowDoors doors) {
     auto window = std::make_shared<QPointer<frmSaveQuote>>();
     const QPointer<QWidget> owner = mainWindow;
-    State().Windows.ShowSaveQuote = [window, owner](std::int32_t layout) {
+    State().Windows.ShowSaveQuote = [window, owner, doors](std::int32_t layout) {
         if (!*window)
-            *window = new frmSaveQuote(owner);
+            *window = new frmSaveQuote(owner, doors);
         (*window)->ShowForm(layout);
     };
 }

@@ -5,7 +5,6 @@
 #include "pellwick/savequote/SaveQuoteRules.h"
 
 #include "pellwick/ErrorReport.h"
-#include "pellwick/HostAccess.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"
 
@@ -193,8 +192,6 @@ TEST(SaveQuoteRules, QuoteNumberAsFileNameAndNoteMatch) {
         EXPECT_TRUE(IsPlainFileName(QString::fromLatin1(good))) << good;
     EXPECT_EQ(QuoteFilePath(QStringLiteral("/qw"), QStringLiteral("Q1")),
               QStringLiteral("/qw/DTF/Q1.dtf"));
-    EXPECT_EQ(EmailedPdfPath(QStringLiteral("/qw"), QStringLiteral("Q1")),
-              QStringLiteral("/qw/history/email/Q1.pdf"));
 
     const QString mine = QStringLiteral("Quote <100>");
     EXPECT_TRUE(IsSameNote(QStringLiteral("QUOTE &lt;100&gt;"), mine));

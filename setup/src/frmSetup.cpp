@@ -57,7 +57,8 @@ QString checkValue(const QCheckBox* box) {
 }
 } // namespace
 
-frmSetup::frmSetup(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::frmSetup>()) {
+frmSetup::frmSetup(QWidget* parent, WindowDoors doors)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmSetup>()), m_doors(std::move(doors)) {
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BindControls();
@@ -165,7 +166,7 @@ bool frmSetup::SaveSettingsSteps() {
     // the rest still works: say so and go on.
     {
         clsINIFile ini;
-        ini.SetPath(SiteIniPath(HostProgramFolder()));
+        ini.SetPath(SiteIniPath(m_doors.Host().ProgramFolder()));
         ini.SetSection(QStringLiteral("Contact Managers"));
         ini.SetKey(QStringLiteral("DefaultContactManager"));
         ini.SetValue(QStringLiteral("10"));

@@ -29,8 +29,7 @@ QuoteWerksDocument& HostDocument() {
 }
 
 QString EmailedPdfPath(const QString& programFolder, const QString& quoteNumber) {
-    return programFolder + QStringLiteral("/history/email/") + quoteNumber +
-           QStringLiteral(".pdf");
+    return programFolder + QStringLiteral("/history/email/") + quoteNumber + QStringLiteral(".pdf");
 }
 
 QuoteWerksApp& WindowDoors::Host() const {

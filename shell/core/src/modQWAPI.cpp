@@ -20,9 +20,7 @@
 #include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick {
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 QString HostProgramFolder() {
     return AttachedHost().ProgramFolder();

@@ -6,6 +6,7 @@
 
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/WindowDoors.h"
 #include "pellwick/savequote/CommitJournal.h"
 #include "pellwick/savequote/CommitSteps.h"
 
@@ -32,12 +33,10 @@ class RpcStruct;
 
 namespace pellwick {
 
-struct CrmServices;
-
 class frmSaveQuote : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSaveQuote(QWidget* parent = nullptr);
+    explicit frmSaveQuote(QWidget* parent = nullptr, WindowDoors doors = {});
     ~frmSaveQuote() override;
 
     // Prepares the window for the open quote and shows it modally; returns when it has
@@ -184,11 +183,12 @@ private:
     bool m_committing = false;
     bool m_finishOnShow = false; // a journal's commit runs once the window shows
     CrmCancel m_cancel;
+    WindowDoors m_doors;
 };
 
 // Creates the one Save Quote window on first use, parented to the main window (which
 // finds it by its objectName "frmSaveQuote"), and opens it through
-// State().Windows.ShowSaveQuote.
-void InstallSaveQuoteWindow(QWidget* mainWindow);
+// State().Windows.ShowSaveQuote. The window reaches the host and the CRM through `doors`.
+void InstallSaveQuoteWindow(QWidget* mainWindow, WindowDoors doors = {});
 
 } // namespace pellwick

@@ -3,6 +3,7 @@
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 
+#include <QStringList>
 #include <limits>
 #include <tessary/DataService.h>
 #include <tessary/RpcValue.h>

@@ -8,6 +8,7 @@
 #include "pellwick/ProgramState.h"
 #include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/addons/clsINIFile.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/modRegistry.h"

@@ -262,10 +262,10 @@ void SendContactToQuoteWerks(std::int16_t type, std::int32_t contactId) {
               "City", "State", "PostalCode", "Country", "Email", "Phone1", "Phone1Ext", "Fax1"})
             fields.AddString(field);
 
-        const CrmServices crm = CrmServicesOrThrow();
-        const std::shared_ptr<tessary::clsHelpers>& helpers = crm.helpers;
-        const std::shared_ptr<tessary::RpcArray> found =
-            CrmCall(crm.api, [&] { return crm.data->Query("Contact", 1, 0, query, fields); });
+        const CrmServices services = CrmServicesOrThrow();
+        const std::shared_ptr<tessary::clsHelpers>& helpers = services.helpers;
+        const std::shared_ptr<tessary::RpcArray> found = CrmCall(
+            services.api, [&] { return services.data->Query("Contact", 1, 0, query, fields); });
         // An empty list (no contact with that Id) is "not found" as well; there is no
         // first record to write.
         const std::shared_ptr<tessary::RpcStruct> record =

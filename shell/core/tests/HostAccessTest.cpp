@@ -1,3 +1,4 @@
+#include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/WindowDoors.h"
 #include "pellwick/modMain.h"

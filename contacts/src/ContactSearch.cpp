@@ -2,8 +2,8 @@
 
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/ProgramState.h"
 
+#include <QStringList>
 #include <limits>
 #include <tessary/DataService.h>
 #include <tessary/RpcValue.h>
@@ -12,7 +12,6 @@
 namespace pellwick {
 namespace {
 
-constexpr long kObjectNotSet = 91;
 const QString kWildcard = QStringLiteral("%");
 
 QString WithWildcard(const QString& text) {
@@ -132,19 +131,15 @@ QString SearchResultsText(int total, bool cut) {
     return text;
 }
 
-ContactQueryRunner SharedConnectionContactQuery() {
-    return [](const tessary::RpcStruct& queryData,
-              const tessary::RpcArray& selectedFields) -> std::shared_ptr<tessary::RpcArray> {
-        const std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
-            State().InfusionsoftConnection;
-        const std::shared_ptr<tessary::DataService> data =
-            connection ? connection->DataService() : nullptr;
-        if (!data)
-            throw ProgramError(kObjectNotSet,
-                               QStringLiteral("Object variable or With block variable not set"));
+ContactQueryRunner SharedConnectionContactQuery(std::function<CrmServices()> crm) {
+    return [crm = std::move(crm)](
+               const tessary::RpcStruct& queryData,
+               const tessary::RpcArray& selectedFields) -> std::shared_ptr<tessary::RpcArray> {
+        const CrmServices services = crm();
         // On the CRM worker: the window repaints and Close closes it meanwhile.
-        return CrmCall(connection, [&] {
-            return data->Query("Contact", kContactQueryLimit, 0, queryData, selectedFields);
+        return CrmCall(services.api, [&] {
+            return services.data->Query("Contact", kContactQueryLimit, 0, queryData,
+                                        selectedFields);
         });
     };
 }

@@ -11,10 +11,12 @@ namespace pellwick {
 namespace {
 QPointer<QWidget> g_mainWindow;
 QPointer<frmContacts> g_window;
+WindowDoors g_doors;
 } // namespace
 
-void InstallContactsWindow(QWidget* mainWindow) {
+void InstallContactsWindow(QWidget* mainWindow, WindowDoors doors) {
     g_mainWindow = mainWindow;
+    g_doors = std::move(doors);
     State().Windows.ShowContacts = [](std::int16_t type, std::int16_t source) {
         return ContactsWindow().ShowForm(type, source);
     };
@@ -24,7 +26,7 @@ frmContacts& ContactsWindow() {
     // Parented to the main window, which finds its windows among the top-level widgets
     // by objectName and takes them down with it.
     if (!g_window)
-        g_window = new frmContacts(g_mainWindow.data());
+        g_window = new frmContacts(g_mainWindow.data(), frmContacts::Calls{{}, {}, g_doors});
     return *g_window;
 }
 

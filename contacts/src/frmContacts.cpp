@@ -2,7 +2,6 @@
 
 #include "pellwick/DesktopSeams.h"
 #include "pellwick/ErrorReport.h"
-#include "pellwick/ProgramState.h"
 #include "pellwick/WaitCursor.h"
 #include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
@@ -27,7 +26,6 @@ namespace pellwick {
 namespace {
 
 const QString kName = QStringLiteral("frmContacts");
-constexpr long kObjectNotSet = 91;
 
 struct ColumnSpec {
     const char* header;
@@ -42,19 +40,12 @@ constexpr std::array<ColumnSpec, kContactColumnCount> kColumns = {{{"Id", 50},
                                                                    {"Email", 125}}};
 constexpr int kListInnerWidth = 575;
 
-QuoteWerksDocument& OpenDocument() {
-    if (!State().QuoteWerksApp)
-        throw ProgramError(kObjectNotSet,
-                           QStringLiteral("Object variable or With block variable not set"));
-    return State().QuoteWerksApp->DocumentAccess();
-}
-
 } // namespace
 
 frmContacts::frmContacts(QWidget* parent, Calls calls)
     : QDialog(parent), m_calls(std::move(calls)), ui_(std::make_unique<Ui::frmContacts>()) {
     if (!m_calls.QueryContacts)
-        m_calls.QueryContacts = SharedConnectionContactQuery();
+        m_calls.QueryContacts = SharedConnectionContactQuery(m_calls.doors.crm);
     if (!m_calls.SendContactToQuoteWerks)
         m_calls.SendContactToQuoteWerks = [](std::int16_t type, std::int32_t id) {
             SendContactToQuoteWerks(type, id);
@@ -135,7 +126,7 @@ std::int32_t frmContacts::ShowForm(std::int16_t p_intQWType, std::int16_t p_intQ
         std::array<QString, 3> values; // e-mail, company, contact name
         if (p_intQWType >= ContactSoldTo && p_intQWType <= ContactBillTo) {
             const QString prefix = GetNameForContactType(p_intQWType);
-            QuoteWerksDocument& document = OpenDocument();
+            QuoteWerksDocument& document = m_calls.doors.Document();
             values[0] = document.GetFieldValue(prefix + QStringLiteral("Email")).toString();
             values[1] = document.GetFieldValue(prefix + QStringLiteral("Company")).toString();
             values[2] = document.GetFieldValue(prefix + QStringLiteral("Contact")).toString();
@@ -257,9 +248,7 @@ std::int16_t frmContacts::SearchContacts(const tessary::RpcStruct& p_sctQueryDat
         for (const tessary::RpcValue& element : records->Elements()) {
             const std::shared_ptr<tessary::RpcStruct> record = element.StructValue();
             if (!record)
-                throw ProgramError(
-                    kObjectNotSet,
-                    QStringLiteral("Object variable or With block variable not set"));
+                throw ObjectNotSetError();
             ContactRow row = ContactRowFromRecord(*record);
             QTreeWidgetItem*& listed = m_rows[row.key];
             if (!listed) {

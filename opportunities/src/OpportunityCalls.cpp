@@ -1,8 +1,7 @@
 #include "pellwick/opportunities/OpportunityCalls.h"
 
+#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
-#include "pellwick/ErrorReport.h"
-#include "pellwick/ProgramState.h"
 
 #include <tessary/DataService.h>
 #include <tessary/clsInfusionsoftAPI.h>
@@ -10,32 +9,30 @@
 namespace pellwick::opportunities {
 namespace {
 
-// Runs `call` with the program's data service on the CRM worker, which carries every CRM
+// Runs `call` with the door's data service on the CRM worker, which carries every CRM
 // call one at a time (a Save Quote commit may be running), the window alive meanwhile.
-template <class Call> auto OnCrmWorker(Call&& call) {
-    const std::shared_ptr<tessary::clsInfusionsoftAPI> api = State().InfusionsoftConnection;
-    std::shared_ptr<tessary::DataService> data = api ? api->DataService() : nullptr;
-    if (!data)
-        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
-    return CrmCall(api, [&] { return call(*data); });
+template <class Call> auto OnCrmWorker(const std::function<CrmServices()>& door, Call&& call) {
+    const CrmServices crm = door();
+    return CrmCall(crm.api, [&] { return call(*crm.data); });
 }
 
 } // namespace
 
-OpportunityCalls SharedConnectionCalls() {
-    return {[](const std::string& table, std::int32_t limit, const tessary::RpcStruct& query,
-               const tessary::RpcArray& fields) {
-                return OnCrmWorker([&](tessary::DataService& data) {
+OpportunityCalls SharedConnectionCalls(std::function<CrmServices()> crm) {
+    return {[crm](const std::string& table, std::int32_t limit, const tessary::RpcStruct& query,
+                  const tessary::RpcArray& fields) {
+                return OnCrmWorker(crm, [&](tessary::DataService& data) {
                     return data.Query(table, limit, 0, query, fields);
                 });
             },
-            [](const std::string& table, const tessary::RpcStruct& values) {
+            [crm](const std::string& table, const tessary::RpcStruct& values) {
                 return OnCrmWorker(
-                    [&](tessary::DataService& data) { return data.Add(table, values); });
+                    crm, [&](tessary::DataService& data) { return data.Add(table, values); });
             },
-            [](const std::string& table, std::int32_t id, const tessary::RpcStruct& values) {
-                return OnCrmWorker(
-                    [&](tessary::DataService& data) { return data.Update(table, id, values); });
+            [crm](const std::string& table, std::int32_t id, const tessary::RpcStruct& values) {
+                return OnCrmWorker(crm, [&](tessary::DataService& data) {
+                    return data.Update(table, id, values);
+                });
             }};
 }
 

@@ -1,5 +1,6 @@
 #include "pellwick/opportunities/OpportunityRules.h"
 
+#include "pellwick/ErrorReport.h"
 #include "pellwick/clsStage.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
 
@@ -10,8 +11,6 @@
 
 namespace pellwick::opportunities {
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 QString Text(const tessary::RpcStruct& record, const char* field) {
     return QString::fromStdString(record.Item(field).StringValue());

@@ -35,20 +35,21 @@ QString RecordText(const tessary::RpcStruct& record, const char* field) {
     return QString::fromStdString(record.Item(field).StringValue());
 }
 
-bool DocumentOpen() {
-    const std::shared_ptr<QuoteWerksApp>& host = State().QuoteWerksApp;
+bool DocumentOpen(const WindowDoors& doors) {
+    QuoteWerksApp* host = doors.host();
     return host && !host->DocumentAccess().NoDocumentOpen();
 }
 
-QString QuoteField(const QString& field) {
-    return State().QuoteWerksApp->DocumentAccess().GetFieldValue(field).toString();
+QString QuoteField(const WindowDoors& doors, const QString& field) {
+    return doors.Document().GetFieldValue(field).toString();
 }
 
 } // namespace
 
-frmOpportunities::frmOpportunities(QWidget* parent, OpportunityCalls calls)
-    : QDialog(parent), ui_(std::make_unique<Ui::frmOpportunities>()), m_calls(std::move(calls)) {
-    const OpportunityCalls shared = SharedConnectionCalls();
+frmOpportunities::frmOpportunities(QWidget* parent, OpportunityCalls calls, WindowDoors doors)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmOpportunities>()), m_doors(std::move(doors)),
+      m_calls(std::move(calls)) {
+    const OpportunityCalls shared = SharedConnectionCalls(m_doors.crm);
     if (!m_calls.Query)
         m_calls.Query = shared.Query;
     if (!m_calls.Add)
@@ -172,11 +173,11 @@ bool frmOpportunities::PrepareShowing(std::int32_t contactId) {
 // without a number (never saved) gives no title and cannot be told apart later: its
 // contacts are listed, but nothing is written from it. False when no document is open.
 bool frmOpportunities::ShowQuoteCaption() {
-    if (!DocumentOpen()) {
+    if (!DocumentOpen(m_doors)) {
         ui_->lblQuoteDocNo->setText(QStringLiteral("No quote is open in QuoteWerks."));
         return false;
     }
-    m_strQuoteNo = QuoteField(QStringLiteral("DocNo"));
+    m_strQuoteNo = QuoteField(m_doors, QStringLiteral("DocNo"));
     if (m_strQuoteNo.isEmpty()) {
         ui_->lblQuoteDocNo->setText(
             QStringLiteral("The quote open in QuoteWerks has no number yet."));
@@ -184,7 +185,7 @@ bool frmOpportunities::ShowQuoteCaption() {
     }
     ui_->lblQuoteDocNo->setText(
         QStringLiteral("Quote: ") +
-        savequote::QuoteCaption(QuoteField(QStringLiteral("DocName")), m_strQuoteNo));
+        savequote::QuoteCaption(QuoteField(m_doors, QStringLiteral("DocName")), m_strQuoteNo));
     return true;
 }
 
@@ -213,7 +214,9 @@ void frmOpportunities::ListContactsForQuoteEmails() {
     std::array<savequote::SectionContact, 3> sections;
     for (std::int16_t type = 0; type < 3; ++type)
         sections[type].email =
-            QuoteField(GetNameForContactType(type) + QStringLiteral("Email")).trimmed().toLower();
+            QuoteField(m_doors, GetNameForContactType(type) + QStringLiteral("Email"))
+                .trimmed()
+                .toLower();
     for (const savequote::EmailSearch& search : savequote::EmailsToSearch(sections)) {
         tessary::RpcStruct query;
         query.AddString("Email", search.email.toStdString());

@@ -22,12 +22,6 @@ namespace pellwick {
 
 using namespace opportunities;
 
-namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
-
-} // namespace
-
 void frmOpportunities::cmdNew_Click() {
     RunWrite("cmdNew_Click", [this] { return AddFromQuote(); });
 }
@@ -72,8 +66,8 @@ void frmOpportunities::RunWrite(const char* section, const std::function<std::in
 }
 
 std::optional<QuoteFacts> frmOpportunities::QuoteToWrite() const {
-    QuoteWerksDocument* document =
-        State().QuoteWerksApp ? &State().QuoteWerksApp->DocumentAccess() : nullptr;
+    QuoteWerksApp* host = m_doors.host();
+    QuoteWerksDocument* document = host ? &host->DocumentAccess() : nullptr;
     const auto field = [&](const char* name) {
         return document->GetFieldValue(QString::fromLatin1(name));
     };

@@ -1,5 +1,6 @@
 #include "pellwick/savequote/SaveQuoteRules.h"
 
+#include "pellwick/ErrorReport.h"
 #include "pellwick/modMain.h"
 
 #include <QFileInfo>
@@ -7,8 +8,6 @@
 
 namespace pellwick::savequote {
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 bool SameText(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -173,10 +172,6 @@ bool IsPlainFileName(const QString& number) {
 
 QString QuoteFilePath(const QString& programFolder, const QString& number) {
     return programFolder + QStringLiteral("/DTF/") + number + QStringLiteral(".dtf");
-}
-
-QString QuotePdfPath(const QString& programFolder, const QString& number) {
-    return programFolder + QStringLiteral("/history/email/") + number + QStringLiteral(".pdf");
 }
 
 std::optional<QString> UploadableQuoteFile(const QString& path, const QString& programFolder) {

@@ -3,6 +3,7 @@
 // CRM services and reading and filling its lists.
 
 #include "pellwick/CrmCalls.h"
+#include "pellwick/WindowDoors.h"
 #include "pellwick/savequote/CommitJournal.h"
 
 #include <QComboBox>
@@ -29,26 +30,7 @@ namespace pellwick::savequote {
 void DebugLine(const QString& suffix);
 
 // A field of the open quote as text; throws when the host is not there or refuses.
-QString HostField(const QString& fieldName);
-
-// The program's CRM connection and its services; throws ProgramError when there is none.
-struct CrmServices {
-    std::shared_ptr<tessary::clsInfusionsoftAPI> api;
-    std::shared_ptr<tessary::DataService> data;
-    std::shared_ptr<tessary::ContactService> contacts;
-    std::shared_ptr<tessary::FileService> files;
-    std::shared_ptr<tessary::clsHelpers> helpers;
-};
-CrmServices Crm();
-
-// How the last CRM call failed, in the words the step list shows (the server's own where
-// it gave some), and whether the CRM may have carried it out all the same.
-struct CrmFailure {
-    QString message;
-    bool mayHaveBeenCarriedOut = false;
-    bool unreachable = false; // no answer came at all
-};
-CrmFailure LastCrmFailure(const CrmServices& crm);
+QString HostField(const WindowDoors& doors, const QString& fieldName);
 
 // The records of every page of a query (pages of kCollectPageSize, read while the last
 // one was full and brought a record not seen before, at most `pages` of them), all read

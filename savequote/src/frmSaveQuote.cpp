@@ -37,8 +37,6 @@ using namespace savequote;
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-
 // The three pictures the indicators copy: the style's, at the indicators' size.
 void SetPicture(QLabel* holder, QStyle::StandardPixmap pixmap) {
     holder->setPixmap(holder->style()->standardIcon(pixmap).pixmap(16, 16));
@@ -55,8 +53,8 @@ void SetIndicator(QLabel* indicator, const QLabel* source, const QString& tip) {
 
 } // namespace
 
-frmSaveQuote::frmSaveQuote(QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::frmSaveQuote>()) {
+frmSaveQuote::frmSaveQuote(QWidget* parent, WindowDoors doors)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmSaveQuote>()), m_doors(std::move(doors)) {
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BindControls();
@@ -224,7 +222,7 @@ bool frmSaveQuote::PrepareShowing(std::int32_t layout) {
     } else {
         DebugLine(QStringLiteral(" - ShowForm - Collect the Stages."));
         m_stages = CollectStages();
-        NoteGatheringCall(Crm(), State().g_colStages != nullptr);
+        NoteGatheringCall(m_doors.Crm(), State().g_colStages != nullptr);
     }
 
     ListContactsFromQuote();
@@ -278,8 +276,9 @@ void frmSaveQuote::SayContactsIncomplete() {
         std::array<SectionContact, 3> sections;
         for (std::int16_t type = 0; type < 3; ++type) {
             const QString prefix = GetNameForContactType(type);
-            sections[type] = {HostField(prefix + QStringLiteral("Contact")).trimmed().toLower(),
-                              HostField(prefix + QStringLiteral("Email")).trimmed().toLower()};
+            sections[type] = {
+                HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
+                HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
         }
         for (const ListEntry& entry : NewContactEntries(sections))
             AppendEntry(cboContact, entry.text, entry.value);
@@ -326,7 +325,9 @@ void frmSaveQuote::ListContactsFromQuote() {
     std::array<SectionContact, 3> sections;
     for (std::int16_t type = 0; type < 3; ++type)
         sections[type].email =
-            HostField(GetNameForContactType(type) + QStringLiteral("Email")).trimmed().toLower();
+            HostField(m_doors, GetNameForContactType(type) + QStringLiteral("Email"))
+                .trimmed()
+                .toLower();
     for (const EmailSearch& search : EmailsToSearch(sections)) {
         DebugLine(QStringLiteral(" - ShowForm - List Contacts For ") + search.section +
                   QStringLiteral(" Email: ") + search.email);
@@ -336,7 +337,7 @@ void frmSaveQuote::ListContactsFromQuote() {
         return;
     for (std::int16_t type = 0; type < 3; ++type) {
         const QString name =
-            HostField(GetNameForContactType(type) + QStringLiteral("Contact")).trimmed();
+            HostField(m_doors, GetNameForContactType(type) + QStringLiteral("Contact")).trimmed();
         if (!name.isEmpty())
             ListContactsForName(name);
     }
@@ -347,8 +348,9 @@ bool frmSaveQuote::ChooseContactWhenNoneFound() {
     std::array<SectionContact, 3> sections;
     for (std::int16_t type = 0; type < 3; ++type) {
         const QString prefix = GetNameForContactType(type);
-        sections[type] = {HostField(prefix + QStringLiteral("Contact")).trimmed().toLower(),
-                          HostField(prefix + QStringLiteral("Email")).trimmed().toLower()};
+        sections[type] = {
+            HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
+            HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
     }
     const std::vector<ListEntry> entries = NewContactEntries(sections);
     for (const ListEntry& entry : entries)
@@ -558,12 +560,12 @@ void frmSaveQuote::reject() {
     cmdCancel_Click();
 }
 
-void InstallSaveQuoteWindow(QWidget* mainWindow) {
+void InstallSaveQuoteWindow(QWidget* mainWindow, WindowDoors doors) {
     auto window = std::make_shared<QPointer<frmSaveQuote>>();
     const QPointer<QWidget> owner = mainWindow;
-    State().Windows.ShowSaveQuote = [window, owner](std::int32_t layout) {
+    State().Windows.ShowSaveQuote = [window, owner, doors](std::int32_t layout) {
         if (!*window)
-            *window = new frmSaveQuote(owner);
+            *window = new frmSaveQuote(owner, doors);
         (*window)->ShowForm(layout);
     };
 }

@@ -39,7 +39,6 @@ using namespace savequote;
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
 constexpr long kSubscriptOutOfRange = 9;
 constexpr std::int32_t kLookUpPages = 100;
 
@@ -52,8 +51,8 @@ double Now() {
 }
 
 // The quote the window was prepared for is still the open document.
-bool QuoteStillOpen(const QString& shownNumber) {
-    const std::shared_ptr<QuoteWerksApp>& host = State().QuoteWerksApp;
+bool QuoteStillOpen(const WindowDoors& doors, const QString& shownNumber) {
+    QuoteWerksApp* host = doors.host();
     if (!host)
         return false;
     QuoteWerksDocument& document = host->DocumentAccess();
@@ -160,7 +159,7 @@ void frmSaveQuote::cmdOK_Click() {
 
 void frmSaveQuote::Commit() {
     // The host does not wait while this window is open: what it shows may be gone.
-    if (!QuoteStillOpen(m_strQuoteNo)) {
+    if (!QuoteStillOpen(m_doors, m_strQuoteNo)) {
         MsgBox(QStringLiteral("The quote shown in the Save Quote window is no longer open in "
                               "QuoteWerks.") +
                    kCrLf + QStringLiteral("Nothing was saved into Infusionsoft."),
@@ -238,7 +237,7 @@ void frmSaveQuote::RunStep(StepKind kind) {
         else if (kind == StepKind::Settings)
             RunSettingsStep();
         else
-            RunStepCalls(Crm(), kind);
+            RunStepCalls(m_doors.Crm(), kind);
     } catch (...) {
         const ErrorInfo error = DescribeException(std::current_exception());
         m_steps.Fail(kind, error.description, false);
@@ -342,8 +341,8 @@ void frmSaveQuote::RunContactStep(const CrmServices& crm) {
 // One of the quote's files, named after its number, into the contact's file box (in
 // place of the one of that name, so that a second upload never makes a second file).
 void frmSaveQuote::RunFileStep(const CrmServices& crm, StepKind kind) {
-    const QString folder = HostProgramFolder();
-    const QString path = kind == StepKind::Pdf ? QuotePdfPath(folder, m_strQuoteNo)
+    const QString folder = m_doors.Host().ProgramFolder();
+    const QString path = kind == StepKind::Pdf ? EmailedPdfPath(folder, m_strQuoteNo)
                                                : QuoteFilePath(folder, m_strQuoteNo);
     const auto notUploaded = [&](const QString& why, const QString& debugLine) {
         DebugLine(QStringLiteral(" - cmdOK_Click - ") + debugLine + QStringLiteral(": ") + path);
@@ -412,8 +411,7 @@ void frmSaveQuote::RunOpportunityStep(const CrmServices& crm) {
     input.contactId = m_commitContact.id;
     input.addNotes = chkAddNotes->isChecked();
     input.updateRevenue = chkUpdateProjectedRevenue->isChecked();
-    const QVariant total =
-        State().QuoteWerksApp->DocumentAccess().GetFieldValue(QStringLiteral("GrandTotal"));
+    const QVariant total = m_doors.Document().GetFieldValue(QStringLiteral("GrandTotal"));
     input.revenue = RevenueNumber(total);
     if (input.updateRevenue && !input.revenue)
         DebugLine(QStringLiteral(" - cmdOK_Click - The Quote Total is not a number, the "
@@ -465,7 +463,7 @@ void frmSaveQuote::RunOpportunityStep(const CrmServices& crm) {
 void frmSaveQuote::RunNoteStep(const CrmServices& crm) {
     // The quote's name as the host holds it now. A host that cannot give it stops the
     // commit here: a note naming no quote would stay in the CRM for good.
-    const QString name = HostField(QStringLiteral("DocName"));
+    const QString name = HostField(m_doors, QStringLiteral("DocName"));
     const QString description = FillShortCodes(
         GetInfusionsoftContactNotesActionDescriptionFromRegistry(), name, m_strQuoteNo);
     const QString creationNotes =

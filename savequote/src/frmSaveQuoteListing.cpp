@@ -38,7 +38,7 @@ void frmSaveQuote::AddContactEntries(
     // One failed look-up is said once (the library's box); the list is incomplete anyway.
     if (!GatheringGoesOn() || (m_contactLookupFailed && !isVisible()))
         return;
-    const CrmServices crm = Crm();
+    const CrmServices crm = m_doors.Crm();
     tessary::RpcArray fields;
     for (const char* field : {"Id", "FirstName", "LastName", "Email", "Phone1"})
         fields.AddString(field);
@@ -120,7 +120,7 @@ void frmSaveQuote::ReadOpportunities(std::int32_t contactId, std::vector<std::in
     constexpr std::int32_t kOpportunityPages = 100;
     if (!GatheringGoesOn())
         return;
-    const CrmServices crm = Crm();
+    const CrmServices crm = m_doors.Crm();
     tessary::RpcStruct queryData;
     queryData.AddInteger("ContactID", contactId);
     tessary::RpcArray fields;

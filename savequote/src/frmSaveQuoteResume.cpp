@@ -3,6 +3,7 @@
 // steps its journal kept and runs the steps not done; "Start again" forgets them.
 
 #include "SaveQuoteSupport.h"
+#include "pellwick/ErrorReport.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/savequote/SaveQuoteRules.h"
 #include "pellwick/savequote/frmSaveQuote.h"
@@ -17,8 +18,6 @@ namespace pellwick {
 using namespace savequote;
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 // Whether anything of the commit may be in the CRM: else there is nothing to finish.
 bool SomethingMayBeDone(const CommitSteps& steps) {

@@ -4,6 +4,7 @@
 
 #include "pellwick/savequote/SaveQuoteRules.h"
 
+#include "pellwick/ErrorReport.h"
 #include "pellwick/modMain.h"
 #include "pellwick/testing/CoreTestScope.h"
 
@@ -13,8 +14,6 @@ using namespace pellwick;
 using namespace pellwick::savequote;
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 // The members of a record as "name=value" in order (values read as text).
 QStringList Members(const tessary::RpcStruct& record) {
@@ -193,8 +192,6 @@ TEST(SaveQuoteRules, QuoteNumberAsFileNameAndNoteMatch) {
         EXPECT_TRUE(IsPlainFileName(QString::fromLatin1(good))) << good;
     EXPECT_EQ(QuoteFilePath(QStringLiteral("/qw"), QStringLiteral("Q1")),
               QStringLiteral("/qw/DTF/Q1.dtf"));
-    EXPECT_EQ(QuotePdfPath(QStringLiteral("/qw"), QStringLiteral("Q1")),
-              QStringLiteral("/qw/history/email/Q1.pdf"));
 
     const QString mine = QStringLiteral("Quote <100>");
     EXPECT_TRUE(IsSameNote(QStringLiteral("QUOTE &lt;100&gt;"), mine));

@@ -11,19 +11,20 @@ namespace pellwick {
 
 namespace {
 // Each door keeps its window: created on first use, gone with the main window.
-template <class Window> auto WindowDoor(QWidget* mainWindow) {
+template <class Window, class... Collaborators>
+auto WindowDoor(QWidget* mainWindow, Collaborators... collaborators) {
     auto window = std::make_shared<QPointer<Window>>();
     QPointer<QWidget> owner(mainWindow);
-    return [window, owner] {
+    return [window, owner, collaborators...] {
         if (!*window)
-            *window = new Window(owner);
+            *window = new Window(owner, collaborators...);
         (*window)->ShowForm();
     };
 }
 } // namespace
 
-void InstallSetupWindows(QWidget* mainWindow) {
-    State().Windows.ShowSetup = WindowDoor<frmSetup>(mainWindow);
+void InstallSetupWindows(QWidget* mainWindow, WindowDoors doors) {
+    State().Windows.ShowSetup = WindowDoor<frmSetup>(mainWindow, std::move(doors));
     State().Windows.ShowAbout = WindowDoor<frmAbout>(mainWindow);
 }
 

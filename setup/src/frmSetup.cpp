@@ -8,6 +8,7 @@
 #include "pellwick/ProgramState.h"
 #include "pellwick/addons/AddonRegistration.h"
 #include "pellwick/addons/clsINIFile.h"
+#include "pellwick/host/QuoteWerksApp.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/modRegistry.h"
@@ -26,7 +27,6 @@
 namespace pellwick {
 
 namespace {
-const QString kCrLf = QStringLiteral("\r\n");
 
 // A value the store refused would leave the user believing a setting was saved that the
 // next start does not find, so a refused write fails OK (error report, window open).
@@ -58,7 +58,8 @@ QString checkValue(const QCheckBox* box) {
 }
 } // namespace
 
-frmSetup::frmSetup(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::frmSetup>()) {
+frmSetup::frmSetup(QWidget* parent, WindowDoors doors)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmSetup>()), m_doors(std::move(doors)) {
     ui_->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     BindControls();
@@ -166,7 +167,7 @@ bool frmSetup::SaveSettingsSteps() {
     // the rest still works: say so and go on.
     {
         clsINIFile ini;
-        ini.SetPath(SiteIniPath(HostProgramFolder()));
+        ini.SetPath(SiteIniPath(m_doors.Host().ProgramFolder()));
         ini.SetSection(QStringLiteral("Contact Managers"));
         ini.SetKey(QStringLiteral("DefaultContactManager"));
         ini.SetValue(QStringLiteral("10"));

@@ -1,6 +1,7 @@
 #include "pellwick/addons/AddonRegistration.h"
 
 #include "pellwick/ErrorReport.h"
+#include "pellwick/HostAccess.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/addons/clsINIFile.h"
@@ -28,12 +29,7 @@ QString g_executableOverride;
 // The attached host's program folder; the procedures here are only reachable once the
 // host is attached, so its absence is a program error.
 QString ProgramFolder() {
-    const auto& host = State().QuoteWerksApp;
-    if (!host) {
-        throw ProgramError(errnum::ObjectRequired,
-                           QStringLiteral("Object required: QuoteWerks is not attached."));
-    }
-    return host->ProgramFolder();
+    return AttachedHost().ProgramFolder();
 }
 
 // The last part of a path written with either separator.

@@ -1,5 +1,6 @@
 #include "pellwick/CrmCollections.h"
 
+#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
 
@@ -47,33 +48,13 @@ Collected<Collection> CollectPages(const char* section, const PageQuery& query,
     return result;
 }
 
-// The program's connection, its data service and helpers; throws when there is none.
-struct CrmServices {
-    std::shared_ptr<tessary::clsInfusionsoftAPI> api;
-    std::shared_ptr<tessary::DataService> data;
-    std::shared_ptr<tessary::clsHelpers> helpers;
-};
-
-CrmServices Services() {
-    const std::shared_ptr<tessary::clsInfusionsoftAPI>& api = State().InfusionsoftConnection;
-    CrmServices services;
-    services.api = api;
-    if (api) {
-        services.data = api->DataService();
-        services.helpers = api->Helpers();
-    }
-    if (!services.data || !services.helpers)
-        throw ProgramError(errnum::ObjectRequired, QStringLiteral("Object required"));
-    return services;
-}
-
 template <class Collection, class From>
 std::shared_ptr<Collection> CollectTable(const char* section, const char* table,
                                          const char* nameField, From from,
                                          std::shared_ptr<Collection> ProgramState::*kept) {
     auto result =
         Guarded(section, Collected<Collection>{std::make_shared<Collection>(), false}, [&] {
-            const CrmServices crm = Services();
+            const CrmServices crm = CrmServicesOrThrow();
             tessary::RpcStruct queryData;
             queryData.AddString("Id", "%");
             tessary::RpcArray fields;

@@ -15,6 +15,12 @@ ProgramError::ProgramError(long number, const QString& description, QString sour
     : std::runtime_error(description.toStdString()), m_number(number), m_line(line),
       m_source(std::move(source)) {}
 
+ProgramError ObjectNotSetError(std::source_location where) {
+    return ProgramError(errnum::ObjectNotSet,
+                        QStringLiteral("Object variable or With block variable not set"),
+                        QStringLiteral("Pellwick"), where);
+}
+
 ErrorInfo DescribeException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);

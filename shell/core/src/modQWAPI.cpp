@@ -1,8 +1,10 @@
 #include "pellwick/modQWAPI.h"
 
 #include "PrivateFiles.h"
+#include "pellwick/CrmAccess.h"
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ErrorReport.h"
+#include "pellwick/HostAccess.h"
 #include "pellwick/MainWindowLink.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
@@ -18,34 +20,16 @@
 #include <tessary/clsInfusionsoftAPI.h>
 
 namespace pellwick {
-namespace {
-
-constexpr long kObjectNotSet = 91;
-
-QuoteWerksApp& HostApp() {
-    if (!State().QuoteWerksApp)
-        throw ProgramError(kObjectNotSet,
-                           QStringLiteral("Object variable or With block variable not set"));
-    return *State().QuoteWerksApp;
-}
-
-} // namespace
+namespace {} // namespace
 
 QString HostProgramFolder() {
-    return HostApp().ProgramFolder();
+    return AttachedHost().ProgramFolder();
 }
 
 namespace {
 
-tessary::clsInfusionsoftAPI& Connection() {
-    if (!State().InfusionsoftConnection)
-        throw ProgramError(kObjectNotSet,
-                           QStringLiteral("Object variable or With block variable not set"));
-    return *State().InfusionsoftConnection;
-}
-
 QString FieldText(const QString& fieldName) {
-    return HostApp().DocumentAccess().GetFieldValue(fieldName).toString();
+    return HostDocument().GetFieldValue(fieldName).toString();
 }
 
 void Critical(const QString& text) {
@@ -145,13 +129,13 @@ bool SetupInfusionsoftConnection() {
     return Guarded("SetupInfusionsoftConnection", false, [] {
         State().InfusionsoftConnection.reset(); // the old one goes even if creating fails
         if (!State().CreateConnection)
-            throw ProgramError(kObjectNotSet, QStringLiteral("No way to create a CRM connection"));
+            throw ProgramError(errnum::ObjectNotSet,
+                               QStringLiteral("No way to create a CRM connection"));
         State().InfusionsoftConnection = State().CreateConnection();
         const std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
             State().InfusionsoftConnection;
         if (!connection)
-            throw ProgramError(kObjectNotSet,
-                               QStringLiteral("Object variable or With block variable not set"));
+            throw ObjectNotSetError();
 
         ApplyEndpointSettings(*connection);
         connection->SetupConnection(GetInfusionsoftAppNameFromRegistry().toStdString(),
@@ -176,7 +160,7 @@ bool CheckIfDocumentIsActive() {
             Critical(QStringLiteral("QuoteWerks application is not running."));
             return false;
         }
-        if (HostApp().DocumentAccess().NoDocumentOpen()) {
+        if (HostDocument().NoDocumentOpen()) {
             Critical(QStringLiteral("There are no documents currently open in QuoteWerks."));
             return false;
         }
@@ -278,15 +262,10 @@ void SendContactToQuoteWerks(std::int16_t type, std::int32_t contactId) {
               "City", "State", "PostalCode", "Country", "Email", "Phone1", "Phone1Ext", "Fax1"})
             fields.AddString(field);
 
-        const std::shared_ptr<tessary::clsInfusionsoftAPI> connection =
-            State().InfusionsoftConnection;
-        const std::shared_ptr<tessary::DataService> data = Connection().DataService();
-        const std::shared_ptr<tessary::clsHelpers> helpers = Connection().Helpers();
-        if (!data || !helpers)
-            throw ProgramError(kObjectNotSet,
-                               QStringLiteral("Object variable or With block variable not set"));
-        const std::shared_ptr<tessary::RpcArray> found =
-            CrmCall(connection, [&] { return data->Query("Contact", 1, 0, query, fields); });
+        const CrmServices services = CrmServicesOrThrow();
+        const std::shared_ptr<tessary::clsHelpers>& helpers = services.helpers;
+        const std::shared_ptr<tessary::RpcArray> found = CrmCall(
+            services.api, [&] { return services.data->Query("Contact", 1, 0, query, fields); });
         // An empty list (no contact with that Id) is "not found" as well; there is no
         // first record to write.
         const std::shared_ptr<tessary::RpcStruct> record =
@@ -315,7 +294,7 @@ void SendContactToQuoteWerks(std::int16_t type, std::int32_t contactId) {
             {"Fax", crm("Fax1")},
             {"Email", crm("Email")},
         }};
-        QuoteWerksDocument& document = HostApp().DocumentAccess();
+        QuoteWerksDocument& document = HostDocument();
         for (std::size_t i = 0; i < writes.size(); ++i) {
             const bool last = i + 1 == writes.size(); // the host repaints once, at the end
             document.SetFieldValue(prefix + QLatin1String(writes[i].first), writes[i].second, last);

@@ -1,4 +1,6 @@
+#include "pellwick/ErrorReport.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/WindowDoors.h"
 #include "pellwick/modMain.h"
 #include "pellwick/modQWAPI.h"
 #include "pellwick/testing/CoreTestScope.h"
@@ -113,6 +115,32 @@ TEST(SendContactToQuoteWerks, WithoutAConnectionNothingIsWritten) {
     ASSERT_EQ(scope.boxes->boxes().size(), 1u);
     EXPECT_TRUE(
         scope.boxes->texts()[0].contains(QStringLiteral("Error Section: SendContactToQuoteWerks")));
+}
+
+// Every part of the program meets a missing host or connection as the same error 91.
+TEST(Doors, AMissingHostOrConnectionIsError91AndAWindowsOwnHostIsUsed) {
+    CoreTestScope scope;
+    const auto expectError91 = [](const auto& open) {
+        try {
+            open();
+            ADD_FAILURE() << "no error";
+        } catch (const ProgramError& error) {
+            EXPECT_EQ(error.number(), 91);
+            EXPECT_EQ(error.description(),
+                      QStringLiteral("Object variable or With block variable not set"));
+        }
+    };
+    expectError91([] { AttachedHost(); });
+    expectError91([] { CrmServicesOrThrow(); });
+    expectError91([] { WindowDoors().Document(); });
+
+    FakeQuoteWerksApp own;
+    WindowDoors doors;
+    doors.host = [&own] { return &own; };
+    EXPECT_EQ(&doors.Host(), &own);
+    EXPECT_EQ(HostIfAttached(), nullptr);
+    EXPECT_EQ(EmailedPdfPath(QStringLiteral("/qw"), QStringLiteral("Q1")),
+              QStringLiteral("/qw/history/email/Q1.pdf"));
 }
 
 TEST(SetupInfusionsoftConnection, AFailedTestShowsTheMainWindowAndKeepsTheObject) {

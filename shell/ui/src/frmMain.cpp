@@ -2,6 +2,7 @@
 
 #include "EmailPdfWatch.h"
 #include "pellwick/ErrorReport.h"
+#include "pellwick/HostAccess.h"
 #include "pellwick/MessageBox.h"
 #include "pellwick/ProgramState.h"
 #include "pellwick/WaitCursor.h"
@@ -38,7 +39,6 @@ bool CheckIfQuoteWerksIsRunning() {
     }
 }
 
-const QString kCrLf = QStringLiteral("\r\n");
 const QString kName = QStringLiteral("frmMain");
 
 // Opens a window through its door in the program state; a program composed without that
@@ -161,7 +161,7 @@ void frmMain::Form_Load() {
         }
         if (!SetupQuoteWerksConnection())
             return;
-        HookHostEvents(State().QuoteWerksApp.get());
+        HookHostEvents(HostIfAttached());
 
         if (!CheckIfPluginIsInstalled()) {
             SetInfoText(QStringLiteral("The Plugin is not currently integrated into QuoteWerks.") +
@@ -447,15 +447,14 @@ void frmMain::tmrCheckFile_Timer() {
 }
 
 bool frmMain::EmailedDocumentClosed() {
-    const std::shared_ptr<QuoteWerksApp>& host = State().QuoteWerksApp;
+    QuoteWerksApp* host = HostIfAttached();
     return !host || host->DocumentAccess().NoDocumentOpen();
 }
 
 QString frmMain::EmailPdfPath() {
     // The folder first: a host that has gone fails here, before the number's own boxes.
     const QString folder = HostProgramFolder();
-    return folder + QStringLiteral("/history/email/") + GetQuoteDocumentNumber() +
-           QStringLiteral(".pdf");
+    return EmailedPdfPath(folder, GetQuoteDocumentNumber());
 }
 
 void frmMain::CountUnfinishedTick() {

@@ -2,6 +2,8 @@
 // The contact search apart from its window: which CRM queries a search text makes, and
 // the list row that each returned record gives.
 
+#include "pellwick/CrmAccess.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -62,8 +64,8 @@ QString SearchResultsText(int total, bool cut);
 // records, or null when the call gave no result set.
 using ContactQueryRunner = std::function<std::shared_ptr<tessary::RpcArray>(
     const tessary::RpcStruct& queryData, const tessary::RpcArray& selectedFields)>;
-// The runner through the program's shared CRM connection; throws ProgramError when there
-// is no connection.
-ContactQueryRunner SharedConnectionContactQuery();
+// The runner through the CRM door's connection; throws ProgramError when there is none.
+ContactQueryRunner
+SharedConnectionContactQuery(std::function<CrmServices()> crm = CrmServicesOrThrow);
 
 } // namespace pellwick

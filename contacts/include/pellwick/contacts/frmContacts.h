@@ -8,6 +8,7 @@
 // section buttons, one control array with one click handler, are "cmdSendContactInfo_0"
 // to "cmdSendContactInfo_3".
 
+#include "pellwick/WindowDoors.h"
 #include "pellwick/contacts/ContactSearch.h"
 
 #include <QDialog>
@@ -33,11 +34,12 @@ namespace pellwick {
 class frmContacts : public QDialog {
     Q_OBJECT
 public:
-    // What the window calls outside itself. Left empty, a call goes to the program's
-    // shared CRM connection and to SendContactToQuoteWerks; tests record instead.
+    // What the window calls outside itself. Left empty, a call goes to the CRM door and to
+    // SendContactToQuoteWerks; tests record instead.
     struct Calls {
         ContactQueryRunner QueryContacts;
         std::function<void(std::int16_t type, std::int32_t contactId)> SendContactToQuoteWerks;
+        WindowDoors doors;
     };
 
     explicit frmContacts(QWidget* parent = nullptr, Calls calls = {});

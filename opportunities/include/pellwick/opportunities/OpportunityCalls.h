@@ -3,6 +3,8 @@
 // on the program's connection, or a test's recording. Each fails as DataService does:
 // the library shows why and the call gives its default (null, 0, 0).
 
+#include "pellwick/CrmAccess.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,8 +32,8 @@ struct OpportunityCalls {
         Update;
 };
 
-// The calls through the program's CRM connection as it is at the time of each call;
-// a call without a connection throws ProgramError.
-OpportunityCalls SharedConnectionCalls();
+// The calls through the CRM door's connection as it is at the time of each call; a call
+// without a connection throws ProgramError.
+OpportunityCalls SharedConnectionCalls(std::function<CrmServices()> crm = CrmServicesOrThrow);
 
 } // namespace pellwick::opportunities

@@ -6,6 +6,7 @@
 // names as objectName.
 
 #include "pellwick/ProgramState.h"
+#include "pellwick/WindowDoors.h"
 #include "pellwick/opportunities/OpportunityCalls.h"
 #include "pellwick/opportunities/OpportunityRules.h"
 
@@ -30,9 +31,9 @@ namespace pellwick {
 class frmOpportunities : public QDialog {
     Q_OBJECT
 public:
-    // Calls left empty go to the program's CRM connection.
-    explicit frmOpportunities(QWidget* parent = nullptr,
-                              opportunities::OpportunityCalls calls = {});
+    // Calls left empty go to the CRM door.
+    explicit frmOpportunities(QWidget* parent = nullptr, opportunities::OpportunityCalls calls = {},
+                              WindowDoors doors = {});
     ~frmOpportunities() override;
 
     // Lists the opportunities of the contact p_lngContactId (1 or more) or, with 0, of the
@@ -93,6 +94,7 @@ private:
     std::int32_t Updated(std::int32_t id, const tessary::RpcStruct& values);
 
     std::unique_ptr<Ui::frmOpportunities> ui_;
+    WindowDoors m_doors;
     opportunities::OpportunityCalls m_calls;
     // One showing's state, cleared by every ShowForm.
     bool m_blnOpen = false;

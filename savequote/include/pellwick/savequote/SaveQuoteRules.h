@@ -100,9 +100,8 @@ std::optional<double> RevenueNumber(const QVariant& grandTotal);
 // Whether the quote number may name a file: not empty, not "." or "..", without "/",
 // "\" or control characters.
 bool IsPlainFileName(const QString& number);
-// The quote's ".dtf" file and the ".pdf" the host wrote for e-mailing it.
+// The quote's ".dtf" file (its ".pdf" is EmailedPdfPath).
 QString QuoteFilePath(const QString& programFolder, const QString& number);
-QString QuotePdfPath(const QString& programFolder, const QString& number);
 // The real path of a quote file that may go to the CRM: a regular file, not a symbolic
 // link, whose real path lies in the host's quote folder ("DTF") or e-mail folder
 // ("history/email") of its program folder. Nothing for anything else, so that a link or

@@ -8,6 +8,7 @@
 
 #include "pellwick/CrmCalls.h"
 #include "pellwick/ProgramState.h"
+#include "pellwick/WindowDoors.h"
 #include "pellwick/savequote/CommitJournal.h"
 #include "pellwick/savequote/CommitSteps.h"
 
@@ -38,14 +39,10 @@ class frmSaveQuote;
 
 namespace pellwick {
 
-namespace savequote {
-struct CrmServices;
-} // namespace savequote
-
 class frmSaveQuote : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSaveQuote(QWidget* parent = nullptr);
+    explicit frmSaveQuote(QWidget* parent = nullptr, WindowDoors doors = {});
     ~frmSaveQuote() override;
 
     // Prepares the window for the open quote and shows it modally; returns when it has
@@ -112,7 +109,7 @@ private:
     // The gathering's CRM calls: false once one found the CRM unreachable (then no more
     // are made); after a call, notes how it failed.
     bool GatheringGoesOn() const;
-    void NoteGatheringCall(const savequote::CrmServices& crm, bool succeeded);
+    void NoteGatheringCall(const CrmServices& crm, bool succeeded);
     void SayContactsIncomplete();
     void NameActionSetFrame(const QString& frame);
 
@@ -120,15 +117,15 @@ private:
     void Commit();
     void PlanSteps();
     void RunStep(savequote::StepKind kind);
-    void RunStepCalls(const savequote::CrmServices& crm, savequote::StepKind kind);
-    void RunContactStep(const savequote::CrmServices& crm);
-    void RunFileStep(const savequote::CrmServices& crm, savequote::StepKind kind);
-    void RunActionSetStep(const savequote::CrmServices& crm);
-    void RunOpportunityStep(const savequote::CrmServices& crm);
-    void RunNoteStep(const savequote::CrmServices& crm);
+    void RunStepCalls(const CrmServices& crm, savequote::StepKind kind);
+    void RunContactStep(const CrmServices& crm);
+    void RunFileStep(const CrmServices& crm, savequote::StepKind kind);
+    void RunActionSetStep(const CrmServices& crm);
+    void RunOpportunityStep(const CrmServices& crm);
+    void RunNoteStep(const CrmServices& crm);
     void RunPagesStep();
     void RunSettingsStep();
-    void FailStep(savequote::StepKind kind, const savequote::CrmServices& crm);
+    void FailStep(savequote::StepKind kind, const CrmServices& crm);
     void EndCommit();
     void SetCommitting(bool committing);
     void ShowSteps();
@@ -195,11 +192,12 @@ private:
     bool m_committing = false;
     bool m_finishOnShow = false; // a journal's commit runs once the window shows
     CrmCancel m_cancel;
+    WindowDoors m_doors;
 };
 
 // Creates the one Save Quote window on first use, parented to the main window (which
 // finds it by its objectName "frmSaveQuote"), and opens it through
-// State().Windows.ShowSaveQuote.
-void InstallSaveQuoteWindow(QWidget* mainWindow);
+// State().Windows.ShowSaveQuote. The window reaches the host and the CRM through `doors`.
+void InstallSaveQuoteWindow(QWidget* mainWindow, WindowDoors doors = {});
 
 } // namespace pellwick

@@ -2,6 +2,8 @@
 // The configuration window: CRM connection, integration options, contact-note templates,
 // debug mode, and the buttons that add the plug-in to the host's add-on list or remove it.
 
+#include "pellwick/WindowDoors.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -23,7 +25,7 @@ struct RegistrationResult;
 class frmSetup : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSetup(QWidget* parent = nullptr);
+    explicit frmSetup(QWidget* parent = nullptr, WindowDoors doors = {});
     ~frmSetup() override;
 
     // Fills the controls from the stored settings and shows the window modally; returns
@@ -61,6 +63,7 @@ private:
     void BindControls();
 
     std::unique_ptr<Ui::frmSetup> ui_;
+    WindowDoors m_doors;
     QTabWidget* tabMain;
     QLabel* lblPluginStatus;
     QPushButton* cmdInstallPlugin;

@@ -18,6 +18,9 @@
 
 namespace pellwick {
 
+// Line ends of every text the program shows or writes, as the host's own files have them.
+inline const QString kCrLf = QStringLiteral("\r\n");
+
 // Error numbers the program raises itself (the classic runtime's numbering).
 namespace errnum {
 inline constexpr long InvalidProcedureCall = 5;
@@ -26,6 +29,8 @@ inline constexpr long OutOfMemory = 7;
 inline constexpr long TypeMismatch = 13;
 inline constexpr long InternalError = 51;
 inline constexpr long PathFileAccess = 75;
+// A host, connection or record that should be there is not.
+inline constexpr long ObjectNotSet = 91;
 inline constexpr long ObjectRequired = 424;
 inline constexpr long RemoteServerUnavailable = 462;
 } // namespace errnum
@@ -56,6 +61,10 @@ struct ErrorInfo {
     long line = 0;
     QString description;
 };
+
+// "Object variable or With block variable not set": what a missing host, connection or
+// record raises.
+ProgramError ObjectNotSetError(std::source_location where = std::source_location::current());
 
 // Describes an exception: ProgramError as it stands; a host failure as source
 // "QuoteWerks.Application", number 462; out of memory as number 7; any other exception

@@ -1,6 +1,7 @@
 #pragma once
-// The program's only door to the quoting host and owner of the two program-wide
-// connection objects (kept in ProgramState). Every operation but
+// The host and CRM operations the windows share, and the owner of the two program-wide
+// connection objects (kept in ProgramState); they reach both through HostAccess.h and
+// CrmAccess.h. Every operation but
 // SetupQuoteWerksConnection reports unexpected errors with its own name as the
 // section and returns its default.
 

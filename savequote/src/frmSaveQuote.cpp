@@ -268,19 +268,25 @@ void frmSaveQuote::NoteGatheringCall(const CrmServices& crm, bool succeeded) {
         m_crmUnreachable = true;
 }
 
+// The quote's three sections' contact names and e-mails, lower case, for the new-contact
+// entries.
+std::array<SectionContact, 3> frmSaveQuote::QuoteSections() {
+    std::array<SectionContact, 3> sections;
+    for (std::int16_t type = 0; type < 3; ++type) {
+        const QString prefix = GetNameForContactType(type);
+        sections[type] = {
+            HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
+            HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
+    }
+    return sections;
+}
+
 // A contact look-up failed, so "nobody found" cannot be told from "not searched": the
 // blank entry comes first and is chosen (OK waits for a choice), and the window says so.
 // The new-contact entries are offered only when nothing was found, as ever.
 void frmSaveQuote::SayContactsIncomplete() {
     if (cboContact->count() == 0) {
-        std::array<SectionContact, 3> sections;
-        for (std::int16_t type = 0; type < 3; ++type) {
-            const QString prefix = GetNameForContactType(type);
-            sections[type] = {
-                HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
-                HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
-        }
-        for (const ListEntry& entry : NewContactEntries(sections))
+        for (const ListEntry& entry : NewContactEntries(QuoteSections()))
             AppendEntry(cboContact, entry.text, entry.value);
     }
     {
@@ -345,14 +351,7 @@ void frmSaveQuote::ListContactsFromQuote() {
 
 // Step 10: no CRM contact matched the quote. False when the window is not to be shown.
 bool frmSaveQuote::ChooseContactWhenNoneFound() {
-    std::array<SectionContact, 3> sections;
-    for (std::int16_t type = 0; type < 3; ++type) {
-        const QString prefix = GetNameForContactType(type);
-        sections[type] = {
-            HostField(m_doors, prefix + QStringLiteral("Contact")).trimmed().toLower(),
-            HostField(m_doors, prefix + QStringLiteral("Email")).trimmed().toLower()};
-    }
-    const std::vector<ListEntry> entries = NewContactEntries(sections);
+    const std::vector<ListEntry> entries = NewContactEntries(QuoteSections());
     for (const ListEntry& entry : entries)
         AppendEntry(cboContact, entry.text, entry.value);
     if (!entries.empty()) {

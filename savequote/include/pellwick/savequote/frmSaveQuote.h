@@ -11,10 +11,12 @@
 #include "pellwick/WindowDoors.h"
 #include "pellwick/savequote/CommitJournal.h"
 #include "pellwick/savequote/CommitSteps.h"
+#include "pellwick/savequote/SaveQuoteRules.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,6 +113,8 @@ private:
     bool GatheringGoesOn() const;
     void NoteGatheringCall(const CrmServices& crm, bool succeeded);
     void SayContactsIncomplete();
+    // The quote's sections' contact names and e-mails, lower case.
+    std::array<savequote::SectionContact, 3> QuoteSections();
     void NameActionSetFrame(const QString& frame);
 
     // The commit (frmSaveQuoteCommit.cpp): the steps, run in order until one stops.
